@@ -1,0 +1,22 @@
+# Compiler warnings and sanitizers live on INTERFACE targets that every
+# target of the project links, so presets switch them without global flags.
+
+add_library(melo_options INTERFACE)
+target_compile_options(melo_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
+  -Wunused -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough)
+if(MELO_WERROR)
+  target_compile_options(melo_options INTERFACE -Werror)
+endif()
+
+if(MELO_SANITIZE)
+  target_compile_options(melo_options INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(melo_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+if(MELO_FUZZ)
+  target_compile_options(melo_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_link_options(melo_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,115 @@
+#include "app/widgets.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QVBoxLayout>
+#include <algorithm>
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        emit clicked();
+    }
+    QLabel::mouseReleaseEvent(event);
+}
+
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        emit doubleClicked();
+    }
+    QLabel::mouseDoubleClickEvent(event);
+}
+
+void WrapButton::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QString caption = option.text;
+    option.text.clear();
+    painter.drawControl(QStyle::CE_PushButton, option);
+
+    QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    if (isDown()) {
+        area.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                       style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+    }
+    // Runs of blanks are where the caption may break; the words stay whole.
+    const QString wrapped = caption.simplified();
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                   QPalette::ButtonText));
+    painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, wrapped);
+}
+
+int StateCheckBox::state() const {
+    switch (checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+bool StateCheckBox::setState(long long state) {
+    switch (state) {
+    case 0:
+        setCheckState(Qt::Unchecked);
+        return true;
+    case 1:
+        setCheckState(Qt::Checked);
+        return true;
+    case 2:
+        setCheckState(Qt::PartiallyChecked);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void StateCheckBox::nextCheckState() {
+    setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+UpDown::UpDown(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_up = new QToolButton(this);
+    m_down = new QToolButton(this);
+    m_up->setObjectName("UpDown1_up");
+    m_down->setObjectName("UpDown1_down");
+    for (QToolButton* button : {m_up, m_down}) {
+        button->setAutoRepeat(true);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        button->setFocusPolicy(Qt::NoFocus);
+        layout->addWidget(button);
+    }
+    m_up->setArrowType(Qt::UpArrow);
+    m_down->setArrowType(Qt::DownArrow);
+    connect(m_up, &QToolButton::clicked, this, [this] { step(1); });
+    connect(m_down, &QToolButton::clicked, this, [this] { step(-1); });
+}
+
+void UpDown::setMaximum(int maximum) {
+    m_max = maximum;
+}
+
+void UpDown::setMinimum(int minimum) {
+    m_min = minimum;
+}
+
+void UpDown::setValue(int value) {
+    const int low = std::min(m_min, m_max);
+    const int high = std::max(m_min, m_max);
+    const int clamped = std::clamp(value, low, high);
+    if (clamped != m_value) {
+        m_value = clamped;
+        emit valueChanged(m_value);
+    }
+}
+
+void UpDown::step(int delta) {
+    setValue(m_value + delta);
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QWidget>
+
+// Small widgets that give Qt controls the behaviour the window's design expects.
+
+// A label or picture that reports clicks and double-clicks.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+signals:
+    void clicked();
+    void doubleClicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// A push button whose caption wraps at blanks inside the button, centred, as the
+// two-line captions of the design ("DSU-File erzeugen", "Soundfile     laden") need.
+class WrapButton : public QPushButton {
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A check box with the three states of the settings file: 0 clear, 1 ticked, 2 greyed.
+// A click toggles between clear and ticked; greyed is set only by the program.
+class StateCheckBox : public QCheckBox {
+    Q_OBJECT
+public:
+    using QCheckBox::QCheckBox;
+
+    int state() const;
+    // Returns false (and changes nothing) for a state outside 0 to 2.
+    bool setState(long long state);
+
+protected:
+    void nextCheckState() override;
+};
+
+// An up-down spinner: two arrow buttons over a value clamped to [minimum, maximum].
+class UpDown : public QWidget {
+    Q_OBJECT
+public:
+    explicit UpDown(QWidget* parent = nullptr);
+
+    int minimum() const { return m_min; }
+    int maximum() const { return m_max; }
+    int value() const { return m_value; }
+    // The upper limit; the value is not moved (as with the original control, a value
+    // beyond a lowered limit stays until the next step or assignment).
+    void setMaximum(int maximum);
+    void setMinimum(int minimum);
+    // Sets the value clamped to the range; emits valueChanged when it changes.
+    void setValue(int value);
+
+signals:
+    void valueChanged(int value);
+
+private:
+    void step(int delta);
+
+    int m_min = 0;
+    int m_max = 10;
+    int m_value = 0;
+    QToolButton* m_up;
+    QToolButton* m_down;
+};

@@ -1,0 +1,34 @@
+#include "tools/about_box.h"
+
+#include <QPixmap>
+
+#include "common/version.h"
+
+InfoForm::InfoForm(const QString& mainWindowTitle, QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName("infoform");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle("about VUZOdezir");
+    setFixedSize(384, 252); // 5760 x 3780 twips
+
+    m_text = new QPlainTextEdit(this);
+    m_text->setObjectName("Text1");
+    m_text->setGeometry(8, 8, 369, 49);
+    m_text->setReadOnly(true);
+    m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette grey = m_text->palette();
+    grey.setColor(QPalette::Base, QColor(192, 192, 192));
+    m_text->setPalette(grey);
+    // Filled anew on every load: the main window's title, then "Rev: " and the full version.
+    m_text->setPlainText(mainWindowTitle + "\r\nRev: " + QString::fromStdString(melo::versionfull()));
+
+    m_image = new QLabel(this);
+    m_image->setObjectName("Image1");
+    m_image->setGeometry(104, 64, 168, 183);
+    m_image->setPixmap(QPixmap(":/pictures/about.svg"));
+    m_image->setScaledContents(true);
+
+    m_ok = new QPushButton("OK", this);
+    m_ok->setObjectName("Command1");
+    m_ok->setGeometry(320, 208, 57, 33);
+    connect(m_ok, &QPushButton::clicked, this, &QWidget::close);
+}

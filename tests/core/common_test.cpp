@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+#include "common/atomic_file.h"
+#include "common/cp1252.h"
+#include "common/number_format.h"
+#include "common/version.h"
+#include "temp_dir.h"
+
+using namespace melo;
+
+TEST(Cp1252, GermanLettersAndEuroRoundTrip) {
+    const std::string utf8 = "Prüfe Größe: 5 € – ok";
+    const std::string bytes = utf8_to_cp1252(utf8);
+    EXPECT_EQ(bytes, "Pr\xFC"
+                     "fe Gr\xF6\xDF"
+                     "e: 5 \x80 \x96 ok");
+    EXPECT_EQ(cp1252_to_utf8(bytes), utf8);
+}
+
+TEST(Cp1252, UnmappableAndMalformedBecomeQuestionMarks) {
+    EXPECT_EQ(utf8_to_cp1252("a\xE2\x82"), "a??");        // truncated sequence
+    EXPECT_EQ(utf8_to_cp1252("\xE4\xB8\xAD|\xF0\x9F\x8E\xB5"), "?|?"); // CJK and emoji
+    // Every byte survives the trip through UTF-8, the unassigned ones included.
+    std::string all;
+    for (int b = 0; b < 256; ++b) {
+        all += static_cast<char>(b);
+    }
+    EXPECT_EQ(utf8_to_cp1252(cp1252_to_utf8(all)), all);
+}
+
+TEST(NumberFormat, PatternsUsedByTheWindow) {
+    EXPECT_EQ(format_digits(1, 2), "01");
+    EXPECT_EQ(format_digits(1, 4), "0001");
+    EXPECT_EQ(format_digits(12345, 4), "12345");
+    EXPECT_EQ(format_one_decimal(0), "0.0");
+    EXPECT_EQ(format_one_decimal(99.9), "99.9");
+    EXPECT_EQ(format_one_decimal(100, ','), "100,0");
+    EXPECT_EQ(permille_label(1000), "100.0 %");
+    EXPECT_EQ(permille_label(5), "0.5 %");
+    EXPECT_EQ(format_general(22050), "22050");
+    EXPECT_EQ(format_general(250.25), "250.25");
+    EXPECT_EQ(format_general(500.5, ','), "500,5");
+    EXPECT_EQ(format_general(2147483647.0), "2147483647");
+}
+
+TEST(NumberFormat, HalfEvenRoundingAndHex) {
+    EXPECT_EQ(round_half_even(2.5), 2.0);
+    EXPECT_EQ(round_half_even(3.5), 4.0);
+    EXPECT_EQ(round_half_even(-2.5), -2.0);
+    EXPECT_EQ(round_half_even(2.25), 2.0);
+    EXPECT_EQ(hexx(44, 6), "00002C");
+    EXPECT_EQ(hexx(255, 2), "FF");
+    EXPECT_EQ(hexx(7, 2), "07");
+    EXPECT_EQ(hexx(0x1234567, 6), "1234567");
+    EXPECT_EQ(hexx(-1, 2), "FFFFFFFF");
+    EXPECT_EQ(hexx(0, 1), "0");
+}
+
+TEST(Version, TextsFromTheOneVersionNumber) {
+    EXPECT_EQ(versionstr(), " V1.01");
+    EXPECT_EQ(versionfull(), " V1.01.0001");
+    EXPECT_EQ(window_title(), "MELO Sound-Manager V1.01");
+}
+
+class ReplaceFile : public ::testing::Test {
+protected:
+    TempDir dir;
+};
+
+TEST_F(ReplaceFile, CreatesAndReplacesWithoutLeftovers) {
+    const std::string path = dir.path("a.txt");
+    ASSERT_TRUE(replace_file(path, "first"));
+    ASSERT_TRUE(replace_file(path, "second"));
+    std::string back;
+    ASSERT_TRUE(read_file(path, back));
+    EXPECT_EQ(back, "second");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.txt"});
+}
+
+TEST_F(ReplaceFile, FailureLeavesTheOldFileIntact) {
+    const std::string path = dir.path("keep.txt");
+    ASSERT_TRUE(replace_file(path, "old"));
+
+    ::chmod(path.c_str(), 0444);
+    std::string error;
+    EXPECT_FALSE(replace_file(path, "new", &error));
+    EXPECT_FALSE(error.empty());
+    ::chmod(path.c_str(), 0644);
+
+    ::chmod(dir.root().c_str(), 0555);
+    EXPECT_FALSE(replace_file(path, "new"));
+    ::chmod(dir.root().c_str(), 0755);
+
+    EXPECT_FALSE(replace_file(dir.path("missing/x.txt"), "new"));
+    EXPECT_FALSE(replace_file("", "new"));
+
+    std::string back;
+    ASSERT_TRUE(read_file(path, back));
+    EXPECT_EQ(back, "old");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"keep.txt"});
+}
+
+TEST_F(ReplaceFile, FollowsSymbolicLinks) {
+    const std::string target = dir.path("target.txt");
+    ASSERT_TRUE(replace_file(target, "old"));
+    std::filesystem::create_symlink(target, dir.path("link.txt"));
+    ASSERT_TRUE(replace_file(dir.path("link.txt"), "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path("link.txt")));
+    std::string back;
+    ASSERT_TRUE(read_file(target, back));
+    EXPECT_EQ(back, "new");
+}
