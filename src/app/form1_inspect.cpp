@@ -1,0 +1,141 @@
+// The "SndFile" inspection panel: decoding with progress, the result display, the two
+// inspection buttons and the sample viewer.
+
+#include <QApplication>
+#include <QFile>
+
+#include "app/form1.h"
+#include "app/prompts.h"
+#include "common/number_format.h"
+#include "project/file_choice.h"
+#include "wav/decode_result.h"
+#include "wav/sample_viewer.h"
+
+namespace {
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+} // namespace
+
+// Moves the progress bar and lets the window repaint and handle events, only when the
+// per-mille value changes.
+class Form1::DecodeProgressView : public melo::DecodeProgress {
+public:
+    explicit DecodeProgressView(Form1& form) : m_form(form) {}
+    void decode_progress(int permille, const melo::DecodedSound&) override {
+        if (!m_seen) {
+            m_seen = true;
+            m_form.showDecodePanel(); // emptied fields, file length, "Lese WAV-File"
+        }
+        m_form.m_c.ProgressBar2->setValue(permille);
+        m_form.m_c.lbl_pb2->setText(q(melo::permille_label(permille, m_form.m_sound.decimal_separator)));
+        QApplication::processEvents();
+    }
+    bool seen() const { return m_seen; }
+
+private:
+    Form1& m_form;
+    bool m_seen = false;
+};
+
+int Form1::decode_sound(const QString& path, bool alles) {
+    beginBusy();
+    setBackground(m_c.txt_sndstatus, windowBackground());
+    DecodeProgressView view(*this);
+    const int code = melo::decode_sound(QFile::encodeName(path).toStdString(), alles, m_sound, &view);
+    if (m_sound.progress_label_reset && !view.seen()) {
+        m_c.lbl_pb2->setText(q(melo::format_one_decimal(0, m_sound.decimal_separator)));
+    }
+    showDecodePanel();
+    if (m_sound.spinner_reset) {
+        m_c.UpDown1->setMaximum(m_sound.wavend);
+        m_c.UpDown1->setValue(1);
+    }
+    endBusy();
+    return code;
+}
+
+void Form1::showDecodePanel() {
+    const melo::DecodePanel& p = m_sound.panel;
+    m_c.txt_filelaenge->setText(q(p.filelaenge));
+    m_c.txt_samples->setText(q(p.samples));
+    m_c.txt_bytesjesek->setText(q(p.bytesjesek));
+    m_c.txt_bits->setText(q(p.bits));
+    m_c.txt_freq->setText(q(p.freq));
+    m_c.txt_kanaele->setText(q(p.kanaele));
+    m_c.txt_time->setText(q(p.time));
+    m_c.txt_dataanf->setText(q(p.dataanf));
+    m_c.txt_fmtlen->setText(q(p.fmtlen));
+    m_c.txt_WAVformat->setText(q(p.wavformat));
+    m_c.txt_WAVformattext->setText(q(p.wavformattext));
+    if (m_sound.total_text) {
+        m_c.Text1->setText(q(*m_sound.total_text));
+    }
+    if (m_sound.shown_path) {
+        m_c.txt_sndfilename->setText(QFile::decodeName(m_sound.shown_path->c_str()));
+    }
+    m_c.txt_sndstatus->setText(q(m_sound.status));
+}
+
+void Form1::show_wavdecoderesult(int decres) {
+    m_c.txt_sndstatus->setText(q(melo::wavdecoderesult_text(decres, m_sound)));
+    if (decres != 0) {
+        setBackground(m_c.txt_sndstatus, QColor(255, 0, 0));
+        return;
+    }
+    setBackground(m_c.txt_sndstatus, windowBackground());
+    // Through 2 and back to 1, so the viewer shows the first sample even when it stood at 1.
+    m_c.UpDown1->setMaximum(2);
+    m_c.UpDown1->setValue(2);
+    m_c.UpDown1->setMaximum(m_sound.wavend);
+    m_c.UpDown1->setValue(1);
+}
+
+std::optional<int> Form1::readfile(bool alles) {
+    m_c.txt_sndstatus->clear();
+    OpenFileRequest request;
+    request.initialDir = m_sndfiledir;
+    request.title = "WAV-File öffnen";
+    request.filter = "WAV-Datei(*.WAV)|*.wav|alle Files (*.*)|*.*";
+    request.filterIndex = 1;
+    request.defaultSuffix = "wav";
+    request.mustExist = true;
+    const OpenFileResult chosen = prompts().openFile(request);
+    const int c = melo::classify_choice(chosen.fullPath.toStdString(), chosen.extensionDifferent, {".wav"});
+    if (c == melo::kAccepted) {
+        m_c.txt_sndfilename->setText(chosen.fullPath);
+        m_lastvalidsndfile = chosen.fullPath;
+        m_sndfiledir = q(melo::directory_with_separator(chosen.fullPath.toStdString()));
+        return decode_sound(m_lastvalidsndfile, alles);
+    }
+    if (c == melo::kNothingChosen) {
+        m_c.txt_sndstatus->setText("Fehler beim Dateiladen");
+    } else {
+        m_c.txt_sndstatus->setText("Falscher Dateityp  " + QString::number(c));
+    }
+    return std::nullopt;
+}
+
+void Form1::cmd_loadsndfile_Click() {
+    // Nothing decoded (cancelled or rejected): readfile's own message stays.
+    if (const std::optional<int> r = readfile(true)) {
+        show_wavdecoderesult(*r);
+    }
+}
+
+void Form1::cmd_testsndfile_Click() {
+    const int r = decode_sound(m_c.txt_sndfilename->text(), false);
+    show_wavdecoderesult(r);
+}
+
+void Form1::sampleViewerUpdate() {
+    const melo::SampleView view = melo::view_sample(m_c.txt_epromadr->text().toStdString(),
+                                                    m_c.UpDown1->minimum(), m_c.UpDown1->maximum(), m_sound);
+    // Rewriting the field runs this update once more, nested, with the same result.
+    if (m_c.txt_epromadr->text() != q(view.index_text)) {
+        m_c.txt_epromadr->setText(q(view.index_text));
+        return;
+    }
+    m_c.txt_epromwert->setText(q(view.value_text));
+    m_c.UpDown1->setValue(view.index);
+}

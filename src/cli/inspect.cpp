@@ -1,0 +1,39 @@
+#include <algorithm>
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "wav/decode_result.h"
+#include "wav/wav_decoder.h"
+
+namespace melo::cli {
+
+int inspect(const std::vector<std::string>& args) {
+    std::vector<std::string> files;
+    std::vector<std::string> flags;
+    if (!parse_args("inspect", args, {"--header-only"}, 1, files, flags)) {
+        return kUsageError;
+    }
+    const bool alles = flags.empty();
+    static DecodedSound sound;
+    const int code = decode_sound(files[0], alles, sound);
+
+    const DecodePanel& p = sound.panel;
+    std::string format = p.wavformat;
+    if (!p.wavformattext.empty()) {
+        format += " " + p.wavformattext;
+    }
+    const std::pair<const char*, const std::string*> lines[] = {
+        {"Filelänge (Bytes)", &p.filelaenge}, {"Anzahl Samples:", &p.samples},
+        {"Bytes/Sekunde:", &p.bytesjesek},    {"bits/Sample:", &p.bits},
+        {"Samplefrequenz:", &p.freq},         {"Anzahl Kanäle:", &p.kanaele},
+        {"Dauer:", &p.time},                  {"\"data\"-chunk anf:", &p.dataanf},
+        {"\"fmt \"-chunk len:", &p.fmtlen},   {"WAVformat:", &format},
+    };
+    for (const auto& [caption, text] : lines) {
+        std::printf("%s %s\n", caption, text->c_str());
+    }
+    std::printf("Status: %s\n", wavdecoderesult_text(code, sound).c_str());
+    return code == 0 ? 0 : 1;
+}
+
+} // namespace melo::cli

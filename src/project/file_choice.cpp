@@ -1,0 +1,60 @@
+#include "project/file_choice.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+
+namespace melo {
+namespace {
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+} // namespace
+
+bool extension_differs(const std::string& bare_name, const std::string& default_ext) {
+    const auto dot = bare_name.find_last_of('.');
+    if (dot == std::string::npos) {
+        return false;
+    }
+    return upper(bare_name.substr(dot + 1)) != upper(default_ext);
+}
+
+int classify_choice(const std::string& full_path, bool ext_differs,
+                    const std::vector<std::string>& extension_texts) {
+    if (full_path.empty()) {
+        return kNothingChosen;
+    }
+    const std::string path = upper(full_path);
+    for (const std::string& ext : extension_texts) {
+        if (path.find(upper(ext)) != std::string::npos) {
+            return kAccepted;
+        }
+    }
+    return ext_differs ? kWrongTypeDiffers : kWrongTypeNoExt;
+}
+
+std::string bare_name_of(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string directory_of(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string directory_with_separator(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool fileexists(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return in.is_open();
+}
+
+} // namespace melo

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace melo {
+
+// Result of a file choice: what the user picked, judged by its name.
+enum ChoiceCode : int {
+    kNothingChosen = 0,     // cancelled, or an empty name
+    kAccepted = 1,          // the full path contains one of the expected extension texts
+    kWrongTypeDiffers = 2,  // none of them, and the name's extension differs from the default
+    kWrongTypeNoExt = 3,    // none of them, and no differing extension (e.g. no extension at all)
+};
+
+// True when `bare_name` has an extension and it is not `default_ext` (ignoring case); a name
+// without an extension does not differ.
+bool extension_differs(const std::string& bare_name, const std::string& default_ext);
+
+// Classifies a chosen full path. The extension texts (".WAV", ".DSP" ...) are searched
+// anywhere in the path without regard to case, so a ".wav" in a directory name counts too.
+int classify_choice(const std::string& full_path, bool ext_differs,
+                    const std::vector<std::string>& extension_texts);
+
+// The file name part of a path (after the last separator).
+std::string bare_name_of(const std::string& path);
+
+// The directory part of a path, without the separator in front of the name ("" for none).
+std::string directory_of(const std::string& path);
+
+// The path cut back to its last separator, which it keeps ("" when it has none).
+std::string directory_with_separator(const std::string& path);
+
+// True when the file can be opened for reading.
+bool fileexists(const std::string& path);
+
+} // namespace melo
