@@ -13,7 +13,9 @@ struct AppEnvironment {
     QString settingsPath; // full path of the settings file
     Prompts* prompts = nullptr;
     AudioSystem* audio = nullptr;
-    // Until start-up reads the settings file, the two modes are given directly.
-    bool debugMode = false;
-    bool listenMode = false;
 };
+
+// The environment of the running executable. The settings file is the executable's
+// directory, "/", its base name and ".INI"; where that directory cannot be written and the
+// file does not exist there, the per-user configuration directory holds it instead.
+AppEnvironment executable_environment();

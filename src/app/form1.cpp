@@ -11,35 +11,17 @@
 Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env) {
     setObjectName("Form1");
     m_c = build_form1(this);
-    m_debugMode = env.debugMode;
     m_sound.decimal_separator = QLocale().decimalPoint().at(0).toLatin1();
     m_sndfiledir = env.appDir;
     m_lastvalidsndfile = env.appDir;
-
-    setWindowTitle(QString::fromStdString(melo::window_title()));
     setWindowIcon(QIcon(":/icons/app.svg"));
-    // The normal mode shows the upper part only; the inspection panel and the debug view
-    // lie below the window's edge but keep working.
-    setFixedSize(form1_metrics::kClientWidth,
-                 m_debugMode ? form1_metrics::kDebugHeight : form1_metrics::kNormalHeight);
-
+    // The designed size; start-up shrinks it to the upper part outside the debug mode.
+    setFixedSize(form1_metrics::kClientWidth, form1_metrics::kDebugHeight);
     wireSignals();
 
-    // The design's placeholder texts never reach the user.
-    for (int r = 0; r < 4; ++r) {
-        m_c.txt_useranf[r]->setText("(leer)");
-        m_c.txt_userloop[r]->setText("(leer)");
-        m_c.txt_userend[r]->setText("(leer)");
-        m_c.cmd_listen[r]->setVisible(env.listenMode);
-    }
-    m_c.Image2->setVisible(true);
-    m_c.Picture4->setVisible(false);
-    m_c.Label11->setVisible(false);
-    m_c.Label12->setVisible(false);
-    m_c.txt_epromwert->clear();
-    m_c.txt_epromadr->clear();
-    m_c.lbl_pb1->setText("0 %");
-    m_c.ProgressBar1->setValue(1000);
+    m_timer1.setInterval(100);
+    connect(&m_timer1, &QTimer::timeout, this, &Form1::timer1Tick);
+    m_timer1.start();
 }
 
 Form1::~Form1() {
@@ -58,20 +40,32 @@ Prompts& Form1::prompts() {
 
 void Form1::wireSignals() {
     for (int r = 0; r < 4; ++r) {
-        connect(m_c.lab_useranf[r], &ClickLabel::clicked, this, [this, r] { emit partLabelClicked(r, 0); });
-        connect(m_c.lab_userloop[r], &ClickLabel::clicked, this, [this, r] { emit partLabelClicked(r, 1); });
-        connect(m_c.lab_userend[r], &ClickLabel::clicked, this, [this, r] { emit partLabelClicked(r, 2); });
+        connect(m_c.lab_useranf[r], &ClickLabel::clicked, this, [this, r] { assignWav(r, 0); });
+        connect(m_c.lab_userloop[r], &ClickLabel::clicked, this, [this, r] { assignWav(r, 1); });
+        connect(m_c.lab_userend[r], &ClickLabel::clicked, this, [this, r] { assignWav(r, 2); });
         connect(m_c.cmd_listen[r], &QToolButton::pressed, this, [this, r] { emit listenPressed(r); });
         connect(m_c.cmd_listen[r], &QToolButton::released, this, [this, r] { emit listenReleased(r); });
     }
     for (int i = 0; i < 12; ++i) {
-        connect(m_c.Picture1[i], &QToolButton::clicked, this, [this, i] { emit partPictureClicked(i); });
+        connect(m_c.Picture1[i], &QToolButton::clicked, this, [this, i] { assignWav(i / 3, i % 3); });
     }
-    connect(m_c.pic_diskloadDSD, &QToolButton::clicked, this, &Form1::dsdPictureClicked);
+    connect(m_c.pic_diskloadDSD, &QToolButton::clicked, this, &Form1::assignDsd);
     connect(m_c.Command3, &QPushButton::pressed, this, [this] { emit listenPressed(2); });
     connect(m_c.Command3, &QPushButton::released, this, [this] { emit listenReleased(2); });
     connect(m_c.Image1, &ClickLabel::doubleClicked, this, &Form1::showInfoForm);
-    connect(m_c.cmd_EXIT, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_c.cmd_EXIT, &QPushButton::clicked, this, &Form1::cmd_EXIT_Click);
+    connect(m_c.Picture2, &QToolButton::clicked, this, &Form1::loadOrCreateProject);
+    connect(m_c.Picture3, &QToolButton::clicked, this, &Form1::saveProject);
+
+    // Every change of a project field, typed or set by the program, marks the project changed.
+    auto changed = [this] { m_projchanged = true; };
+    for (int r = 0; r < 4; ++r) {
+        for (QLineEdit* field : {m_c.txt_useranf[r], m_c.txt_userloop[r], m_c.txt_userend[r]}) {
+            connect(field, &QLineEdit::textChanged, this, changed);
+        }
+    }
+    connect(m_c.txt_DSDfilename, &QLineEdit::textChanged, this, changed);
+    connect(m_c.txt_projektfile, &QLineEdit::textChanged, this, changed);
 
     connect(m_c.cmd_loadsndfile, &QPushButton::clicked, this, &Form1::cmd_loadsndfile_Click);
     connect(m_c.cmd_testsndfile, &QPushButton::clicked, this, &Form1::cmd_testsndfile_Click);
@@ -80,13 +74,15 @@ void Form1::wireSignals() {
             [this](int value) { m_c.txt_epromadr->setText(QString::number(value)); });
 }
 
+void Form1::timer1Tick() {
+    setBackground(m_c.txt_projektfile, m_projchanged ? QColor(255, 255, 0) : windowBackground());
+}
+
 void Form1::beginBusy() {
     if (m_busy++ == 0) {
-        for (QPushButton* b : {static_cast<QPushButton*>(m_c.cmd_loadsndfile),
-                               static_cast<QPushButton*>(m_c.cmd_testsndfile),
-                               static_cast<QPushButton*>(m_c.cmd_konvertieren)}) {
-            b->setEnabled(false);
-        }
+        m_c.cmd_loadsndfile->setEnabled(false);
+        m_c.cmd_testsndfile->setEnabled(false);
+        m_c.cmd_konvertieren->setEnabled(false);
     }
 }
 
@@ -108,6 +104,7 @@ void Form1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    shutDown();
     QWidget::closeEvent(event);
 }
 
@@ -126,8 +123,10 @@ void Form1::showInfoForm() {
 
 void setBackground(QWidget* field, const QColor& colour) {
     QPalette p = field->palette();
-    p.setColor(QPalette::Base, colour);
-    field->setPalette(p);
+    if (p.color(QPalette::Base) != colour) {
+        p.setColor(QPalette::Base, colour);
+        field->setPalette(p);
+    }
 }
 
 QColor windowBackground() {

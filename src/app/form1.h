@@ -1,16 +1,27 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <optional>
 
 #include "app/app_environment.h"
 #include "app/form1_controls.h"
+#include "project/project_file.h"
 #include "wav/wav_decoder.h"
 
 class InfoForm;
 class Prompts;
+
+// The failure that ends start-up: its number and description, shown in the start-up message.
+struct StartupFailure {
+    long number = 0;
+    QString description;
+};
+
+// The text of the start-up failure message box.
+QString startupFailureText(const StartupFailure& failure);
 
 // The main window. It owns every control and the program's state; the rules behind each
 // command live in the core library, and the handlers here turn clicks into core calls and
@@ -21,8 +32,16 @@ public:
     explicit Form1(AppEnvironment& env, QWidget* parent = nullptr);
     ~Form1() override;
 
+    // Brings the window into its working state from the settings file. On a failure the
+    // window must not be shown and nothing is written to the settings file.
+    std::optional<StartupFailure> startUp();
+
     Form1Controls& controls() { return m_c; }
-    bool debugMode() const { return m_debugMode; }
+    bool debugMode() const { return m_debugkey == "286"; }
+    int listen() const { return m_listen; }
+    bool projchanged() const { return m_projchanged; }
+    const QString& projfiledir() const { return m_projfiledir; }
+    const QString& fileext() const { return m_fileext; }
     const melo::DecodedSound& decodedSound() const { return m_sound; }
     const QString& sndfiledir() const { return m_sndfiledir; }
     const QString& lastvalidsndfile() const { return m_lastvalidsndfile; }
@@ -34,6 +53,35 @@ public:
     // Opens the about box, or brings the open one to the front.
     void showInfoForm();
 
+    // Settings file and project file values, read and written afresh at every call.
+    QString GetINI_String(const QString& section, const QString& key, const QString& defaultValue) const;
+    bool WriteINI_String(const QString& section, const QString& key, const QString& value);
+    QString GetPROJ_String(const QString& section, const QString& key, const QString& defaultValue) const;
+    bool WritePROJ_String(const QString& section, const QString& key, const QString& value);
+    // projfiledir, the separator and the project name field's current text.
+    QString projectPath() const;
+
+    // Loads the project file into the thirteen fields and clears the changed flag.
+    void GetProjectData();
+    // Saves the thirteen fields; on failure tells the user, keeps the flag and returns false.
+    bool saveProject();
+    // The load-or-create command of the project picture button.
+    void loadOrCreateProject();
+    // The "Ende" button: offers to save a changed project, then closes the window.
+    void cmd_EXIT_Click();
+
+    // File choosers: result 0 nothing chosen, 1 accepted, 2 or 3 wrong file type. The chosen
+    // full path and bare name are kept until the next chooser.
+    int getDSPfilename();
+    int getDSDfilename();
+    int getWAVfilename();
+    const QString& chosenPath() const { return m_chosenPath; }
+    const QString& chosenName() const { return m_chosenName; }
+    // Chooses a WAV file for a part (0 start, 1 loop, 2 end) of a sound row.
+    void assignWav(int row, int part);
+    // Chooses the base sound file.
+    void assignDsd();
+
     // Decodes a WAV file into the decoded sound and shows it in the inspection panel, with
     // progress; returns the decoder's result code.
     int decode_sound(const QString& path, bool alles);
@@ -44,12 +92,6 @@ public:
     std::optional<int> readfile(bool alles);
 
 signals:
-    // A part label ("Anfang", "Loop", "Ende") of a sound row was clicked; part 0 to 2.
-    void partLabelClicked(int row, int part);
-    // A picture button Picture1(index) beside a part field was clicked; index = 3 * row + part.
-    void partPictureClicked(int index);
-    // The picture button beside the base sound file field was clicked.
-    void dsdPictureClicked();
     // Mouse pressed or released on a listen button (row 0 to 3) or on Command3 (row 2).
     void listenPressed(int row);
     void listenReleased(int row);
@@ -63,10 +105,19 @@ private:
 
     void wireSignals();
     Prompts& prompts();
+    QString settingsPath() const;
 
     // Long work: locks the commands that would re-enter it and defers a close request.
     void beginBusy();
     void endBusy();
+
+    int chooseFile(const QString& title, const QString& filter, const QString& defaultSuffix,
+                   bool mustExist, const std::vector<std::string>& extensionTexts);
+    melo::ProjectFields projectFields() const;
+    void setProjectFields(const melo::ProjectFields& fields);
+    QLineEdit* partField(int row, int part) const;
+    void shutDown();
+    void timer1Tick();
 
     void cmd_loadsndfile_Click();
     void cmd_testsndfile_Click();
@@ -76,9 +127,24 @@ private:
     AppEnvironment& m_env;
     std::unique_ptr<Prompts> m_ownPrompts;
     Form1Controls m_c;
-    bool m_debugMode = false;
     QPointer<InfoForm> m_infoform;
+    QTimer m_timer1;
 
+    // Settings and modes
+    QString m_debugkey;
+    int m_listen = 0;
+    QString m_projfiledir;
+    QString m_fileext = "1";
+    QString m_projname;
+    bool m_started = false;
+    bool m_shutDown = false;
+
+    // Project
+    bool m_projchanged = false;
+    QString m_chosenPath;
+    QString m_chosenName;
+
+    // Inspection
     melo::DecodedSound m_sound;
     QString m_sndfiledir;
     QString m_lastvalidsndfile;

@@ -1,24 +1,26 @@
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QFont>
-#include <QStyleFactory>
 
 #include "app/app_environment.h"
 #include "app/form1.h"
 #include "app/gui_setup.h"
+#include "app/prompts.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     setup_application_look(app);
 
-    AppEnvironment env;
-    env.appDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-    const QString exeBase = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    env.settingsPath = env.appDir + QDir::separator() + exeBase + ".INI";
-    env.debugMode = qEnvironmentVariableIntValue("MELO_DEBUG_LAYOUT") != 0;
+    QtPrompts prompts;
+    AppEnvironment env = executable_environment();
+    env.prompts = &prompts;
 
     Form1 window(env);
+    prompts.setParent(&window);
+    if (const std::optional<StartupFailure> failure = window.startUp()) {
+        // The one start-up failure: a message, then the end, without a window or settings.
+        prompts.setParent(nullptr);
+        prompts.message("MELO Sound-Manager", startupFailureText(*failure));
+        return 1;
+    }
     window.show();
     return app.exec();
 }

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+
+#include "common/number_format.h"
 
 namespace melo {
 namespace {
@@ -14,25 +15,17 @@ bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-// The characters of the text without blanks, so the number can be scanned in one piece.
-std::string without_blanks(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        if (!is_blank(c)) {
-            out += c;
-        }
-    }
-    return out;
+bool is_digit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
-double radix_number(const std::string& s, std::size_t i, int radix) {
+double radix_number(std::string_view s, std::size_t& i, int radix) {
     std::uint64_t value = 0;
     bool big = false;
     for (; i < s.size(); ++i) {
         const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(s[i])));
         int digit = -1;
-        if (c >= '0' && c <= '9') {
+        if (is_digit(c)) {
             digit = c - '0';
         } else if (radix == 16 && c >= 'A' && c <= 'F') {
             digit = c - 'A' + 10;
@@ -55,34 +48,33 @@ double radix_number(const std::string& s, std::size_t i, int radix) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
 
-} // namespace
-
-double lenient_number(std::string_view text) {
-    const std::string s = without_blanks(text);
+// Scans the number at the start of `s`; `used` receives the number of characters it takes
+// (0 when there is no number).
+double scan_number(std::string_view s, std::size_t& used) {
+    used = 0;
     if (s.size() >= 2 && s[0] == '&') {
         const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(s[1])));
-        if (kind == 'H') {
-            return radix_number(s, 2, 16);
-        }
-        if (kind == 'O') {
-            return radix_number(s, 2, 8);
+        if (kind == 'H' || kind == 'O') {
+            std::size_t i = 2;
+            const double value = radix_number(s, i, kind == 'H' ? 16 : 8);
+            used = i > 2 ? i : 0;
+            return used > 0 ? value : 0;
         }
         return 0;
     }
-    // Sign, digits, point, digits, exponent: the longest prefix of that shape.
     std::size_t i = 0;
     std::string number;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
         number += s[i++];
     }
     bool digits = false;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
+    while (i < s.size() && is_digit(s[i])) {
         number += s[i++];
         digits = true;
     }
     if (i < s.size() && s[i] == '.') {
         number += s[i++];
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
+        while (i < s.size() && is_digit(s[i])) {
             number += s[i++];
             digits = true;
         }
@@ -96,17 +88,57 @@ double lenient_number(std::string_view text) {
         if (j < s.size() && (s[j] == '+' || s[j] == '-')) {
             exponent += s[j++];
         }
-        bool exp_digits = false;
-        while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) {
+        const std::size_t exp_start = j;
+        while (j < s.size() && is_digit(s[j])) {
             exponent += s[j++];
-            exp_digits = true;
         }
-        if (exp_digits) {
+        if (j > exp_start) {
             number += exponent;
+            i = j;
         }
     }
+    used = i;
     const double value = std::strtod(number.c_str(), nullptr);
     return std::isfinite(value) ? value : (value < 0 ? -1e300 : 1e300);
+}
+
+} // namespace
+
+double lenient_number(std::string_view text) {
+    std::string compact;
+    compact.reserve(text.size());
+    for (char c : text) {
+        if (!is_blank(c)) {
+            compact += c;
+        }
+    }
+    std::size_t used = 0;
+    return scan_number(compact, used);
+}
+
+WholeNumber convert_whole_number(std::string_view text, long long minimum, long long maximum) {
+    while (!text.empty() && is_blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && is_blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    WholeNumber result;
+    std::size_t used = 0;
+    const double value = round_half_even(scan_number(text, used));
+    if (text.empty() || used != text.size()) {
+        result.error_number = 13;
+        result.error_text = "Typen unverträglich";
+        return result;
+    }
+    if (value < static_cast<double>(minimum) || value > static_cast<double>(maximum)) {
+        result.error_number = 6;
+        result.error_text = "Überlauf";
+        return result;
+    }
+    result.ok = true;
+    result.value = static_cast<long long>(value);
+    return result;
 }
 
 } // namespace melo

@@ -229,7 +229,9 @@ void Decoder::format_parse() {
                    format_digits(static_cast<std::int64_t>(hundredths), 2) + "s";
     if (m_code == kDecodeOk) {
         m_in_data = true;
-        if (!m_alles) {
+        if (m_alles) {
+            s.ensure_buffer();
+        } else {
             m_stop = true;
         }
     }
@@ -439,7 +441,11 @@ std::uint8_t Decoder::run() {
 
 } // namespace
 
-DecodedSound::DecodedSound() : wavdata(static_cast<std::size_t>(kMaxSamples) + 1, 0) {}
+void DecodedSound::ensure_buffer() {
+    if (wavdata.empty()) {
+        wavdata.assign(static_cast<std::size_t>(kMaxSamples) + 1, 0);
+    }
+}
 
 std::string wav_format_name(int tag) {
     switch (tag) {

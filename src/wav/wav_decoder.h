@@ -47,7 +47,9 @@ struct DecodePanel {
 // The decoded sound: format values, converted samples and the texts the decode shows.
 // Values a decode does not reach keep what the previous decode left.
 struct DecodedSound {
-    DecodedSound();
+    // Allocates the sample buffer at its full size; the first full decode does so, and the
+    // buffer is then kept and only overwritten.
+    void ensure_buffer();
 
     std::int32_t wavfreq = 0;
     std::int32_t wavbytespersec = 0;
@@ -57,7 +59,7 @@ struct DecodedSound {
     std::int32_t wavdatalen = 0;
     std::int32_t wavdatastart = 44;
     double wavtime = 0.0;
-    std::vector<std::uint8_t> wavdata; // kMaxSamples + 1 bytes, allocated once
+    std::vector<std::uint8_t> wavdata; // kMaxSamples + 1 bytes once allocated, index 0 unused
     std::int32_t wavend = 0;
     bool wavcorrected = false;
 

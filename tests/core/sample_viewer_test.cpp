@@ -26,6 +26,7 @@ TEST(LenientNumber, LeadingNumberOfATypedText) {
 
 TEST(SampleViewer, IndexIsRoundedClampedAndRewritten) {
     static DecodedSound sound;
+    sound.ensure_buffer();
     for (int i = 0; i <= 20; ++i) {
         sound.wavdata[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 12);
     }

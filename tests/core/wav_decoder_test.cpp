@@ -33,6 +33,9 @@ Decode decode(const std::string& bytes, bool alles = true) {
 }
 
 std::string samples(const DecodedSound& s) {
+    if (s.wavend <= 0) {
+        return "";
+    }
     return std::string(s.wavdata.begin() + 1, s.wavdata.begin() + 1 + s.wavend);
 }
 

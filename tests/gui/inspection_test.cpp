@@ -1,11 +1,8 @@
 #include <QApplication>
 #include <QTest>
 
-#include "app/form1.h"
 #include "app/gui_setup.h"
-#include "scripted_prompts.h"
-#include "temp_dir.h"
-#include "wav_builder.h"
+#include "gui_fixture.h"
 
 class InspectionTest : public QObject {
     Q_OBJECT
@@ -22,15 +19,9 @@ QColor statusColour(Form1& form) {
     return form.controls().txt_sndstatus->palette().color(QPalette::Base);
 }
 
-struct Fixture {
-    TempDir dir;
-    ScriptedPrompts prompts;
-    AppEnvironment env;
-    Fixture() {
-        env.appDir = QString::fromStdString(dir.root());
-        env.prompts = &prompts;
-        env.debugMode = true;
-    }
+// The inspection panel is in view in the debug mode.
+struct Fixture : GuiFixture {
+    Fixture() { settings("[VARS]\ndebug=286\n[DIRS]\nsndfiledir=" + dir.root() + "\n"); }
 };
 } // namespace
 
@@ -39,8 +30,8 @@ void InspectionTest::loadDecodesTheChosenFileFully() {
     QDir(QString::fromStdString(f.dir.root())).mkdir("Sounds.x");
     const std::string path = f.dir.path("Sounds.x/horn.WAV");
     wavb::write_file(path, wavb::wav({.rate = 22050}, std::string(22050, '\x90')));
-    Form1 form(f.env);
-    form.show();
+    auto window = f.start();
+    Form1& form = *window;
     f.prompts.chooseFile(QString::fromStdString(path));
     QTest::mouseClick(form.controls().cmd_loadsndfile, Qt::LeftButton);
 
@@ -73,8 +64,8 @@ void InspectionTest::loadDecodesTheChosenFileFully() {
 
 void InspectionTest::cancelledOrRejectedChoiceKeepsReadfilesMessage() {
     Fixture f;
-    Form1 form(f.env);
-    form.show();
+    auto window = f.start();
+    Form1& form = *window;
     const Form1Controls& c = form.controls();
     c.UpDown1->setValue(7);
     QTest::mouseClick(c.cmd_loadsndfile, Qt::LeftButton); // cancelled
@@ -96,8 +87,8 @@ void InspectionTest::infoChecksTheHeaderOfTheShownFile() {
     const std::string second = f.dir.path("b.wav");
     wavb::write_file(first, wavb::wav({}, std::string(300, '\x70')));
     wavb::write_file(second, wavb::wav({.channels = 2, .rate = 44100, .bits = 16}, std::string(4000, '\0')));
-    Form1 form(f.env);
-    form.show();
+    auto window = f.start();
+    Form1& form = *window;
     const Form1Controls& c = form.controls();
     f.prompts.chooseFile(QString::fromStdString(first));
     QTest::mouseClick(c.cmd_loadsndfile, Qt::LeftButton);
@@ -124,8 +115,8 @@ void InspectionTest::sampleViewerFollowsTheSpinner() {
         ramp += static_cast<char>(10 + i);
     }
     wavb::write_file(path, wavb::wav({}, ramp));
-    Form1 form(f.env);
-    form.show();
+    auto window = f.start();
+    Form1& form = *window;
     const Form1Controls& c = form.controls();
     QCOMPARE(c.txt_epromadr->text(), QString("0")); // an empty field shows index 0
     QCOMPARE(c.UpDown1->maximum(), 10);             // before any decode

@@ -3,9 +3,8 @@
 #include <QTest>
 #include <algorithm>
 
-#include "app/app_environment.h"
-#include "app/form1.h"
 #include "app/gui_setup.h"
+#include "gui_fixture.h"
 #include "tools/about_box.h"
 
 class MainWindowTest : public QObject {
@@ -30,9 +29,9 @@ bool inside(const QWidget& window, const QWidget* w) {
 } // namespace
 
 void MainWindowTest::normalModeShowsOnlyTheUpperPart() {
-    AppEnvironment env;
-    Form1 form(env);
-    form.show();
+    GuiFixture f;
+    auto window = f.start();
+    Form1& form = *window;
     const Form1Controls& c = form.controls();
     QCOMPARE(form.windowTitle(), QString("MELO Sound-Manager V1.01"));
     QVERIFY(inside(form, c.GenFile));
@@ -48,10 +47,10 @@ void MainWindowTest::normalModeShowsOnlyTheUpperPart() {
 }
 
 void MainWindowTest::debugModeShowsTheWholeDesign() {
-    AppEnvironment env;
-    env.debugMode = true;
-    Form1 form(env);
-    form.show();
+    GuiFixture f;
+    f.settings("[VARS]\ndebug=286\n");
+    auto window = f.start();
+    Form1& form = *window;
     const Form1Controls& c = form.controls();
     QVERIFY(inside(form, c.SndFile));
     QVERIFY(inside(form, c.txt_debug));
@@ -60,19 +59,19 @@ void MainWindowTest::debugModeShowsTheWholeDesign() {
 }
 
 void MainWindowTest::listenButtonsFollowTheListenMode() {
-    AppEnvironment env;
     {
-        Form1 form(env);
-        form.show();
-        for (auto* b : form.controls().cmd_listen) {
+        GuiFixture f;
+        auto form = f.start();
+        for (auto* b : form->controls().cmd_listen) {
             QVERIFY(!b->isVisible());
         }
-        QVERIFY(form.controls().Image2->isVisible());
-        QVERIFY(!form.controls().Label11->isVisible());
+        QVERIFY(form->controls().Image2->isVisible());
+        QVERIFY(!form->controls().Label11->isVisible());
     }
-    env.listenMode = true;
-    Form1 form(env);
-    form.show();
+    GuiFixture f;
+    f.settings("[VARS]\nlisten=1\n");
+    auto window = f.start();
+    Form1& form = *window;
     QSignalSpy pressed(&form, &Form1::listenPressed);
     QSignalSpy released(&form, &Form1::listenReleased);
     QTest::mousePress(form.controls().cmd_listen[3], Qt::LeftButton);
@@ -85,10 +84,10 @@ void MainWindowTest::listenButtonsFollowTheListenMode() {
 }
 
 void MainWindowTest::captionsFitTheirBoxes() {
-    AppEnvironment env;
-    env.debugMode = true;
-    Form1 form(env);
-    form.show();
+    GuiFixture f;
+    f.settings("[VARS]\ndebug=286\n");
+    auto window = f.start();
+    Form1& form = *window;
     // Every caption the user can see fits its box, wrapped at blanks where the box is narrow.
     QStringList cut;
     for (QLabel* label : form.findChildren<QLabel*>()) {
@@ -119,9 +118,9 @@ void MainWindowTest::captionsFitTheirBoxes() {
 }
 
 void MainWindowTest::aboutBoxIsSingleAndShowsTheVersion() {
-    AppEnvironment env;
-    Form1 form(env);
-    form.show();
+    GuiFixture f;
+    auto window = f.start();
+    Form1& form = *window;
     QTest::mouseDClick(form.controls().Image1, Qt::LeftButton);
     InfoForm* first = form.infoform();
     QVERIFY(first != nullptr);

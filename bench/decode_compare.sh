@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Whole-process comparison of a full decode of a 4,000,000-frame 16-bit stereo WAV at 13021 Hz:
+#   melo-dsu inspect          (this program)
+#   sox ... -e unsigned -b 8  (the conversion a user would otherwise run)
+#   cat in.wav > /dev/null    (the floor: reading the file)
+# Needs a release build (cmake --preset release && cmake --build --preset release), sox and
+# hyperfine. Prints the three medians in milliseconds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=build/release/bin/melo-dsu
+[ -x "$bin" ] || { echo "build the release preset first" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/melo-bench-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+sox -n -r 13021 -b 16 -c 2 "$work/in.wav" synth 4000000s sine 440 sine 660 vol 0.8
+cat "$work/in.wav" > /dev/null # into the page cache
+
+hyperfine --style basic --warmup 3 --runs 30 --export-json "$work/result.json" \
+  -n melo-dsu "$bin inspect $work/in.wav" \
+  -n sox "sox -D $work/in.wav -t raw -e unsigned -b 8 $work/out.raw remix 1" \
+  -n cat "cat $work/in.wav > /dev/null" >/dev/null
+
+python3 - "$work/result.json" <<'PY'
+import json, sys
+for r in json.load(open(sys.argv[1]))["results"]:
+    print(f'{r["command"]:10s} median {r["median"]*1000:8.2f} ms')
+PY

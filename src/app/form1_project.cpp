@@ -1,0 +1,144 @@
+// The project: its thirteen fields, load, save, load-or-create, the exit prompt, and the
+// file choosers that assign files to the fields.
+
+#include <QDir>
+#include <QFile>
+
+#include "app/form1.h"
+#include "app/prompts.h"
+#include "common/atomic_file.h"
+#include "project/file_choice.h"
+
+namespace {
+std::string file_path(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+} // namespace
+
+QLineEdit* Form1::partField(int row, int part) const {
+    return part == 0 ? m_c.txt_useranf[row] : (part == 1 ? m_c.txt_userloop[row] : m_c.txt_userend[row]);
+}
+
+melo::ProjectFields Form1::projectFields() const {
+    melo::ProjectFields fields;
+    for (int i = 0; i < 12; ++i) {
+        melo::project_field(fields, i) = partField(i / 3, i % 3)->text().toStdString();
+    }
+    fields.dsdfilename = m_c.txt_DSDfilename->text().toStdString();
+    return fields;
+}
+
+void Form1::setProjectFields(const melo::ProjectFields& fields) {
+    for (int i = 0; i < 12; ++i) {
+        partField(i / 3, i % 3)->setText(QString::fromStdString(melo::project_field(fields, i)));
+    }
+    m_c.txt_DSDfilename->setText(QString::fromStdString(fields.dsdfilename));
+}
+
+void Form1::GetProjectData() {
+    setProjectFields(melo::load_project(file_path(projectPath())));
+    m_projchanged = false;
+}
+
+bool Form1::saveProject() {
+    std::string error;
+    if (!melo::save_project(file_path(projectPath()), projectFields(), &error)) {
+        // The project was not stored: say so, and keep it marked as changed.
+        prompts().message("Fehler beim Speichern",
+                          "Das Projekt konnte nicht gespeichert werden:\n" + projectPath() + "\n(" +
+                              QString::fromStdString(error) + ")");
+        return false;
+    }
+    m_projchanged = false;
+    return true;
+}
+
+void Form1::loadOrCreateProject() {
+    const int result = getDSPfilename();
+    if (result == melo::kNothingChosen) {
+        return;
+    }
+    if (result != melo::kAccepted) {
+        prompts().message("Fehler beim Projekt-Laden", "keine DSP-Projektdatei");
+        return;
+    }
+    m_c.txt_projektfile->setText(m_chosenName);
+    m_projfiledir = QString::fromStdString(melo::directory_of(m_chosenPath.toStdString()));
+    m_c.txt_projektdir->setText(m_projfiledir);
+    if (!melo::fileexists(file_path(m_chosenPath))) {
+        // A new project starts as a copy of the fields the window holds. When it cannot be
+        // stored, the fields stay as they are (and changed), instead of loading as empty.
+        if (!saveProject()) {
+            return;
+        }
+    }
+    GetProjectData();
+}
+
+void Form1::cmd_EXIT_Click() {
+    if (m_projchanged) {
+        switch (prompts().askYesNoCancel("Warnung", "Projekt geändert: speichern?")) {
+        case Prompts::Answer::Yes:
+            if (!saveProject()) {
+                return; // not stored: the window stays open so nothing is lost
+            }
+            break;
+        case Prompts::Answer::No:
+            break;
+        case Prompts::Answer::Cancel:
+            return;
+        }
+    }
+    close();
+}
+
+int Form1::chooseFile(const QString& title, const QString& filter, const QString& defaultSuffix,
+                      bool mustExist, const std::vector<std::string>& extensionTexts) {
+    OpenFileRequest request;
+    request.initialDir = m_projfiledir;
+    request.title = title;
+    request.filter = filter;
+    request.filterIndex = 1;
+    request.defaultSuffix = defaultSuffix;
+    request.mustExist = mustExist;
+    const OpenFileResult chosen = prompts().openFile(request);
+    m_fileext = QString::number(chosen.filterIndex);
+    m_chosenPath = chosen.fullPath;
+    m_chosenName = chosen.bareName;
+    return melo::classify_choice(chosen.fullPath.toStdString(), chosen.extensionDifferent, extensionTexts);
+}
+
+int Form1::getDSPfilename() {
+    return chooseFile("Projektfile auswählen", "DSP-Files|*.DSP|alle Files (*.*)|*.*", "DSP", false,
+                      {".DSP"});
+}
+
+int Form1::getDSDfilename() {
+    return chooseFile("DSD/DS3-File auswählen", "DSD/DS3-Files|*.DSD;*.DS3|alle Files (*.*)|*.*", "DS3",
+                      true, {".DS3", ".DSD"});
+}
+
+int Form1::getWAVfilename() {
+    // The dialog takes the first three characters of the default extension.
+    return chooseFile("WAV-File auswählen", "WAV-Files|*.WAV|alle Files (*.*)|*.*", "WAV", true, {".WAV"});
+}
+
+void Form1::assignWav(int row, int part) {
+    const int result = getWAVfilename();
+    if (result == melo::kAccepted) {
+        partField(row, part)->setText(m_chosenName);
+        m_projchanged = true;
+    } else if (result != melo::kNothingChosen) {
+        prompts().message("Fehler beim WAV-Laden", "keine WAV-Datei");
+    }
+}
+
+void Form1::assignDsd() {
+    const int result = getDSDfilename();
+    if (result == melo::kAccepted) {
+        m_c.txt_DSDfilename->setText(m_chosenName);
+        m_projchanged = true;
+    } else if (result != melo::kNothingChosen) {
+        prompts().message("Fehler beim DSD/DS3-Laden", "keine DSD/DS3-Datei");
+    }
+}

@@ -1,0 +1,149 @@
+// Start-up from the settings file, the settings and project value access, and shut-down.
+
+#include <QDir>
+#include <QFile>
+
+#include "app/form1.h"
+#include "common/lenient_number.h"
+#include "common/version.h"
+#include "project/ini_file.h"
+
+namespace {
+
+std::string to_std(const QString& text) {
+    return text.toStdString();
+}
+
+// The path as the file system wants it.
+std::string file_path(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+} // namespace
+
+QString startupFailureText(const StartupFailure& failure) {
+    return "Direct Sound Objekt konnte nicht initialisiert werden.\r\n"
+           "Prüfe ob eine SoundKarte installiert ist und ob sie funktioniert.\r" +
+           QString::number(failure.number) + "/" + failure.description;
+}
+
+QString Form1::settingsPath() const {
+    return m_env.settingsPath;
+}
+
+QString Form1::GetINI_String(const QString& section, const QString& key, const QString& defaultValue) const {
+    return QString::fromStdString(
+        melo::ini_read(file_path(settingsPath()), to_std(section), to_std(key), to_std(defaultValue)));
+}
+
+bool Form1::WriteINI_String(const QString& section, const QString& key, const QString& value) {
+    return melo::ini_write(file_path(settingsPath()), to_std(section), to_std(key), to_std(value));
+}
+
+QString Form1::projectPath() const {
+    return m_projfiledir + QDir::separator() + m_c.txt_projektfile->text();
+}
+
+QString Form1::GetPROJ_String(const QString& section, const QString& key, const QString& defaultValue) const {
+    return QString::fromStdString(
+        melo::ini_read(file_path(projectPath()), to_std(section), to_std(key), to_std(defaultValue)));
+}
+
+bool Form1::WritePROJ_String(const QString& section, const QString& key, const QString& value) {
+    return melo::ini_write(file_path(projectPath()), to_std(section), to_std(key), to_std(value));
+}
+
+std::optional<StartupFailure> Form1::startUp() {
+    // A failure returns at once; the caller then ends the program without showing the window.
+    m_debugkey = GetINI_String("VARS", "debug", "0");
+    if (!debugMode()) {
+        setFixedSize(form1_metrics::kClientWidth, form1_metrics::kNormalHeight);
+    } else {
+        m_lastvalidsndfile = GetINI_String("DIRS", "lastvalidsndfile", m_env.appDir);
+        if (decode_sound(m_lastvalidsndfile, false) == 0) {
+            m_c.txt_sndfilename->setText(m_lastvalidsndfile);
+        }
+    }
+
+    setWindowTitle(QString::fromStdString(melo::window_title()));
+
+    for (int r = 0; r < 4; ++r) {
+        m_c.txt_useranf[r]->setText("(leer)");
+        m_c.txt_userloop[r]->setText("(leer)");
+        m_c.txt_userend[r]->setText("(leer)");
+    }
+    m_c.Image2->setVisible(true);
+    m_c.Picture4->setVisible(false);
+    m_c.Label11->setVisible(false);
+    m_c.Label12->setVisible(false);
+
+    m_projfiledir = GetINI_String("DIRS", "projfiledir", m_env.appDir);
+    m_c.txt_projektdir->setText(m_projfiledir);
+    m_sndfiledir = GetINI_String("DIRS", "sndfiledir", m_env.appDir);
+    m_fileext = GetINI_String("DIRS", "fileext", "1");
+    m_projname = GetINI_String("DIRS", "projname", "noproject.dsp");
+    m_c.txt_projektfile->setText(m_projname);
+
+    const melo::WholeNumber listen =
+        melo::convert_whole_number(to_std(GetINI_String("VARS", "listen", "0")), INT32_MIN, INT32_MAX);
+    if (!listen.ok) {
+        return StartupFailure{listen.error_number, QString::fromStdString(listen.error_text)};
+    }
+    m_listen = static_cast<int>(listen.value);
+
+    GetProjectData();
+
+    for (QToolButton* b : m_c.cmd_listen) {
+        b->setVisible(m_listen != 0);
+    }
+
+    // Check box states: whole numbers of 16 bits, then 0 (clear), 1 (ticked) or 2 (greyed).
+    const std::pair<StateCheckBox*, const char*> boxes[] = {{m_c.chk_soundon, "1"}, {m_c.chk_log_enable, "0"}};
+    for (const auto& [box, fallback] : boxes) {
+        const QString key = box == m_c.chk_soundon ? "warnsound" : "log";
+        const melo::WholeNumber state =
+            melo::convert_whole_number(to_std(GetINI_String("VARS", key, fallback)), INT16_MIN, INT16_MAX);
+        if (!state.ok) {
+            return StartupFailure{state.error_number, QString::fromStdString(state.error_text)};
+        }
+        if (!box->setState(state.value)) {
+            return StartupFailure{380, "Unzulässiger Eigenschaftswert"};
+        }
+    }
+
+    m_c.txt_log->clear();
+    m_c.txt_genstatus->clear();
+    m_c.txt_debug->clear();
+    m_c.txt_epromwert->clear();
+    m_c.txt_epromadr->clear(); // runs the sample viewer's update
+    m_c.lbl_pb1->setText("0 %");
+    m_c.ProgressBar1->setValue(1000);
+    m_c.Text1->clear();
+
+    m_started = true;
+    return std::nullopt;
+}
+
+void Form1::shutDown() {
+    if (!m_started || m_shutDown) {
+        return;
+    }
+    m_shutDown = true;
+    // The settings are written together, in their order, in one atomic replace of the file.
+    melo::IniDocument settings;
+    const std::string path = file_path(settingsPath());
+    if (!settings.load(path) && QFile::exists(settingsPath())) {
+        return; // a settings file that cannot be read is not replaced by a partial one
+    }
+    m_projfiledir = m_c.txt_projektdir->text();
+    settings.set("DIRS", "projfiledir", to_std(m_projfiledir));
+    settings.set("VARS", "warnsound", std::to_string(m_c.chk_soundon->state()));
+    settings.set("DIRS", "fileext", to_std(m_fileext));
+    m_projname = m_c.txt_projektfile->text();
+    settings.set("DIRS", "projname", to_std(m_projname));
+    settings.set("VARS", "log", std::to_string(m_c.chk_log_enable->state()));
+    if (debugMode()) {
+        settings.set("DIRS", "lastvalidsndfile", to_std(m_lastvalidsndfile));
+    }
+    settings.save(path);
+}

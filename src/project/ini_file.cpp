@@ -1,0 +1,183 @@
+#include "project/ini_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "common/atomic_file.h"
+#include "common/cp1252.h"
+
+namespace melo {
+namespace {
+
+constexpr auto npos = std::string::npos;
+
+std::string trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == npos) {
+        return "";
+    }
+    const auto last = s.find_last_not_of(" \t");
+    return s.substr(first, last - first + 1);
+}
+
+bool same_name(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+// The section name of a "[name]" line, or nothing for another line.
+bool section_name(const std::string& line, std::string& name) {
+    const std::string t = trim(line);
+    if (t.empty() || t.front() != '[') {
+        return false;
+    }
+    const auto close = t.find(']');
+    name = trim(t.substr(1, close == npos ? npos : close - 1));
+    return true;
+}
+
+// The key and value of a "key=value" line.
+bool key_value(const std::string& line, std::string& key, std::string& value) {
+    const auto eq = line.find('=');
+    if (eq == npos) {
+        return false;
+    }
+    key = trim(line.substr(0, eq));
+    value = trim(line.substr(eq + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return true;
+}
+
+std::string cut(const std::string& cp1252) {
+    return cp1252.size() > kIniValueLimit ? cp1252.substr(0, kIniValueLimit) : cp1252;
+}
+
+} // namespace
+
+bool IniDocument::load(const std::string& path) {
+    m_lines.clear();
+    std::string bytes;
+    if (!read_file(path, bytes)) {
+        return false;
+    }
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const auto nl = bytes.find('\n', start);
+        Line line;
+        if (nl == npos) {
+            line.text = bytes.substr(start);
+            start = bytes.size();
+        } else {
+            line.text = bytes.substr(start, nl - start);
+            line.ending = "\n";
+            start = nl + 1;
+            if (!line.text.empty() && line.text.back() == '\r') {
+                line.text.pop_back();
+                line.ending = "\r\n";
+            }
+        }
+        m_lines.push_back(std::move(line));
+    }
+    return true;
+}
+
+std::pair<std::size_t, std::size_t> IniDocument::section_range(const std::string& section) const {
+    const std::string wanted = utf8_to_cp1252(section);
+    std::string name;
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        if (section_name(m_lines[i].text, name) && same_name(name, wanted)) {
+            std::size_t end = i + 1;
+            while (end < m_lines.size() && !section_name(m_lines[end].text, name)) {
+                ++end;
+            }
+            return {i + 1, end};
+        }
+    }
+    return {npos, npos};
+}
+
+std::string IniDocument::get(const std::string& section, const std::string& key,
+                             const std::string& default_value) const {
+    const auto [first, end] = section_range(section);
+    if (first != npos) {
+        const std::string wanted = utf8_to_cp1252(key);
+        std::string k;
+        std::string v;
+        for (std::size_t i = first; i < end; ++i) {
+            if (key_value(m_lines[i].text, k, v) && same_name(k, wanted)) {
+                return cp1252_to_utf8(cut(v));
+            }
+        }
+    }
+    return cp1252_to_utf8(cut(utf8_to_cp1252(default_value)));
+}
+
+void IniDocument::set(const std::string& section, const std::string& key, const std::string& value) {
+    const std::string line = utf8_to_cp1252(key) + "=" + utf8_to_cp1252(value);
+    auto [first, end] = section_range(section);
+    if (first == npos) {
+        // A last line without a line end gets one before the new section.
+        if (!m_lines.empty() && m_lines.back().ending.empty()) {
+            m_lines.back().ending = "\r\n";
+        }
+        m_lines.push_back({"[" + utf8_to_cp1252(section) + "]", "\r\n"});
+        m_lines.push_back({line, "\r\n"});
+        return;
+    }
+    const std::string wanted = utf8_to_cp1252(key);
+    std::string k;
+    std::string v;
+    for (std::size_t i = first; i < end; ++i) {
+        if (key_value(m_lines[i].text, k, v) && same_name(k, wanted)) {
+            m_lines[i].text = line;
+            return;
+        }
+    }
+    // At the end of the section: behind its last line that is not blank.
+    std::size_t at = end;
+    while (at > first && trim(m_lines[at - 1].text).empty()) {
+        --at;
+    }
+    if (at > 0 && m_lines[at - 1].ending.empty()) {
+        m_lines[at - 1].ending = "\r\n";
+    }
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), Line{line, "\r\n"});
+}
+
+bool IniDocument::save(const std::string& path, std::string* error) const {
+    std::string bytes;
+    for (const Line& l : m_lines) {
+        bytes += l.text;
+        bytes += l.ending;
+    }
+    return replace_file(path, bytes, error);
+}
+
+std::string ini_read(const std::string& path, const std::string& section, const std::string& key,
+                     const std::string& default_value) {
+    IniDocument doc;
+    doc.load(path);
+    return doc.get(section, key, default_value);
+}
+
+bool ini_write(const std::string& path, const std::string& section, const std::string& key,
+               const std::string& value, std::string* error) {
+    IniDocument doc;
+    if (!doc.load(path) && std::filesystem::exists(path)) {
+        // A file that exists but cannot be read is not replaced by a file of one key.
+        if (error != nullptr) {
+            *error = "cannot read file";
+        }
+        return false;
+    }
+    doc.set(section, key, value);
+    return doc.save(path, error);
+}
+
+} // namespace melo

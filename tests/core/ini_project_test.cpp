@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "common/atomic_file.h"
+#include "common/lenient_number.h"
+#include "project/file_choice.h"
+#include "project/ini_file.h"
+#include "project/project_file.h"
+#include "temp_dir.h"
+#include "wav_builder.h"
+
+using namespace melo;
+
+namespace {
+std::string slurp(const std::string& path) {
+    std::string text;
+    read_file(path, text);
+    return text;
+}
+} // namespace
+
+TEST(IniRead, ProfileStringRules) {
+    TempDir dir;
+    const std::string path = dir.path("s.ini");
+    wavb::write_file(path, "orphan=1\r\n"
+                           "[vars]\r\n"
+                           "  Debug  =  286  \r\n"
+                           "empty=\r\n"
+                           "quoted=\"a b\"\r\n"
+                           "single='x'\r\n"
+                           "half=\"open\r\n"
+                           "no equals sign\r\n"
+                           "debug=second\r\n"
+                           "eq=a=b\n"
+                           "[VARS]\r\n"
+                           "late=never\r\n");
+    EXPECT_EQ(ini_read(path, "VARS", "debug", "0"), "286");       // case, blanks, first key
+    EXPECT_EQ(ini_read(path, "VARS", "empty", "0"), "");          // present but empty: not the default
+    EXPECT_EQ(ini_read(path, "VARS", "missing", "0"), "0");
+    EXPECT_EQ(ini_read(path, "VARS", "quoted", ""), "a b");
+    EXPECT_EQ(ini_read(path, "VARS", "single", ""), "x");
+    EXPECT_EQ(ini_read(path, "VARS", "half", ""), "\"open");
+    EXPECT_EQ(ini_read(path, "VARS", "no equals sign", "d"), "d");
+    EXPECT_EQ(ini_read(path, "VARS", "eq", ""), "a=b");            // split at the first "="
+    EXPECT_EQ(ini_read(path, "VARS", "late", "d"), "d");           // only the first section counts
+    EXPECT_EQ(ini_read(path, "VARS", "orphan", "d"), "d");         // lines before any section
+    EXPECT_EQ(ini_read(dir.path("none.ini"), "VARS", "debug", "1"), "1");
+}
+
+TEST(IniRead, ValuesAreCutTo254CharactersAndDecoded) {
+    TempDir dir;
+    const std::string path = dir.path("s.ini");
+    wavb::write_file(path, "[A]\r\nlong=" + std::string(300, 'x') + "\r\numlaut=Gr\xF6\xDF" "e\r\n");
+    EXPECT_EQ(ini_read(path, "A", "long", ""), std::string(254, 'x'));
+    EXPECT_EQ(ini_read(path, "A", "umlaut", ""), "Größe");
+}
+
+TEST(IniWrite, ReplacesAppendsAndKeepsEverythingElse) {
+    TempDir dir;
+    const std::string path = dir.path("s.ini");
+    const std::string before = "; comment\n"
+                               "[DIRS]\r\n"
+                               "  ProjName = old.dsp \r\n"
+                               "projname=second\r\n"
+                               "\r\n"
+                               "[VARS]\r\n"
+                               "odd  spacing =  1\n"
+                               "last=1";
+    wavb::write_file(path, before);
+    ASSERT_TRUE(ini_write(path, "dirs", "PROJNAME", "neu.dsp"));
+    ASSERT_TRUE(ini_write(path, "DIRS", "fileext", "2"));
+    ASSERT_TRUE(ini_write(path, "VARS", "warnsound", "Größe"));
+    ASSERT_TRUE(ini_write(path, "NEW", "k", "v"));
+    EXPECT_EQ(slurp(path), "; comment\n"
+                           "[DIRS]\r\n"
+                           "PROJNAME=neu.dsp\r\n"
+                           "projname=second\r\n"
+                           "fileext=2\r\n"
+                           "\r\n"
+                           "[VARS]\r\n"
+                           "odd  spacing =  1\n"
+                           "last=1\r\n"
+                           "warnsound=Gr\xF6\xDF" "e\r\n"
+                           "[NEW]\r\n"
+                           "k=v\r\n");
+}
+
+TEST(IniWrite, CreatesAFileButNotADirectoryAndFailsSafely) {
+    TempDir dir;
+    const std::string path = dir.path("new.dsp");
+    ASSERT_TRUE(ini_write(path, "WAVs", "DSDfilename", "base.DS3"));
+    EXPECT_EQ(slurp(path), "[WAVs]\r\nDSDfilename=base.DS3\r\n");
+    EXPECT_FALSE(ini_write(dir.path("gone/x.ini"), "A", "k", "v"));
+    EXPECT_FALSE(ini_write(dir.root() + "/", "A", "k", "v")); // an empty file name
+
+    ::chmod(path.c_str(), 0444);
+    std::string error;
+    EXPECT_FALSE(ini_write(path, "WAVs", "DSDfilename", "other.DS3", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(slurp(path), "[WAVs]\r\nDSDfilename=base.DS3\r\n");
+}
+
+TEST(ProjectFile, RoundTripInKeyOrder) {
+    TempDir dir;
+    const std::string path = dir.path("Test.DSP");
+    ProjectFields fields;
+    fields.useranf = {"a.wav", "(leer)", "", "d.WAV"};
+    fields.userloop = {"loop a.wav", "", "", ""};
+    fields.userend = {"", "", "ende c.wav", ""};
+    fields.dsdfilename = "base.DSD";
+    ASSERT_TRUE(save_project(path, fields));
+    EXPECT_EQ(slurp(path), "[WAVs]\r\n"
+                           "Sound1AnfWAV=a.wav\r\nSound1LoopWAV=loop a.wav\r\nSound1EndWAV=\r\n"
+                           "Sound2AnfWAV=(leer)\r\nSound2LoopWAV=\r\nSound2EndWAV=\r\n"
+                           "Sound3AnfWAV=\r\nSound3LoopWAV=\r\nSound3EndWAV=ende c.wav\r\n"
+                           "Sound4AnfWAV=d.WAV\r\nSound4LoopWAV=\r\nSound4EndWAV=\r\n"
+                           "DSDfilename=base.DSD\r\n");
+    const ProjectFields back = load_project(path);
+    EXPECT_EQ(back.useranf, fields.useranf);
+    EXPECT_EQ(back.userloop, fields.userloop);
+    EXPECT_EQ(back.userend, fields.userend);
+    EXPECT_EQ(back.dsdfilename, "base.DSD");
+
+    // A missing key loads as empty, never as "(leer)"; other sections survive a save.
+    wavb::write_file(path, "[Other]\r\nx=1\r\n[WAVs]\r\nSound2AnfWAV=b.wav\r\n");
+    EXPECT_EQ(load_project(path).useranf[0], "");
+    EXPECT_EQ(load_project(path).useranf[1], "b.wav");
+    ASSERT_TRUE(save_project(path, fields));
+    EXPECT_EQ(slurp(path).rfind("[Other]\r\nx=1\r\n[WAVs]\r\nSound2AnfWAV=(leer)\r\n", 0), 0u);
+    EXPECT_EQ(load_project(dir.path("missing.dsp")).dsdfilename, "");
+}
+
+TEST(FileChoice, ExtensionTextsAndResultCodes) {
+    EXPECT_EQ(classify_choice("", false, {".WAV"}), kNothingChosen);
+    EXPECT_EQ(classify_choice("/s/horn.Wav", false, {".WAV"}), kAccepted);
+    EXPECT_EQ(classify_choice("/s/x.wav.d/readme.txt", true, {".WAV"}), kAccepted); // in a directory
+    EXPECT_EQ(classify_choice("/s/notes.txt", true, {".WAV"}), kWrongTypeDiffers);
+    EXPECT_EQ(classify_choice("/s/noext", false, {".WAV"}), kWrongTypeNoExt);
+    EXPECT_EQ(classify_choice("/s/b.ds3", false, {".DS3", ".DSD"}), kAccepted);
+    EXPECT_TRUE(extension_differs("notes.txt", "WAV"));
+    EXPECT_FALSE(extension_differs("HORN.wav", "WAV"));
+    EXPECT_FALSE(extension_differs("noext", "WAV"));
+    EXPECT_EQ(directory_of("/a/b/c.dsp"), "/a/b");
+    EXPECT_EQ(directory_with_separator("/a/b/c.wav"), "/a/b/");
+    EXPECT_EQ(bare_name_of("/a/b/c.wav"), "c.wav");
+}
+
+TEST(WholeNumber, SettingsValuesMustBeNumbers) {
+    EXPECT_EQ(convert_whole_number(" 1 ", 0, 10).value, 1);
+    EXPECT_EQ(convert_whole_number("2.5", 0, 10).value, 2);
+    EXPECT_EQ(convert_whole_number("&H2", 0, 10).value, 2);
+    EXPECT_EQ(convert_whole_number("abc", 0, 10).error_number, 13);
+    EXPECT_EQ(convert_whole_number("", 0, 10).error_number, 13);
+    EXPECT_EQ(convert_whole_number("1x", 0, 10).error_number, 13);
+    EXPECT_EQ(convert_whole_number("99999", -32768, 32767).error_number, 6);
+    EXPECT_FALSE(convert_whole_number("99999", -32768, 32767).ok);
+}
