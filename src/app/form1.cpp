@@ -5,6 +5,8 @@
 #include <QTimer>
 
 #include "app/prompts.h"
+#include "tools/listen_playback.h"
+#include "tools/qt_audio.h"
 #include "common/version.h"
 #include "tools/about_box.h"
 
@@ -22,10 +24,26 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     m_timer1.setInterval(100);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::timer1Tick);
     m_timer1.start();
+    // Timer2 only ends the half-second wait of shut-down.
+    connect(&m_timer2, &QTimer::timeout, this, [this] { m_waitdone = true; });
+    // The listen playback reads the play position as often as the event loop allows.
+    m_listenTimer.setInterval(2);
+    m_listenTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_listenTimer, &QTimer::timeout, this, &Form1::listenPoll);
 }
 
 Form1::~Form1() {
     delete m_infoform;
+}
+
+AudioSystem& Form1::audio() {
+    if (m_env.audio != nullptr) {
+        return *m_env.audio;
+    }
+    if (!m_ownAudio) {
+        m_ownAudio = std::make_unique<QtAudioSystem>();
+    }
+    return *m_ownAudio;
 }
 
 Prompts& Form1::prompts() {
@@ -52,6 +70,17 @@ void Form1::wireSignals() {
     connect(m_c.pic_diskloadDSD, &QToolButton::clicked, this, &Form1::assignDsd);
     connect(m_c.Command3, &QPushButton::pressed, this, [this] { emit listenPressed(2); });
     connect(m_c.Command3, &QPushButton::released, this, [this] { emit listenReleased(2); });
+    connect(this, &Form1::listenPressed, this, &Form1::listenPress);
+    connect(this, &Form1::listenReleased, this, [this] {
+        if (m_listenPlayback) {
+            m_listenPlayback->release();
+        }
+    });
+    connect(m_c.cmd_play, &QPushButton::clicked, this, [this] {
+        audio().filePlayer().setFile(m_c.txt_sndfilename->text());
+        audio().filePlayer().play();
+    });
+    connect(m_c.cmd_stop, &QPushButton::clicked, this, [this] { audio().filePlayer().stop(); });
     connect(m_c.Image1, &ClickLabel::doubleClicked, this, &Form1::showInfoForm);
     connect(m_c.cmd_EXIT, &QPushButton::clicked, this, &Form1::cmd_EXIT_Click);
     connect(m_c.Picture2, &QToolButton::clicked, this, &Form1::loadOrCreateProject);

@@ -11,7 +11,9 @@
 #include "project/project_file.h"
 #include "wav/wav_decoder.h"
 
+class AudioSystem;
 class InfoForm;
+class ListenPlayback;
 class Prompts;
 
 // The failure that ends start-up: its number and description, shown in the start-up message.
@@ -91,6 +93,11 @@ public:
     // Lets the user choose a WAV file and decodes it; nothing when no file was decoded.
     std::optional<int> readfile(bool alles);
 
+    // Plays one of the result sounds ("ok.wav", "warn.wav", "nok.wav") through the file player.
+    void playResultSound(const QString& name);
+    // The listen playback; nullptr outside the listen mode.
+    ListenPlayback* listenPlayback() const { return m_listenPlayback.get(); }
+
 signals:
     // Mouse pressed or released on a listen button (row 0 to 3) or on Command3 (row 2).
     void listenPressed(int row);
@@ -105,6 +112,11 @@ private:
 
     void wireSignals();
     Prompts& prompts();
+    AudioSystem& audio();
+    void listenPress(int row);
+    void listenPoll();
+    std::optional<StartupFailure> openListenSound();
+    void freeme();
     QString settingsPath() const;
 
     // Long work: locks the commands that would re-enter it and defers a close request.
@@ -117,6 +129,7 @@ private:
     void setProjectFields(const melo::ProjectFields& fields);
     QLineEdit* partField(int row, int part) const;
     void shutDown();
+    void writeSettings();
     void timer1Tick();
 
     void cmd_loadsndfile_Click();
@@ -126,6 +139,11 @@ private:
 
     AppEnvironment& m_env;
     std::unique_ptr<Prompts> m_ownPrompts;
+    std::unique_ptr<AudioSystem> m_ownAudio;
+    std::unique_ptr<ListenPlayback> m_listenPlayback;
+    QTimer m_listenTimer;
+    QTimer m_timer2;
+    bool m_waitdone = false;
     Form1Controls m_c;
     QPointer<InfoForm> m_infoform;
     QTimer m_timer1;

@@ -120,15 +120,16 @@ std::optional<StartupFailure> Form1::startUp() {
     m_c.ProgressBar1->setValue(1000);
     m_c.Text1->clear();
 
+    if (m_listen != 0) {
+        if (std::optional<StartupFailure> failure = openListenSound()) {
+            return failure;
+        }
+    }
     m_started = true;
     return std::nullopt;
 }
 
-void Form1::shutDown() {
-    if (!m_started || m_shutDown) {
-        return;
-    }
-    m_shutDown = true;
+void Form1::writeSettings() {
     // The settings are written together, in their order, in one atomic replace of the file.
     melo::IniDocument settings;
     const std::string path = file_path(settingsPath());
@@ -146,4 +147,15 @@ void Form1::shutDown() {
         settings.set("DIRS", "lastvalidsndfile", to_std(m_lastvalidsndfile));
     }
     settings.save(path);
+}
+
+void Form1::shutDown() {
+    if (!m_started || m_shutDown) {
+        return;
+    }
+    m_shutDown = true;
+    writeSettings();
+    if (m_listen != 0) {
+        freeme();
+    }
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "fake_audio.h"
 #include "scripted_prompts.h"
 #include "temp_dir.h"
 #include "wav_builder.h"
@@ -13,12 +14,14 @@
 struct GuiFixture {
     TempDir dir;
     ScriptedPrompts prompts;
+    FakeAudio audio;
     AppEnvironment env;
 
     GuiFixture() {
         env.appDir = QString::fromStdString(dir.root());
         env.settingsPath = QString::fromStdString(dir.path("melo-sound-manager.INI"));
         env.prompts = &prompts;
+        env.audio = &audio;
     }
 
     // Writes the settings file, "\n" becoming CR LF.

@@ -1,0 +1,210 @@
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include "app/gui_setup.h"
+#include "gui_fixture.h"
+#include "tools/listen_playback.h"
+
+class ListenTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void shortClickPlaysEachPartOnce();
+    void holdingRepeatsTheLoopUntilRelease();
+    void releaseDuringTheStartPartStillPlaysTheLoopOnce();
+    void missingPartsAreLeftOut();
+    void pressesDuringAPlaybackAreIgnored();
+    void aPartTooShortToBeSeenDoesNotHang();
+    void shutDownDuringAPlaybackTouchesNoReleasedBuffer();
+    void windowWiring();
+};
+
+namespace {
+
+// A listen playback over the fake output; part files are "<row><part>.wav" ("a1.wav" is
+// the start part of row 0).
+struct Machine {
+    FakeAudio audio;
+    QList<qint64> shown;
+    ListenPlayback playback{audio,
+                            [](int row, int part) { return QString("/p/%1%2.wav").arg(QChar('a' + row)).arg(part); },
+                            [this](qint64 c) { shown << c; }};
+
+    // Polls until the playback is idle; fails the test rather than spin forever.
+    int runToEnd() {
+        int polls = 0;
+        while (!playback.ready() && polls < 1000) {
+            playback.poll();
+            ++polls;
+        }
+        return polls;
+    }
+    // Polls until the given part has started `passes` times.
+    void pollUntilPlayed(const QString& name, int passes) {
+        for (int i = 0; i < 1000 && audio.log.count("play " + name) < passes; ++i) {
+            playback.poll();
+        }
+    }
+    QStringList plays() const { return audio.log.filter(QRegularExpression("^(play|stop) ")); }
+};
+
+} // namespace
+
+void ListenTest::shortClickPlaysEachPartOnce() {
+    Machine m;
+    for (const char* name : {"a1.wav", "a2.wav", "a3.wav"}) {
+        m.audio.addSound(name);
+    }
+    m.playback.press(0);
+    QVERIFY(!m.playback.ready());
+    m.playback.release();
+    QVERIFY(m.runToEnd() < 1000);
+    QCOMPARE(m.plays(), QStringList({"play a1.wav", "play a2.wav", "stop a2.wav", "play a3.wav", "stop a3.wav"}));
+    // The play position of each part, ending at 0.
+    QCOMPARE(m.shown.mid(0, 4), QList<qint64>({100, 200, 300, 0}));
+}
+
+void ListenTest::holdingRepeatsTheLoopUntilRelease() {
+    Machine m;
+    m.audio.addSound("b1.wav");
+    m.audio.addSound("b2.wav", {.steps = 2});
+    m.audio.addSound("b3.wav");
+    m.playback.press(1);
+    m.pollUntilPlayed("b2.wav", 4);
+    QVERIFY(m.playback.playingPart() == ListenPlayback::kLoop);
+    m.playback.release(); // during the fourth pass: it finishes, then the end part
+    m.runToEnd();
+    QCOMPARE(m.audio.log.count("play b2.wav"), 4);
+    QCOMPARE(m.plays().mid(4), QStringList({"play b2.wav", "stop b2.wav", "play b3.wav", "stop b3.wav"}));
+}
+
+void ListenTest::releaseDuringTheStartPartStillPlaysTheLoopOnce() {
+    Machine m;
+    m.audio.addSound("c1.wav", {.steps = 5});
+    m.audio.addSound("c2.wav");
+    m.audio.addSound("c3.wav");
+    m.playback.press(2);
+    m.playback.poll();
+    m.playback.release();
+    m.runToEnd();
+    QCOMPARE(m.audio.log.count("play c2.wav"), 1);
+    QCOMPARE(m.audio.log.count("play c3.wav"), 1);
+}
+
+void ListenTest::missingPartsAreLeftOut() {
+    Machine m;
+    m.audio.addSound("d2.wav"); // a row with only a loop part
+    m.playback.press(3);
+    m.playback.release();
+    m.runToEnd();
+    QCOMPARE(m.plays(), QStringList({"play d2.wav", "stop d2.wav"}));
+    QVERIFY(!m.playback.loaded(ListenPlayback::kStart));
+
+    m.playback.press(3); // held: more passes
+    m.pollUntilPlayed("d2.wav", 4);
+    m.playback.release();
+    m.runToEnd();
+    QCOMPARE(m.audio.log.count("play d2.wav"), 4);
+
+    Machine empty; // nothing loads: nothing plays, and the playback ends at once
+    empty.playback.press(0);
+    QVERIFY(empty.playback.ready());
+    QVERIFY(empty.plays().isEmpty());
+}
+
+void ListenTest::pressesDuringAPlaybackAreIgnored() {
+    Machine m;
+    m.audio.addSound("a1.wav");
+    m.audio.addSound("b1.wav");
+    m.playback.press(0);
+    m.playback.poll();
+    m.playback.press(1);
+    m.runToEnd();
+    QVERIFY(!m.audio.log.contains("load b1.wav"));
+    m.playback.press(1); // once idle, a press plays again
+    m.runToEnd();
+    QVERIFY(m.audio.log.contains("play b1.wav"));
+}
+
+void ListenTest::aPartTooShortToBeSeenDoesNotHang() {
+    Machine m;
+    m.audio.addSound("a1.wav", {.neverSeen = true});
+    m.audio.addSound("a2.wav", {.steps = 1, .startDelay = 3});
+    m.playback.press(0);
+    m.playback.release();
+    QVERIFY(m.runToEnd() < 20);
+    QCOMPARE(m.audio.log.count("play a2.wav"), 1);
+}
+
+void ListenTest::shutDownDuringAPlaybackTouchesNoReleasedBuffer() {
+    Machine m;
+    m.audio.addSound("a1.wav");
+    m.audio.addSound("a2.wav", {.steps = 1000});
+    m.playback.press(0);
+    m.pollUntilPlayed("a2.wav", 1);
+    m.playback.stopAll();
+    QCOMPARE(m.audio.log.filter("stop").size(), 2); // both loaded parts stop
+    m.playback.releaseBuffers();
+    const QStringList before = m.audio.log;
+    m.playback.poll(); // the playback sees the stop request and touches nothing
+    m.playback.release();
+    m.playback.press(1);
+    QCOMPARE(m.audio.log, before);
+    QCOMPARE(m.audio.released, 2);
+}
+
+void ListenTest::windowWiring() {
+    {
+        // Listen mode: the sound output is opened at start-up and closed after the wait.
+        GuiFixture f;
+        f.settings("[VARS]\nlisten=1\n");
+        f.audio.addSound("a1.wav", {.steps = 100000});
+        f.prompts.chooseFile(f.path("a1.wav"));
+        auto form = f.start();
+        QCOMPARE(f.audio.log, QStringList({"open"}));
+        QTest::mouseClick(form->controls().lab_useranf[0], Qt::LeftButton);
+        QTest::mousePress(form->controls().cmd_listen[0], Qt::LeftButton);
+        QTRY_VERIFY(form->controls().Text1->text().toInt() > 0);
+        QElapsedTimer clock;
+        clock.start();
+        form->close(); // during the playback
+        QVERIFY(clock.elapsed() >= 450);
+        QCOMPARE(f.audio.log.mid(f.audio.log.size() - 3),
+                 QStringList({"stop a1.wav", "release a1.wav", "close"}));
+    }
+    {
+        // Without listen mode: no sound objects, Command3 does nothing, no wait at shut-down.
+        GuiFixture f;
+        f.audio.addSound("c1.wav");
+        auto form = f.start();
+        QTest::mousePress(form->controls().Command3, Qt::LeftButton);
+        QTest::mouseRelease(form->controls().Command3, Qt::LeftButton);
+        form->controls().txt_sndfilename->setText("/x/y.wav");
+        QTest::mouseClick(form->controls().cmd_play, Qt::LeftButton);
+        QTest::mouseClick(form->controls().cmd_stop, Qt::LeftButton);
+        QElapsedTimer clock;
+        clock.start();
+        form->close();
+        QVERIFY(clock.elapsed() < 400);
+        QCOMPARE(f.audio.log, QStringList({"file play /x/y.wav", "file stop"}));
+    }
+    {
+        // No sound device: the start-up failure.
+        GuiFixture f;
+        f.settings("[VARS]\nlisten=1\n");
+        f.audio.failOpen = true;
+        QVERIFY(!f.start());
+        QCOMPARE(startupFailureText(*f.failure).section('\r', -1),
+                 QString("-2005401480/Kein Audio-Ausgabegerät gefunden"));
+    }
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    setup_application_look(app);
+    ListenTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "listen_test.moc"
