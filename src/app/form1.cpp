@@ -85,6 +85,7 @@ void Form1::wireSignals() {
     connect(m_c.cmd_EXIT, &QPushButton::clicked, this, &Form1::cmd_EXIT_Click);
     connect(m_c.Picture2, &QToolButton::clicked, this, &Form1::loadOrCreateProject);
     connect(m_c.Picture3, &QToolButton::clicked, this, &Form1::saveProject);
+    connect(m_c.cmd_konvertieren, &QPushButton::clicked, this, &Form1::cmd_konvertieren_Click);
 
     // Every change of a project field, typed or set by the program, marks the project changed.
     auto changed = [this] { m_projchanged = true; };

@@ -8,6 +8,8 @@
 
 #include "app/app_environment.h"
 #include "app/form1_controls.h"
+#include "flash/flash_image.h"
+#include "flash/generation_run.h"
 #include "project/project_file.h"
 #include "wav/wav_decoder.h"
 
@@ -93,6 +95,10 @@ public:
     // Lets the user choose a WAV file and decodes it; nothing when no file was decoded.
     std::optional<int> readfile(bool alles);
 
+    // The generation run of "DSU-File erzeugen"; its result stays in the views and files.
+    melo::RunResult cmd_konvertieren_Click();
+    const melo::FlashImage& flash() const { return m_flash; }
+
     // Plays one of the result sounds ("ok.wav", "warn.wav", "nok.wav") through the file player.
     void playResultSound(const QString& name);
     // The listen playback; nullptr outside the listen mode.
@@ -109,6 +115,8 @@ protected:
 private:
     class DecodeProgressView;
     friend class DecodeProgressView;
+    class RunView;
+    friend class RunView;
 
     void wireSignals();
     Prompts& prompts();
@@ -135,6 +143,8 @@ private:
     void cmd_loadsndfile_Click();
     void cmd_testsndfile_Click();
     void showDecodePanel();
+    std::unique_ptr<DecodeProgressView> beginDecode();
+    void finishDecode(const DecodeProgressView& view);
     void sampleViewerUpdate();
 
     AppEnvironment& m_env;
@@ -164,6 +174,8 @@ private:
 
     // Inspection
     melo::DecodedSound m_sound;
+    melo::FlashImage m_flash;
+    melo::SoundSlots m_slots;
     QString m_sndfiledir;
     QString m_lastvalidsndfile;
 

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include "app/form1.h"
+#include "app/form1_decode_view.h"
 #include "app/prompts.h"
 #include "common/number_format.h"
 #include "project/file_choice.h"
@@ -17,32 +18,21 @@ QString q(const std::string& text) {
 }
 } // namespace
 
-// Moves the progress bar and lets the window repaint and handle events, only when the
-// per-mille value changes.
-class Form1::DecodeProgressView : public melo::DecodeProgress {
-public:
-    explicit DecodeProgressView(Form1& form) : m_form(form) {}
-    void decode_progress(int permille, const melo::DecodedSound&) override {
-        if (!m_seen) {
-            m_seen = true;
-            m_form.showDecodePanel(); // emptied fields, file length, "Lese WAV-File"
-        }
-        m_form.m_c.ProgressBar2->setValue(permille);
-        m_form.m_c.lbl_pb2->setText(q(melo::permille_label(permille, m_form.m_sound.decimal_separator)));
-        QApplication::processEvents();
-    }
-    bool seen() const { return m_seen; }
-
-private:
-    Form1& m_form;
-    bool m_seen = false;
-};
-
 int Form1::decode_sound(const QString& path, bool alles) {
     beginBusy();
+    std::unique_ptr<DecodeProgressView> view = beginDecode();
+    const int code = melo::decode_sound(QFile::encodeName(path).toStdString(), alles, m_sound, view.get());
+    finishDecode(*view);
+    endBusy();
+    return code;
+}
+
+std::unique_ptr<Form1::DecodeProgressView> Form1::beginDecode() {
     setBackground(m_c.txt_sndstatus, windowBackground());
-    DecodeProgressView view(*this);
-    const int code = melo::decode_sound(QFile::encodeName(path).toStdString(), alles, m_sound, &view);
+    return std::make_unique<DecodeProgressView>(*this);
+}
+
+void Form1::finishDecode(const DecodeProgressView& view) {
     if (m_sound.progress_label_reset && !view.seen()) {
         m_c.lbl_pb2->setText(q(melo::format_one_decimal(0, m_sound.decimal_separator)));
     }
@@ -51,8 +41,6 @@ int Form1::decode_sound(const QString& path, bool alles) {
         m_c.UpDown1->setMaximum(m_sound.wavend);
         m_c.UpDown1->setValue(1);
     }
-    endBusy();
-    return code;
 }
 
 void Form1::showDecodePanel() {

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "common/number_format.h"
+#include "common/progress.h"
 
 namespace melo {
 namespace {
@@ -58,10 +59,6 @@ private:
 
     // Steps of the read loop
     void report_progress();
-    std::int64_t next_progress_change() const;
-    int permille_at(std::int64_t p) const {
-        return static_cast<int>(std::floor(static_cast<double>(p) / static_cast<double>(m_length) * 1000.0));
-    }
     void header_check();
     void format_parse();
     void data_chunk_search();
@@ -131,30 +128,13 @@ bool Decoder::skip_bytes(std::int64_t n) {
 }
 
 void Decoder::report_progress() {
-    const int m = permille_at(m_p);
+    const int m = permille_of(m_p, m_length);
     if (m != m_shown) {
         m_shown = m;
         if (m_progress != nullptr) {
             m_progress->decode_progress(m, m_s);
         }
     }
-}
-
-// The first position after m_p at which the per-mille value changes, computed with the same
-// double arithmetic as report_progress() so that no change is skipped or reported twice.
-std::int64_t Decoder::next_progress_change() const {
-    const int m = permille_at(m_p);
-    if (m >= 1000) {
-        return std::numeric_limits<std::int64_t>::max();
-    }
-    std::int64_t q = std::max<std::int64_t>(m_p + 1, (static_cast<std::int64_t>(m) + 1) * m_length / 1000);
-    while (permille_at(q) <= m) {
-        ++q;
-    }
-    while (q - 1 > m_p && permille_at(q - 1) > m) {
-        --q;
-    }
-    return q;
 }
 
 void Decoder::header_check() {
@@ -297,7 +277,7 @@ void Decoder::sample_bytes() {
         fail(kFileNotFound);
         return;
     }
-    const std::int64_t until = std::min(m_length, next_progress_change());
+    const std::int64_t until = std::min(m_length, next_permille_change(m_p, m_length));
     const std::int64_t count =
         std::min<std::int64_t>(static_cast<std::int64_t>(m_filled - m_pos), until - m_p);
     const std::uint8_t* d = m_buffer.data() + m_pos;

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "wav/wav_decoder.h"
+
+namespace melo {
+
+// The 32 Mbit flash memory the image is built for.
+inline constexpr std::int32_t kFlashCapacity = 4194304;
+// The last address of the image buffer: twice the capacity, so an image that is too large
+// is still assembled, measured and reported.
+inline constexpr std::int32_t kFlashLastAddress = 8388608;
+// The user-sound address table: twelve 3-byte entries from this address on.
+inline constexpr std::int32_t kAddressTable = 170;
+inline constexpr std::int32_t kAddressTableEnd = 206; // the first address behind it
+
+// The image buffer FLASH (8,388,609 bytes). Every byte reaches it through writeFLASH or
+// writeFLASH3; an address outside the buffer writes nothing.
+class FlashImage {
+public:
+    FlashImage();
+
+    void fill(std::uint8_t value);
+    void writeFLASH(std::int32_t Fadr, std::uint8_t Fbyt);
+    // The low 24 bits of Fptr at Fadr, Fadr + 1, Fadr + 2, least significant first; a byte
+    // whose address lies outside the buffer is not written, and neither is any after it.
+    void writeFLASH3(std::int32_t Fadr, std::int32_t Fptr);
+    // writeFLASH for `count` bytes from Fadr on, in one go.
+    void writeBlock(std::int64_t Fadr, const std::uint8_t* bytes, std::int64_t count);
+
+    std::uint8_t at(std::int32_t address) const { return m_bytes[static_cast<std::size_t>(address)]; }
+    const std::uint8_t* data() const { return m_bytes.data(); }
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+};
+
+// The sound slot tables: one slot per WAV part of a run, slots 1 to 12 used.
+struct SoundSlots {
+    static constexpr int kSize = 513;
+    std::array<std::int32_t, kSize> sndstart{};
+    std::array<std::int32_t, kSize> sndend{};
+    std::array<std::int32_t, kSize> sndmark{};
+    std::array<std::string, kSize> sndname{};
+    std::int16_t sndslot = 1;
+};
+
+// Records the part just checked by a header-only decode in slot `sndslot`: its data start,
+// its end (start plus the declared sample count, rounded half to even) and marker 255. A
+// decode that did not reach the sample count, or a slot outside the table, changes nothing.
+void getWAVdata(SoundSlots& slot_tables, const DecodedSound& sound);
+
+} // namespace melo

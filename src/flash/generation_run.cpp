@@ -1,0 +1,287 @@
+#include "flash/generation_run.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "common/atomic_file.h"
+#include "common/cp1252.h"
+#include "common/number_format.h"
+#include "common/progress.h"
+#include "wav/decode_result.h"
+
+namespace melo {
+namespace {
+
+const char* const kCrLf = "\r\n";
+
+std::string in_quotes(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+} // namespace
+
+std::string project_base(const std::string& project_name) {
+    std::string lower = project_name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const auto at = lower.find(".dsp");
+    return at == std::string::npos ? std::string() : project_name.substr(0, at + 1);
+}
+
+std::string size_message(std::int32_t flashpos) {
+    if (flashpos >= kFlashCapacity) {
+        return "*** Warnung: Zu groß für 32Mbit: " + std::to_string(static_cast<std::int64_t>(flashpos) - kFlashCapacity) +
+               " zuviel";
+    }
+    return "FLASH 32Mbit: " + std::to_string(kFlashCapacity - flashpos) + " frei";
+}
+
+void GenerationRun::add2log(const std::string& line, bool logalso) {
+    m_result.debug_text += kCrLf + line;
+    if (logalso) {
+        m_result.log_text += kCrLf + line;
+    }
+    m_observer->log_line(line, logalso);
+}
+
+void GenerationRun::progress(int permille, const std::string& caption) {
+    m_observer->progress(permille, caption);
+}
+
+void GenerationRun::status(const std::string& text, StatusColour colour) {
+    m_result.status_text = text;
+    m_result.colour = colour;
+    m_observer->status(text, colour);
+}
+
+std::uint8_t GenerationRun::decode(const std::string& path, bool alles, bool checked) {
+    const std::uint8_t code = decode_sound(path, alles, m_sound, m_observer->decode_progress());
+    m_observer->decoded(code, m_sound, checked, checked ? wavdecoderesult_text(code, m_sound) : std::string());
+    return code;
+}
+
+RunResult GenerationRun::run(const RunInput& input, RunObserver& observer) {
+    m_observer = &observer;
+    m_result = RunResult{};
+    m_generror = false;
+
+    // Phase 1: preparation.
+    m_projbase = project_base(input.project_name);
+    m_prefix = input.projfiledir + path_separator();
+    const std::string first_line = "VUZOdezir-Version: " + input.versionfull;
+    m_result.debug_text = first_line;
+    m_result.log_text = first_line;
+    observer.views_reset(first_line);
+    progress(0, "");
+    m_flash.fill(255);
+    m_slots.sndstart.fill(0);
+    m_slots.sndend.fill(0);
+    m_slots.sndslot = 1;
+    status("DSD/DS3-File einlesen", StatusColour::Window);
+
+    base_image(input);
+    wav_checks(input);
+    if (!m_generror) {
+        placement(input);
+    }
+    result(input);
+    log_files(input);
+    return m_result;
+}
+
+void GenerationRun::base_image(const RunInput& input) {
+    const std::string name = input.fields.dsdfilename;
+    const std::string path = m_prefix + name;
+    std::error_code ec;
+    const bool regular = std::filesystem::is_regular_file(path, ec);
+    const std::uintmax_t size = regular ? std::filesystem::file_size(path, ec) : 0;
+    const std::int64_t length = ec ? 0 : static_cast<std::int64_t>(size);
+    if (length == 0) {
+        m_result.flashpos = kAddressTableEnd;
+        add2log("Fehler: Basis-DSD/DS3file " + in_quotes(name) + " nicht gefunden", true);
+        m_generror = true;
+        return;
+    }
+
+    // Copy the base file to address 0 on. The progress display moves at each per-mille
+    // change, as if the file were read byte by byte; the bytes go in blocks. Bytes that
+    // cannot be read keep the fill value.
+    std::ifstream in(path, std::ios::binary);
+    const std::int64_t readable = std::min<std::int64_t>(length, static_cast<std::int64_t>(kFlashLastAddress) + 1);
+    std::vector<std::uint8_t> block(64 * 1024);
+    int shown = 1;
+    std::int64_t done = 0;
+    while (done < length) {
+        // The first byte always gets its own step: its value is compared with the initial 1.
+        const std::int64_t until = done == 0 ? 1 : std::min(length, next_permille_change(done, length));
+        while (in && done < std::min(until, readable)) {
+            const auto want = static_cast<std::streamsize>(
+                std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), std::min(until, readable) - done));
+            in.read(reinterpret_cast<char*>(block.data()), want);
+            m_flash.writeBlock(done, block.data(), in.gcount());
+            done += in.gcount();
+        }
+        done = until;
+        const int permille = permille_of(done, length);
+        if (permille != shown) {
+            shown = permille;
+            progress(permille, format_one_decimal(permille / 10.0, input.decimal_separator));
+        }
+    }
+    m_result.flashpos = static_cast<std::int32_t>(std::min<std::int64_t>(length, INT32_MAX));
+
+    // The address table lies in the base file's bytes 170 to 205; a shorter base file cannot
+    // hold it, and the parts' data would be written over it.
+    if (length < kAddressTableEnd) {
+        add2log("Fehler: Basis-DSD/DS3file " + in_quotes(name) + " zu kurz: " + std::to_string(length) +
+                    " Bytes, die Adresstabelle braucht " + std::to_string(kAddressTableEnd),
+                true);
+        m_generror = true;
+    }
+}
+
+void GenerationRun::wav_checks(const RunInput& input) {
+    status("USER-WAVs einlesen", StatusColour::Window);
+    for (int k = 0; k < 4 && !m_generror; ++k) {
+        for (int p = 0; p < 3; ++p) {
+            const std::string& name = input.fields.part(k, p);
+            const auto s = static_cast<std::size_t>(m_slots.sndslot);
+            std::uint8_t code = 0;
+            if (is_empty_part(name)) {
+                const std::int32_t start = p == 0 ? 44 : m_sound.wavdatastart;
+                m_slots.sndstart[s] = start;
+                m_slots.sndend[s] = start;
+                m_slots.sndmark[s] = 0;
+                m_sound.wavfreq = kTargetFreq;
+            } else {
+                code = decode(m_prefix + name, false, true);
+                add2log(name + ":", false);
+                getWAVdata(m_slots, m_sound);
+            }
+            if (code != 0) {
+                add2log(name + ": WAV-Filedecodierung mit Fehler " + std::to_string(code) + " beendet:", true);
+                add2log(wavdecoderesult_text(code, m_sound), true);
+                m_generror = true;
+                continue; // the next part reuses the slot
+            }
+            m_slots.sndname[s] = name;
+            add2log(hexx(m_slots.sndstart[s], 6) + "," + hexx(m_slots.sndend[s], 6), false);
+            if (m_sound.wavfreq != kTargetFreq) {
+                add2log("*** Warnung: " + name + ": Abtastfrequenz hier " + std::to_string(m_sound.wavfreq) +
+                            " Hz statt " + std::to_string(kTargetFreq) + " Hz",
+                        true);
+                ++m_result.warncount;
+            }
+            ++m_slots.sndslot;
+        }
+    }
+}
+
+void GenerationRun::placement(const RunInput&) {
+    const int slots = m_slots.sndslot - 1;
+    std::int64_t flashpos = m_result.flashpos;
+    for (int i = 1; i <= slots; ++i) {
+        const auto s = static_cast<std::size_t>(i);
+        const std::string& name = m_slots.sndname[s];
+        add2log("WAV  " + std::to_string(i) + ": " + name + ":", true);
+        if (!is_empty_part(name)) {
+            decode(m_prefix + name, true, false);
+        }
+        m_flash.writeFLASH3(kAddressTable + 3 * (i - 1), static_cast<std::int32_t>(flashpos));
+
+        // The part's samples. Only samples this decode produced are copied: a file that is
+        // shorter than its header says (a cut-off download) gives fewer samples, not bytes
+        // left over from an earlier file.
+        const std::int64_t first = static_cast<std::int64_t>(m_slots.sndstart[s]) - m_sound.wavdatastart + 1;
+        std::int64_t last = static_cast<std::int64_t>(m_slots.sndend[s]) - m_sound.wavdatastart;
+        last = std::min<std::int64_t>(last, m_sound.wavend);
+        const std::int64_t valid_first = std::max<std::int64_t>(first, 0);
+        const std::int64_t valid_last = std::min<std::int64_t>(last, static_cast<std::int64_t>(m_sound.wavdata.size()) - 1);
+        if (valid_first <= valid_last) {
+            m_flash.writeBlock(flashpos + (valid_first - first), m_sound.wavdata.data() + valid_first,
+                               valid_last - valid_first + 1);
+        }
+        auto sample_hex = [&](std::int64_t j) {
+            return j >= valid_first && j <= valid_last ? " " + hexx(m_sound.wavdata[static_cast<std::size_t>(j)], 2)
+                                                       : std::string();
+        };
+        std::string dump = "WAVBytes: ";
+        for (std::int64_t j = first; j <= last && j < first + 4; ++j) {
+            dump += sample_hex(j);
+        }
+        dump += "....";
+        for (std::int64_t j = last - 3; j <= last; ++j) {
+            if (j >= first) {
+                dump += sample_hex(j);
+            }
+        }
+        flashpos += std::max<std::int64_t>(last - first + 1, 0);
+
+        const std::int32_t marker = i % 3 == 0 ? 0 : m_slots.sndmark[s];
+        m_flash.writeFLASH(static_cast<std::int32_t>(std::min<std::int64_t>(flashpos, INT32_MAX)),
+                           static_cast<std::uint8_t>(marker & 255));
+        ++flashpos;
+        add2log(dump + "," + hexx(marker, 2), false);
+
+        const int permille = i * 1000 / slots;
+        progress(permille, std::to_string(std::lround(permille / 10.0)) + " %");
+    }
+    m_result.flashpos = static_cast<std::int32_t>(std::min<std::int64_t>(flashpos, INT32_MAX));
+}
+
+void GenerationRun::result(const RunInput& input) {
+    const std::int32_t flashpos = m_result.flashpos;
+    add2log("benötigte Bytes: " + std::to_string(flashpos), true);
+    const std::string size = size_message(flashpos);
+    add2log(size, true);
+
+    m_result.dsu_path = input.output_dir + path_separator() + m_projbase + "DSU";
+    if (!m_generror) {
+        // The image is written before the result is decided: an image that cannot be
+        // written makes the run a failure, and no half-written file is left.
+        const auto n = static_cast<std::size_t>(std::min(flashpos, kFlashLastAddress));
+        std::string error;
+        m_result.dsu_written = replace_file(
+            m_result.dsu_path, std::string_view(reinterpret_cast<const char*>(m_flash.data()), n), &error);
+        if (!m_result.dsu_written) {
+            add2log("Fehler: DSU-File " + in_quotes(m_result.dsu_path) + " nicht geschrieben: " + error, true);
+            m_generror = true;
+        }
+    }
+
+    if (m_generror) {
+        m_result.failed = true;
+        add2log("Ergebnis = FEHLERHAFT", true);
+        status("Ergebnis = FEHLERHAFT", StatusColour::Red);
+        if (input.result_sounds) {
+            m_observer->result_sound("nok.wav");
+        }
+        return;
+    }
+    if (m_result.warncount == 0) {
+        status("Ergebnis = OK, " + size, StatusColour::Green);
+    } else {
+        const std::string warnings = std::to_string(m_result.warncount) + " Warnung(en)";
+        add2log(warnings, true);
+        status("Ergebnis = OK mit " + warnings + ", " + size, StatusColour::Yellow);
+    }
+    add2log("Ergebnis = OK", true);
+    if (input.result_sounds) {
+        m_observer->result_sound(m_result.warncount == 0 ? "ok.wav" : "warn.wav");
+    }
+}
+
+void GenerationRun::log_files(const RunInput& input) {
+    const std::string stem = input.output_dir + path_separator() + m_projbase;
+    if (input.write_log) {
+        replace_file(stem + "LOG", utf8_to_cp1252(m_result.log_text) + kCrLf);
+    }
+    if (input.write_debug) {
+        replace_file(stem + "DBG", utf8_to_cp1252(m_result.debug_text) + kCrLf);
+    }
+}
+
+} // namespace melo

@@ -1,0 +1,330 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "common/atomic_file.h"
+#include "common/cp1252.h"
+#include "flash/generation_run.h"
+#include "temp_dir.h"
+#include "wav_builder.h"
+
+using namespace melo;
+
+namespace {
+
+// The window-level state a run works on; the buffers are large, so one set for all tests.
+struct Windowed {
+    FlashImage flash;
+    SoundSlots slots;
+    DecodedSound sound;
+};
+Windowed& state() {
+    static Windowed w;
+    return w;
+}
+
+struct Recorder : RunObserver {
+    std::vector<std::string> sounds;
+    std::vector<int> progress_values;
+    std::vector<std::string> captions;
+    int checked = 0;
+    void progress(int permille, const std::string& caption) override {
+        progress_values.push_back(permille);
+        captions.push_back(caption);
+    }
+    void decoded(int, const DecodedSound&, bool is_check, const std::string&) override { checked += is_check; }
+    void result_sound(const std::string& name) override { sounds.push_back(name); }
+};
+
+struct Project {
+    TempDir dir;
+    RunInput input;
+    Recorder observer;
+
+    Project() {
+        input.projfiledir = dir.root();
+        input.output_dir = dir.root();
+        input.project_name = "Test.DSP";
+        input.versionfull = " V1.01.0001";
+        input.result_sounds = true;
+        for (int k = 0; k < 4; ++k) {
+            input.fields.useranf[k] = input.fields.userloop[k] = input.fields.userend[k] = "(leer)";
+        }
+    }
+    void base(std::size_t size) {
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<char>(i * 7 + 3);
+        }
+        wavb::write_file(dir.path("base.DS3"), bytes);
+        input.fields.dsdfilename = "base.DS3";
+    }
+    // An 8-bit mono part of `samples` samples of the value `value` at `rate` Hz.
+    void part(int sound, int p, const std::string& name, int samples, int value = 0x40, std::uint32_t rate = 13021) {
+        wavb::write_file(dir.path(name), wavb::wav({.rate = rate}, std::string(static_cast<std::size_t>(samples),
+                                                                                 static_cast<char>(value))));
+        input.fields.part(sound, p) = name;
+    }
+    RunResult run() {
+        Windowed& w = state();
+        GenerationRun generation(w.flash, w.slots, w.sound);
+        return generation.run(input, observer);
+    }
+    std::string file(const std::string& name) {
+        std::string bytes;
+        read_file(dir.path(name), bytes);
+        return bytes;
+    }
+};
+
+std::int32_t entry(const std::string& image, int slot) {
+    const auto at = static_cast<std::size_t>(170 + 3 * (slot - 1));
+    return static_cast<unsigned char>(image[at]) | static_cast<unsigned char>(image[at + 1]) << 8 |
+           static_cast<unsigned char>(image[at + 2]) << 16;
+}
+
+} // namespace
+
+TEST(FlashImage, WritersStayInsideTheBuffer) {
+    FlashImage& f = state().flash;
+    f.fill(255);
+    f.writeFLASH(8388608, 7);
+    EXPECT_EQ(f.at(8388608), 7);
+    f.writeFLASH(8388609, 9);
+    f.writeFLASH(-1, 9);
+    f.writeFLASH3(170, 0x0123AB);
+    EXPECT_EQ(f.at(170), 0xAB);
+    EXPECT_EQ(f.at(171), 0x23);
+    EXPECT_EQ(f.at(172), 0x01);
+    f.writeFLASH3(300, 0x01000005); // bit 24 is dropped
+    EXPECT_EQ(f.at(300), 5);
+    EXPECT_EQ(f.at(302), 0);
+    f.writeFLASH3(8388607, 0x030201); // the third byte falls outside
+    EXPECT_EQ(f.at(8388607), 1);
+    EXPECT_EQ(f.at(8388608), 2);
+    f.writeFLASH3(-1, 0x030201); // the first byte falls outside: none is written
+    EXPECT_EQ(f.at(0), 255);
+}
+
+TEST(FlashImage, SlotFromAHeaderCheck) {
+    SoundSlots slots;
+    DecodedSound sound;
+    const std::string file = wavb::wav({}, std::string(1000, 'x'));
+    MemorySource wav(file);
+    decode_sound(wav, "a.wav", false, sound);
+    getWAVdata(slots, sound);
+    EXPECT_EQ(slots.sndstart[1], 44);
+    EXPECT_EQ(slots.sndend[1], 1044);
+    EXPECT_EQ(slots.sndmark[1], 255);
+    // A failed check that never reached the sample count leaves the slot as it was.
+    const std::string other = wavb::wav({.tag = 3}, "x");
+    MemorySource bad(other);
+    decode_sound(bad, "b.wav", false, sound);
+    slots.sndslot = 2;
+    getWAVdata(slots, sound);
+    EXPECT_EQ(slots.sndmark[2], 0);
+    EXPECT_EQ(project_base("Test.DSP"), "Test.");
+    EXPECT_EQ(project_base("Test.dsp.bak"), "Test.");
+    EXPECT_EQ(project_base("Projekt"), "");
+    EXPECT_EQ(size_message(4194303), "FLASH 32Mbit: 1 frei");
+    EXPECT_EQ(size_message(4194304), "*** Warnung: Zu groß für 32Mbit: 0 zuviel");
+    EXPECT_EQ(size_message(5000000), "*** Warnung: Zu groß für 32Mbit: 805696 zuviel");
+}
+
+TEST(GenerationRun, AllPartsEmptyGivesTwelveMarkerBytes) {
+    Project p;
+    p.base(5000);
+    p.input.write_log = true;
+    p.input.write_debug = true;
+    const RunResult r = p.run();
+    EXPECT_FALSE(r.failed);
+    EXPECT_EQ(r.flashpos, 5012);
+    const std::string image = p.file("Test.DSU");
+    ASSERT_EQ(image.size(), 5012u);
+    for (int slot = 1; slot <= 12; ++slot) {
+        EXPECT_EQ(entry(image, slot), 5000 + slot - 1);
+        EXPECT_EQ(image[static_cast<std::size_t>(5000 + slot - 1)], '\0');
+    }
+    EXPECT_EQ(image[169], static_cast<char>(169 * 7 + 3)); // the base file around the table
+    EXPECT_EQ(image[206], static_cast<char>(206 * 7 + 3));
+
+    std::string log = "VUZOdezir-Version:  V1.01.0001";
+    std::string debug = log;
+    for (int slot = 1; slot <= 12; ++slot) {
+        debug += std::string("\r\n") + (slot % 3 == 1 ? "00002C,00002C" : "00002C,00002C");
+    }
+    for (int slot = 1; slot <= 12; ++slot) {
+        const std::string line = "WAV  " + std::to_string(slot) + ": (leer):";
+        log += "\r\n" + line;
+        debug += "\r\n" + line + "\r\nWAVBytes: ....,00";
+    }
+    const std::string tail = "\r\nbenötigte Bytes: 5012\r\nFLASH 32Mbit: 4189292 frei\r\nErgebnis = OK";
+    EXPECT_EQ(r.log_text, log + tail);
+    EXPECT_EQ(r.debug_text, debug + tail);
+    EXPECT_EQ(r.status_text, "Ergebnis = OK, FLASH 32Mbit: 4189292 frei");
+    EXPECT_EQ(r.colour, StatusColour::Green);
+    EXPECT_EQ(p.observer.sounds, std::vector<std::string>{"ok.wav"});
+    EXPECT_EQ(p.observer.checked, 0); // empty parts are not decoded
+    // The files: Windows-1252, CR LF, a line end after the last line.
+    EXPECT_EQ(p.file("Test.LOG"), utf8_to_cp1252(log + tail) + "\r\n");
+    EXPECT_EQ(p.file("Test.DBG"), utf8_to_cp1252(debug + tail) + "\r\n");
+    EXPECT_NE(p.file("Test.LOG").find("ben\xF6tigte"), std::string::npos);
+    // The progress caption while the base file is read, then per slot.
+    EXPECT_EQ(p.observer.captions[1], "0.0");
+    EXPECT_EQ(p.observer.captions[2], "0.1");
+    EXPECT_EQ(p.observer.captions.back(), "100 %");
+}
+
+TEST(GenerationRun, PartsFollowTheBaseWithMarkersAndTableEntries) {
+    Project p;
+    p.base(5000);
+    std::string start;
+    for (int i = 0; i < 100; ++i) {
+        start += static_cast<char>(0x7F + i % 3);
+    }
+    wavb::write_file(p.dir.path("start.wav"), wavb::wav({}, start));
+    p.input.fields.useranf[0] = "start.wav";
+    p.part(0, 1, "loop.wav", 50, 0x80);
+    p.part(0, 2, "end.wav", 20, 0xFF); // 255 becomes 254
+    const RunResult r = p.run();
+    ASSERT_FALSE(r.failed);
+    EXPECT_EQ(r.flashpos, 5182);
+    const std::string image = p.file("Test.DSU");
+    EXPECT_EQ(entry(image, 1), 5000);
+    EXPECT_EQ(entry(image, 2), 5101);
+    EXPECT_EQ(entry(image, 3), 5152);
+    EXPECT_EQ(image.substr(5000, 100), start);
+    EXPECT_EQ(static_cast<unsigned char>(image[5100]), 255);
+    EXPECT_EQ(static_cast<unsigned char>(image[5151]), 255);
+    EXPECT_EQ(image.substr(5152, 20), std::string(20, '\xFE'));
+    EXPECT_EQ(image[5172], '\0');
+    for (int slot = 4; slot <= 12; ++slot) {
+        EXPECT_EQ(entry(image, slot), 5173 + slot - 4);
+    }
+    EXPECT_NE(r.debug_text.find("\r\nWAV  1: start.wav:\r\nWAVBytes:  7F 80 81 7F.... 7F 80 81 7F,FF\r\n"),
+              std::string::npos);
+    EXPECT_NE(r.debug_text.find("\r\nstart.wav:\r\n00002C,000090\r\n"), std::string::npos);
+    EXPECT_NE(r.debug_text.find("WAVBytes:  FE FE FE FE.... FE FE FE FE,00"), std::string::npos);
+}
+
+TEST(GenerationRun, AFailingPartFreesItsSlotAndStopsLaterSounds) {
+    Project p;
+    p.base(300);
+    p.part(1, 0, "b1.wav", 10);
+    wavb::write_file(p.dir.path("b2.wav"), wavb::wav({.tag = 85}, "x"));
+    p.input.fields.userloop[1] = "b2.wav";
+    p.part(1, 2, "b3.wav", 10);
+    p.part(2, 0, "c1.wav", 10);
+    const RunResult r = p.run();
+    EXPECT_TRUE(r.failed);
+    EXPECT_EQ(state().slots.sndslot, 6); // A: 1-3, B start 4, B end takes 5
+    EXPECT_EQ(state().slots.sndname[5], "b3.wav");
+    EXPECT_EQ(p.observer.checked, 3); // c1.wav was never looked at
+    EXPECT_NE(r.log_text.find("\r\nb2.wav: WAV-Filedecodierung mit Fehler 9 beendet:\r\n"
+                              "Fehler in WAV-Datei: WAV ist kein PCM-Format (#9): 85=MP3\r\n"),
+              std::string::npos);
+    EXPECT_EQ(r.log_text.substr(r.log_text.size() - 21), "Ergebnis = FEHLERHAFT");
+    EXPECT_EQ(r.colour, StatusColour::Red);
+    EXPECT_EQ(p.observer.sounds, std::vector<std::string>{"nok.wav"});
+    EXPECT_TRUE(p.file("Test.DSU").empty()); // no image
+
+    // "(LEER)" is a file name, not an empty part.
+    Project upper;
+    upper.base(300);
+    upper.input.fields.userend[3] = "(LEER)";
+    EXPECT_TRUE(upper.run().failed);
+}
+
+TEST(GenerationRun, MissingOrTooShortBaseFile) {
+    Project p;
+    p.input.fields.dsdfilename = "gone.DSD";
+    RunResult r = p.run();
+    EXPECT_TRUE(r.failed);
+    EXPECT_EQ(r.flashpos, 206);
+    EXPECT_EQ(r.log_text, "VUZOdezir-Version:  V1.01.0001\r\n"
+                          "Fehler: Basis-DSD/DS3file \"gone.DSD\" nicht gefunden\r\n"
+                          "benötigte Bytes: 206\r\nFLASH 32Mbit: 4194098 frei\r\nErgebnis = FEHLERHAFT");
+    EXPECT_EQ(p.observer.sounds, std::vector<std::string>{"nok.wav"});
+    p.base(0); // an empty base file is missing too
+    EXPECT_EQ(p.run().flashpos, 206);
+
+    // A base file too short for the address table fails instead of mixing data into it.
+    Project s;
+    s.base(205);
+    r = s.run();
+    EXPECT_TRUE(r.failed);
+    EXPECT_NE(r.log_text.find("Fehler: Basis-DSD/DS3file \"base.DS3\" zu kurz: 205 Bytes"), std::string::npos);
+    EXPECT_EQ(r.flashpos, 205);
+    EXPECT_TRUE(s.file("Test.DSU").empty());
+}
+
+TEST(GenerationRun, SampleRateWarnings) {
+    Project p;
+    p.base(1000);
+    p.part(0, 0, "a.wav", 10, 0x40, 22050);
+    p.part(3, 2, "d.wav", 10, 0x40, 8000);
+    p.input.project_name = "Projekt"; // no ".dsp": the files are named DSU and LOG
+    p.input.write_log = true;
+    const RunResult r = p.run();
+    EXPECT_FALSE(r.failed);
+    EXPECT_EQ(r.warncount, 2);
+    EXPECT_NE(r.log_text.find("\r\n*** Warnung: a.wav: Abtastfrequenz hier 22050 Hz statt 13021 Hz\r\n"),
+              std::string::npos);
+    EXPECT_NE(r.log_text.find("\r\n2 Warnung(en)\r\nErgebnis = OK"), std::string::npos);
+    EXPECT_EQ(r.status_text, "Ergebnis = OK mit 2 Warnung(en), FLASH 32Mbit: " +
+                                 std::to_string(4194304 - r.flashpos) + " frei");
+    EXPECT_EQ(r.colour, StatusColour::Yellow);
+    EXPECT_EQ(p.observer.sounds, std::vector<std::string>{"warn.wav"});
+    EXPECT_EQ(p.file("DSU").size(), static_cast<std::size_t>(r.flashpos));
+    EXPECT_FALSE(p.file("LOG").empty());
+}
+
+TEST(GenerationRun, AnImageThatCannotBeWrittenIsAFailure) {
+    Project p;
+    p.base(400);
+    ::chmod(p.dir.root().c_str(), 0555);
+    const RunResult r = p.run();
+    ::chmod(p.dir.root().c_str(), 0755);
+    EXPECT_TRUE(r.failed);
+    EXPECT_FALSE(r.dsu_written);
+    EXPECT_NE(r.log_text.find("Fehler: DSU-File \"" + p.dir.path("Test.DSU") + "\" nicht geschrieben"),
+              std::string::npos);
+    EXPECT_EQ(r.status_text, "Ergebnis = FEHLERHAFT");
+    EXPECT_EQ(p.observer.sounds, std::vector<std::string>{"nok.wav"});
+    EXPECT_EQ(p.dir.entries(), (std::vector<std::string>{"base.DS3"}));
+}
+
+TEST(GenerationRun, AFileShorterThanItsHeaderGivesOnlyItsSamples) {
+    Project p;
+    p.base(300);
+    // Declares 1000 samples but holds 10 (a cut-off file).
+    const std::string cut = wavb::riff(wavb::fmt_chunk({}) + wavb::chunk("data", std::string(10, '\x50'), 1000));
+    wavb::write_file(p.dir.path("cut.wav"), cut);
+    p.input.fields.useranf[0] = "cut.wav";
+    const RunResult r = p.run();
+    EXPECT_FALSE(r.failed);
+    const std::string image = p.file("Test.DSU");
+    EXPECT_EQ(image.substr(300, 11), std::string(10, '\x50') + '\xFF');
+    EXPECT_EQ(entry(image, 2), 311);
+}
+
+TEST(GenerationRun, OversizeImageIsStillWrittenAndReported) {
+    Project p;
+    p.base(4194000);
+    p.part(0, 0, "big.wav", 5000);
+    const RunResult r = p.run();
+    EXPECT_FALSE(r.failed);
+    EXPECT_EQ(r.flashpos, 4194000 + 5001 + 11);
+    EXPECT_EQ(r.colour, StatusColour::Green);
+    EXPECT_EQ(r.status_text, "Ergebnis = OK, *** Warnung: Zu groß für 32Mbit: 4708 zuviel");
+    EXPECT_EQ(p.file("Test.DSU").size(), static_cast<std::size_t>(r.flashpos));
+    // Progress while the base file is read (after the reset to 0): every per-mille value
+    // once, in order, then one value per slot.
+    std::vector<int> expected;
+    for (int m = 0; m <= 1000; ++m) {
+        expected.push_back(m);
+    }
+    ASSERT_EQ(p.observer.progress_values.size(), 1u + 1001u + 12u);
+    EXPECT_EQ(std::vector<int>(p.observer.progress_values.begin() + 1, p.observer.progress_values.begin() + 1002),
+              expected);
+}
