@@ -1,17 +1,123 @@
+#include <algorithm>
+#include <climits>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 #include "cli/commands.h"
+#include "common/number_format.h"
+#include "common/version.h"
+#include "flash/generation_run.h"
+#include "flash/image_dump.h"
+#include "project/file_choice.h"
+#include "project/project_file.h"
 
 namespace melo::cli {
+namespace {
 
-int build(const std::vector<std::string>&) {
-    std::fputs("melo-dsu build: not available yet\n", stderr);
-    return kUsageError;
+// Prints the run's log lines as they come, and a progress bar on a terminal.
+class PrintingObserver : public RunObserver {
+public:
+    explicit PrintingObserver(bool verbose) : m_verbose(verbose), m_bar(::isatty(STDERR_FILENO) == 1) {}
+    ~PrintingObserver() override { clear_bar(); }
+
+    void views_reset(const std::string& first_line) override { print(first_line); }
+    void log_line(const std::string& line, bool logalso) override {
+        if (logalso || m_verbose) {
+            print(line);
+        }
+    }
+    void progress(int permille, const std::string&) override {
+        if (!m_bar || permille / 10 == m_percent) {
+            return;
+        }
+        m_percent = permille / 10;
+        const int filled = m_percent * 30 / 100;
+        std::fprintf(stderr, "\r[%s%s] %3d %%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                     std::string(static_cast<std::size_t>(30 - filled), ' ').c_str(), m_percent);
+        m_shown = true;
+    }
+
+private:
+    void print(const std::string& line) {
+        clear_bar();
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+    void clear_bar() {
+        if (m_shown) {
+            std::fprintf(stderr, "\r%40s\r", "");
+            m_shown = false;
+            m_percent = -1;
+        }
+    }
+    bool m_verbose;
+    bool m_bar;
+    bool m_shown = false;
+    int m_percent = -1;
+};
+
+} // namespace
+
+int build(const std::vector<std::string>& args) {
+    std::vector<std::string> files;
+    std::vector<std::string> flags;
+    if (!parse_args("build", args, {"--log", "--debug-log", "--verbose"}, 1, files, flags)) {
+        return kUsageError;
+    }
+    auto has = [&](const char* flag) { return std::find(flags.begin(), flags.end(), flag) != flags.end(); };
+    std::error_code ec;
+    const std::string path = std::filesystem::absolute(files[0], ec).lexically_normal().string();
+    if (ec || !std::filesystem::is_regular_file(path, ec) || !fileexists(path)) {
+        std::fprintf(stderr, "melo-dsu build: cannot read the project file '%s'\n", files[0].c_str());
+        return kUsageError;
+    }
+
+    RunInput input;
+    input.fields = load_project(path);
+    input.projfiledir = directory_of(path);
+    input.output_dir = input.projfiledir;
+    input.project_name = bare_name_of(path);
+    input.versionfull = versionfull();
+    input.write_log = has("--log");
+    input.write_debug = has("--debug-log");
+
+    static FlashImage flash;
+    static SoundSlots slots;
+    static DecodedSound sound;
+    PrintingObserver printer(has("--verbose"));
+    GenerationRun run(flash, slots, sound);
+    const RunResult result = run.run(input, printer);
+    return result.failed ? 1 : 0;
 }
 
-int dump(const std::vector<std::string>&) {
-    std::fputs("melo-dsu dump: not available yet\n", stderr);
-    return kUsageError;
+int dump(const std::vector<std::string>& args) {
+    std::vector<std::string> files;
+    std::vector<std::string> flags;
+    if (!parse_args("dump", args, {}, 1, files, flags)) {
+        return kUsageError;
+    }
+    std::ifstream in(files[0], std::ios::binary);
+    if (!in || std::filesystem::is_directory(files[0])) {
+        std::fprintf(stderr, "melo-dsu dump: cannot read the image '%s'\n", files[0].c_str());
+        return kUsageError;
+    }
+    const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const ImageDump d = dump_image(image);
+    for (const SlotDump& s : d.slots) {
+        std::printf("Slot %2d  %-20s  Adresse %7lld (%s)  Samples %7lld  Marker %s\n", s.slot,
+                    slot_title(s.slot).c_str(), static_cast<long long>(s.address),
+                    hexx(static_cast<std::int32_t>(s.address), 6).c_str(), static_cast<long long>(s.samples),
+                    s.marker < 0 ? "--" : hexx(s.marker, 2).c_str());
+    }
+    std::printf("Belegt: %lld Bytes; %s\n", static_cast<long long>(d.size),
+                size_message(static_cast<std::int32_t>(std::min<std::int64_t>(d.size, INT32_MAX))).c_str());
+    for (const std::string& problem : d.problems) {
+        std::printf("Fehler: %s\n", problem.c_str());
+    }
+    std::printf(d.problems.empty() ? "Konsistent.\n" : "%zu Fehler gefunden.\n", d.problems.size());
+    return d.problems.empty() ? 0 : 1;
 }
 
 } // namespace melo::cli

@@ -1,0 +1,66 @@
+#include "flash/image_dump.h"
+
+#include "flash/flash_image.h"
+
+namespace melo {
+
+std::string slot_title(int slot) {
+    static const char* const kSounds[4] = {"Sound A (200)", "Sound B (201)", "Sound C (202)", "Sound D (203)"};
+    static const char* const kParts[3] = {"Anfang", "Loop", "Ende"};
+    return std::string(kSounds[(slot - 1) / 3]) + " " + kParts[(slot - 1) % 3];
+}
+
+ImageDump dump_image(const std::string& image) {
+    ImageDump dump;
+    dump.size = static_cast<std::int64_t>(image.size());
+    if (dump.size < kAddressTableEnd) {
+        dump.problems.push_back("Image zu kurz für die Adresstabelle (" + std::to_string(dump.size) +
+                                " Bytes statt mindestens " + std::to_string(kAddressTableEnd) + ")");
+        return dump;
+    }
+    auto byte = [&](std::int64_t at) { return static_cast<unsigned char>(image[static_cast<std::size_t>(at)]); };
+    std::int64_t previous_marker = -1;
+    for (int slot = 1; slot <= 12; ++slot) {
+        SlotDump s;
+        s.slot = slot;
+        const std::int64_t at = kAddressTable + 3 * (slot - 1);
+        s.address = byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16;
+        const std::string name = "Slot " + std::to_string(slot) + " (" + slot_title(slot) + "): ";
+        if (s.address >= dump.size) {
+            dump.problems.push_back(name + "Adresse " + std::to_string(s.address) + " liegt hinter dem Ende des Images");
+            dump.slots.push_back(s);
+            previous_marker = -1;
+            continue;
+        }
+        if (s.address < kAddressTableEnd) {
+            dump.problems.push_back(name + "Adresse " + std::to_string(s.address) + " liegt in der Adresstabelle");
+        }
+        std::int64_t p = s.address;
+        while (p < dump.size && byte(p) != 0 && byte(p) != 255) {
+            ++p;
+        }
+        s.samples = p - s.address;
+        if (p == dump.size) {
+            dump.problems.push_back(name + "kein Markerbyte bis zum Ende des Images");
+        } else {
+            s.marker = byte(p);
+            const int expected = slot % 3 == 0 || s.samples == 0 ? 0 : 255;
+            if (s.marker != expected) {
+                dump.problems.push_back(name + "Markerbyte " + std::to_string(s.marker) + " statt " +
+                                        std::to_string(expected));
+            }
+        }
+        if (previous_marker >= 0 && s.address != previous_marker + 1) {
+            dump.problems.push_back(name + "folgt nicht direkt auf Slot " + std::to_string(slot - 1));
+        }
+        previous_marker = s.marker >= 0 ? p : -1;
+        dump.slots.push_back(s);
+    }
+    if (previous_marker >= 0 && previous_marker + 1 != dump.size) {
+        dump.problems.push_back(std::to_string(dump.size - previous_marker - 1) +
+                                " Bytes hinter dem letzten Teil (Slot 12)");
+    }
+    return dump;
+}
+
+} // namespace melo

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/atomic_file.h"
+#include "run_process.h"
+#include "temp_dir.h"
+#include "wav_builder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+ProcessResult melo_dsu(const std::vector<std::string>& args, const TempDir& dir) {
+    return run_process(MELO_DSU_PATH, args, dir.root());
+}
+
+struct Demo {
+    TempDir dir;
+    Demo() { fs::copy(fs::path(MELO_SOURCE_DIR) / "examples/demo", dir.root(), fs::copy_options::recursive); }
+    std::string file(const std::string& name) const {
+        std::string bytes;
+        melo::read_file(dir.path(name), bytes);
+        return bytes;
+    }
+};
+} // namespace
+
+TEST(CliBuild, BuildsTheDemoAndPrintsTheLog) {
+    Demo demo;
+    const ProcessResult r = melo_dsu({"build", demo.dir.path("demo.DSP")}, demo.dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("VUZOdezir-Version:  V1.01.0001\nWAV  1: motor_an.wav:\n", 0), 0u);
+    EXPECT_NE(r.out.find("\nbenötigte Bytes: 41779\nFLASH 32Mbit: 4152525 frei\nErgebnis = OK\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("WAVBytes"), std::string::npos); // debug lines only with --verbose
+    EXPECT_EQ(demo.file("demo.DSU").size(), 41779u);
+    EXPECT_FALSE(fs::exists(demo.dir.path("demo.LOG")));
+
+    const ProcessResult v = melo_dsu({"build", "--verbose", "--log", "--debug-log", demo.dir.path("demo.DSP")}, demo.dir);
+    EXPECT_EQ(v.status, 0);
+    EXPECT_NE(v.out.find("\nWAVBytes:  80 80 80 80.... 7F 7F 80 80,FF\n"), std::string::npos);
+    EXPECT_EQ(demo.file("demo.LOG").substr(0, 32), "VUZOdezir-Version:  V1.01.0001\r\n");
+    EXPECT_NE(demo.file("demo.DBG").find("WAVBytes"), std::string::npos);
+
+    const ProcessResult d = melo_dsu({"dump", demo.dir.path("demo.DSU")}, demo.dir);
+    EXPECT_EQ(d.status, 0);
+    EXPECT_NE(d.out.find("Slot 12  Sound D (203) Ende"), std::string::npos);
+    EXPECT_NE(d.out.find("Belegt: 41779 Bytes; FLASH 32Mbit: 4152525 frei\nKonsistent.\n"), std::string::npos);
+}
+
+TEST(CliBuild, AFailedRunExitsWithOneAndWritesNoImage) {
+    Demo demo;
+    fs::remove(demo.dir.path("demo.DS3"));
+    const ProcessResult r = melo_dsu({"build", demo.dir.path("demo.DSP")}, demo.dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Fehler: Basis-DSD/DS3file \"demo.DS3\" nicht gefunden\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Ergebnis = FEHLERHAFT\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(demo.dir.path("demo.DSU")));
+}
+
+TEST(CliBuild, UsageErrorsAndUnreadableProjects) {
+    TempDir dir;
+    const ProcessResult missing = melo_dsu({"build", dir.path("none.DSP")}, dir);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("cannot read the project file"), std::string::npos);
+    EXPECT_EQ(melo_dsu({"build", dir.root()}, dir).status, 2);
+    EXPECT_EQ(melo_dsu({"build"}, dir).status, 2);
+    EXPECT_EQ(melo_dsu({"build", "x.DSP", "--fast"}, dir).status, 2);
+    EXPECT_EQ(melo_dsu({"dump", dir.path("none.DSU")}, dir).status, 2);
+    EXPECT_EQ(melo_dsu({"dump"}, dir).status, 2);
+}
+
+TEST(CliDump, NamesEveryInconsistency) {
+    Demo demo;
+    ASSERT_EQ(melo_dsu({"build", demo.dir.path("demo.DSP")}, demo.dir).status, 0);
+    std::string image = demo.file("demo.DSU");
+    image[9216] = '\x00'; // slot 1's marker: 0 instead of 255
+    image += "xyz";       // bytes behind the last part
+    wavb::write_file(demo.dir.path("bad.DSU"), image);
+    const ProcessResult r = melo_dsu({"dump", demo.dir.path("bad.DSU")}, demo.dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Fehler: Slot 1 (Sound A (200) Anfang): Markerbyte 0 statt 255\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Fehler: 3 Bytes hinter dem letzten Teil (Slot 12)\n"), std::string::npos);
+    EXPECT_NE(r.out.find("2 Fehler gefunden.\n"), std::string::npos);
+
+    wavb::write_file(demo.dir.path("short.DSU"), std::string(100, '\x01'));
+    const ProcessResult s = melo_dsu({"dump", demo.dir.path("short.DSU")}, demo.dir);
+    EXPECT_EQ(s.status, 1);
+    EXPECT_NE(s.out.find("Image zu kurz für die Adresstabelle (100 Bytes"), std::string::npos);
+}
