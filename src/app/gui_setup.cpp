@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QStyleFactory>
+#include <QTranslator>
 
 void setup_application_look(QApplication& app) {
     Q_INIT_RESOURCE(melo_resources);
@@ -11,4 +13,10 @@ void setup_application_look(QApplication& app) {
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
     app.setFont(font);
+
+    // The user interface is German, the standard dialogs' own texts included.
+    auto* translator = new QTranslator(&app);
+    if (translator->load("qtbase_de", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(translator);
+    }
 }
