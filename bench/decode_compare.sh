@@ -15,10 +15,11 @@ trap 'rm -rf "$work"' EXIT
 sox -n -r 13021 -b 16 -c 2 "$work/in.wav" synth 4000000s sine 440 sine 660 vol 0.8
 cat "$work/in.wav" > /dev/null # into the page cache
 
-hyperfine --style basic --warmup 3 --runs 30 --export-json "$work/result.json" \
+# No shell in between (-N); hyperfine sends every command's output to /dev/null.
+hyperfine -N --style basic --warmup 5 --runs 50 --export-json "$work/result.json" \
   -n melo-dsu "$bin inspect $work/in.wav" \
   -n sox "sox -D $work/in.wav -t raw -e unsigned -b 8 $work/out.raw remix 1" \
-  -n cat "cat $work/in.wav > /dev/null" >/dev/null
+  -n cat "cat $work/in.wav" >/dev/null
 
 python3 - "$work/result.json" <<'PY'
 import json, sys

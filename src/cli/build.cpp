@@ -2,10 +2,10 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
 #include "cli/commands.h"
+#include "common/atomic_file.h"
 #include "common/number_format.h"
 #include "common/version.h"
 #include "flash/generation_run.h"
@@ -98,12 +98,12 @@ int dump(const std::vector<std::string>& args) {
     if (!parse_args("dump", args, {}, 1, files, flags)) {
         return kUsageError;
     }
-    std::ifstream in(files[0], std::ios::binary);
-    if (!in || std::filesystem::is_directory(files[0])) {
+    std::string image;
+    std::error_code ec;
+    if (std::filesystem::is_directory(files[0], ec) || !read_file(files[0], image)) {
         std::fprintf(stderr, "melo-dsu dump: cannot read the image '%s'\n", files[0].c_str());
         return kUsageError;
     }
-    const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const ImageDump d = dump_image(image);
     for (const SlotDump& s : d.slots) {
         std::printf("Slot %2d  %-20s  Adresse %7lld (%s)  Samples %7lld  Marker %s\n", s.slot,

@@ -9,7 +9,9 @@
 
 namespace melo {
 
-FlashImage::FlashImage() : m_bytes(static_cast<std::size_t>(kFlashLastAddress) + 1, 255) {}
+FlashImage::FlashImage() : m_bytes(static_cast<std::size_t>(kFlashLastAddress) + 1) {
+    fill(255);
+}
 
 void FlashImage::fill(std::uint8_t value) {
     std::fill(m_bytes.begin(), m_bytes.end(), value);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/big_buffer.h"
 #include "wav/wav_decoder.h"
 
 namespace melo {
@@ -36,7 +37,7 @@ public:
     const std::uint8_t* data() const { return m_bytes.data(); }
 
 private:
-    std::vector<std::uint8_t> m_bytes;
+    BigBuffer m_bytes;
 };
 
 // The sound slot tables: one slot per WAV part of a run, slots 1 to 12 used.

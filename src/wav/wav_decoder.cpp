@@ -12,8 +12,8 @@
 namespace melo {
 namespace {
 
-constexpr std::int64_t kFirstBlock = 64 * 1024;  // enough for any header-only decode
-constexpr std::int64_t kBlock = 1024 * 1024;
+// Blocks small enough to stay in the cache while they are converted.
+constexpr std::int64_t kBlock = 256 * 1024;
 
 // Output value of an 8-bit sample, and of the high byte of a 16-bit one: 0 and 255 are
 // reserved for the image's marker bytes, so they become 1 and 254.
@@ -76,7 +76,7 @@ private:
     DecodedSound& m_s;
     DecodeProgress* m_progress;
 
-    std::vector<std::uint8_t> m_buffer;
+    std::uint8_t* m_buffer = nullptr;
     std::size_t m_pos = 0;
     std::size_t m_filled = 0;
 
@@ -94,14 +94,12 @@ private:
 };
 
 bool Decoder::fill() {
-    if (m_buffer.empty()) {
-        m_buffer.resize(static_cast<std::size_t>(kFirstBlock));
-    } else if (m_buffer.size() < static_cast<std::size_t>(kBlock) && m_alles) {
-        m_buffer.resize(static_cast<std::size_t>(kBlock));
-    }
-    const std::int64_t want = std::min<std::int64_t>(static_cast<std::int64_t>(m_buffer.size()),
-                                                     m_length - m_p);
-    const std::int64_t got = m_src.read(m_buffer.data(), want);
+    // The block buffer is kept between decodes, so a run of many decodes allocates it once.
+    thread_local std::vector<std::uint8_t> block(static_cast<std::size_t>(kBlock));
+    m_buffer = block.data();
+    // A header check rarely needs more than the first few KiB.
+    const std::int64_t want = std::min<std::int64_t>(m_alles ? kBlock : kBlock / 16, m_length - m_p);
+    const std::int64_t got = m_src.read(m_buffer, want);
     if (got <= 0) {
         return false; // a read error, or the file is shorter than it was
     }
@@ -280,7 +278,7 @@ void Decoder::sample_bytes() {
     const std::int64_t until = std::min(m_length, next_permille_change(m_p, m_length));
     const std::int64_t count =
         std::min<std::int64_t>(static_cast<std::int64_t>(m_filled - m_pos), until - m_p);
-    const std::uint8_t* d = m_buffer.data() + m_pos;
+    const std::uint8_t* d = m_buffer + m_pos;
     const int align = m_s.wavblockalign;
     const bool stereo8 = align == 2 && m_s.wavchannels == 2;
     std::int64_t i = 0;
@@ -423,7 +421,7 @@ std::uint8_t Decoder::run() {
 
 void DecodedSound::ensure_buffer() {
     if (wavdata.empty()) {
-        wavdata.assign(static_cast<std::size_t>(kMaxSamples) + 1, 0);
+        wavdata.allocate(static_cast<std::size_t>(kMaxSamples) + 1);
     }
 }
 

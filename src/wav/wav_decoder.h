@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/big_buffer.h"
 #include "wav/byte_source.h"
 
 namespace melo {
@@ -59,7 +60,7 @@ struct DecodedSound {
     std::int32_t wavdatalen = 0;
     std::int32_t wavdatastart = 44;
     double wavtime = 0.0;
-    std::vector<std::uint8_t> wavdata; // kMaxSamples + 1 bytes once allocated, index 0 unused
+    BigBuffer wavdata; // kMaxSamples + 1 bytes once allocated, index 0 unused
     std::int32_t wavend = 0;
     bool wavcorrected = false;
 
