@@ -12,8 +12,9 @@ bin=build/release/bin/melo-dsu
 
 work=$(mktemp -d /tmp/melo-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
-sox -n -r 13021 -b 16 -c 2 "$work/in.wav" synth 4000000s sine 440 sine 660 vol 0.8
+sox -r 13021 -n -r 13021 -b 16 -c 2 "$work/in.wav" synth 4000000s sine 440 sine 660 vol 0.8
 cat "$work/in.wav" > /dev/null # into the page cache
+[ "$(stat -c %s "$work/in.wav")" -eq $((44 + 16000000)) ] || { echo "unexpected test file size" >&2; exit 1; }
 
 # No shell in between (-N); hyperfine sends every command's output to /dev/null.
 hyperfine -N --style basic --warmup 5 --runs 50 --export-json "$work/result.json" \

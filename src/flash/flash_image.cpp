@@ -9,17 +9,35 @@
 
 namespace melo {
 
-FlashImage::FlashImage() : m_bytes(static_cast<std::size_t>(kFlashLastAddress) + 1) {
-    fill(255);
-}
+FlashImage::FlashImage() : m_bytes(static_cast<std::size_t>(kFlashLastAddress) + 1) {}
 
 void FlashImage::fill(std::uint8_t value) {
-    std::fill(m_bytes.begin(), m_bytes.end(), value);
+    // Every byte now holds `value`; it is stored when the bytes before a write are made valid.
+    m_fill = value;
+    m_valid = 0;
+}
+
+void FlashImage::make_valid(std::int64_t end) {
+    if (end > m_valid) {
+        std::memset(m_bytes.data() + m_valid, m_fill, static_cast<std::size_t>(end - m_valid));
+        m_valid = end;
+    }
+}
+
+std::uint8_t FlashImage::at(std::int32_t address) const {
+    return address < m_valid ? m_bytes[static_cast<std::size_t>(address)] : m_fill;
+}
+
+const std::uint8_t* FlashImage::image(std::int32_t size) {
+    make_valid(std::clamp<std::int64_t>(size, 0, static_cast<std::int64_t>(kFlashLastAddress) + 1));
+    return m_bytes.data();
 }
 
 void FlashImage::writeFLASH(std::int32_t Fadr, std::uint8_t Fbyt) {
     if (Fadr >= 0 && Fadr <= kFlashLastAddress) {
+        make_valid(Fadr);
         m_bytes[static_cast<std::size_t>(Fadr)] = Fbyt;
+        m_valid = std::max<std::int64_t>(m_valid, Fadr + 1);
     }
 }
 
@@ -30,7 +48,7 @@ void FlashImage::writeFLASH3(std::int32_t Fadr, std::int32_t Fptr) {
         if (address < 0 || address > kFlashLastAddress) {
             return;
         }
-        m_bytes[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>((value >> (8 * k)) & 0xFF);
+        writeFLASH(static_cast<std::int32_t>(address), static_cast<std::uint8_t>((value >> (8 * k)) & 0xFF));
     }
 }
 
@@ -39,7 +57,9 @@ void FlashImage::writeBlock(std::int64_t Fadr, const std::uint8_t* bytes, std::i
     const std::int64_t from = std::max<std::int64_t>(Fadr, 0);
     const std::int64_t to = std::min<std::int64_t>(Fadr + count, static_cast<std::int64_t>(kFlashLastAddress) + 1);
     if (from < to) {
+        make_valid(from);
         std::memcpy(m_bytes.data() + from, bytes + (from - Fadr), static_cast<std::size_t>(to - from));
+        m_valid = std::max(m_valid, to);
     }
 }
 

@@ -33,11 +33,19 @@ public:
     // writeFLASH for `count` bytes from Fadr on, in one go.
     void writeBlock(std::int64_t Fadr, const std::uint8_t* bytes, std::int64_t count);
 
-    std::uint8_t at(std::int32_t address) const { return m_bytes[static_cast<std::size_t>(address)]; }
-    const std::uint8_t* data() const { return m_bytes.data(); }
+    std::uint8_t at(std::int32_t address) const;
+    // The image's first `size` bytes, in one piece.
+    const std::uint8_t* image(std::int32_t size);
 
 private:
+    // Stores the fill value up to `end`. A fill is recorded, not written: the bytes from
+    // m_valid on hold the fill value, and a write stores it only where it is needed, so a run
+    // does not rewrite all 8 MiB.
+    void make_valid(std::int64_t end);
+
     BigBuffer m_bytes;
+    std::uint8_t m_fill = 255;
+    std::int64_t m_valid = 0;
 };
 
 // The sound slot tables: one slot per WAV part of a run, slots 1 to 12 used.

@@ -245,7 +245,8 @@ void GenerationRun::result(const RunInput& input) {
         const auto n = static_cast<std::size_t>(std::min(flashpos, kFlashLastAddress));
         std::string error;
         m_result.dsu_written = replace_file(
-            m_result.dsu_path, std::string_view(reinterpret_cast<const char*>(m_flash.data()), n), &error);
+            m_result.dsu_path,
+            std::string_view(reinterpret_cast<const char*>(m_flash.image(static_cast<std::int32_t>(n))), n), &error);
         if (!m_result.dsu_written) {
             add2log("Fehler: DSU-File " + in_quotes(m_result.dsu_path) + " nicht geschrieben: " + error, true);
             m_generror = true;

@@ -15,19 +15,27 @@ namespace {
 // Blocks small enough to stay in the cache while they are converted.
 constexpr std::int64_t kBlock = 256 * 1024;
 
-// Output value of an 8-bit sample, and of the high byte of a 16-bit one: 0 and 255 are
-// reserved for the image's marker bytes, so they become 1 and 254.
-struct SampleTables {
-    std::array<std::uint8_t, 256> from8{};
-    std::array<std::uint8_t, 256> from16high{};
-    SampleTables() {
-        for (int b = 0; b < 256; ++b) {
-            from8[b] = static_cast<std::uint8_t>(std::clamp(b, 1, 254));
-            from16high[b] = static_cast<std::uint8_t>(std::clamp(b ^ 128, 1, 254));
-        }
+// Output value of an 8-bit sample: 0 and 255 are reserved for the image's marker bytes, so
+// they become 1 and 254.
+inline std::uint8_t from8(std::uint8_t b) {
+    return std::min<std::uint8_t>(std::max<std::uint8_t>(b, 1), 254);
+}
+
+// Output value of a 16-bit sample from its high byte: the top bit inverted (signed to
+// unsigned), the low byte dropped without rounding.
+inline std::uint8_t from16high(std::uint8_t high) {
+    return from8(static_cast<std::uint8_t>(high ^ 0x80));
+}
+
+// Converts whole frames: the byte at `Offset` of every `Stride`-byte frame (the first channel,
+// or its high byte). Fixed strides let the compiler turn this into vector code.
+template <int Stride, int Offset, bool Sixteen>
+void convert_frames(const std::uint8_t* in, std::uint8_t* out, std::int64_t frames) {
+    for (std::int64_t f = 0; f < frames; ++f) {
+        const std::uint8_t b = in[Stride * f + Offset];
+        out[f] = Sixteen ? from16high(b) : from8(b);
     }
-};
-const SampleTables kTables;
+}
 
 std::string hex_no_pad(int value) {
     return hexx(value, 0);
@@ -285,9 +293,9 @@ void Decoder::sample_bytes() {
 
     auto complete_frame = [&] {
         if (align == 1 || stereo8) {
-            emit_sample(kTables.from8[m_frame[0]]);
+            emit_sample(from8(m_frame[0]));
         } else {
-            emit_sample(kTables.from16high[m_frame[1]]);
+            emit_sample(from16high(m_frame[1]));
         }
     };
     // A frame begun in the previous block.
@@ -305,18 +313,13 @@ void Decoder::sample_bytes() {
         std::uint8_t* out = m_s.wavdata.data() + m_n;
         const std::uint8_t* in = d + i;
         if (align == 1) {
-            for (std::int64_t f = 0; f < frames; ++f) {
-                out[f] = kTables.from8[in[f]];
-            }
+            convert_frames<1, 0, false>(in, out, frames);
         } else if (stereo8) {
-            for (std::int64_t f = 0; f < frames; ++f) {
-                out[f] = kTables.from8[in[2 * f]];
-            }
+            convert_frames<2, 0, false>(in, out, frames);
+        } else if (align == 2) {
+            convert_frames<2, 1, true>(in, out, frames);
         } else {
-            const std::int64_t step = align;
-            for (std::int64_t f = 0; f < frames; ++f) {
-                out[f] = kTables.from16high[in[step * f + 1]];
-            }
+            convert_frames<4, 1, true>(in, out, frames);
         }
         m_n += static_cast<std::int32_t>(frames);
         i += frames * align;

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Whole-process comparison on a full-size project (bench/make_full_project.sh), all inputs
+# in the page cache:
+#   melo-dsu build        (this program: checks, converts, places, writes the .DSU)
+#   cat of all inputs     (the floor: reading the same files)
+#   sox pipeline          (the same conversion by hand: twelve sox runs, then cat into one file)
+# and the window's run from the click to the result (offscreen), all as medians.
+# Needs a release build (cmake --preset release && cmake --build --preset release).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=build/release/bin
+[ -x "$bin/melo-dsu" ] || { echo "build the release preset first" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/melo-bench-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+bench/make_full_project.sh "$work"
+cat "$work"/* >/dev/null
+
+inputs="$work/full.DS3"
+sox_steps=""
+for i in $(seq 1 12); do
+  inputs="$inputs $work/part$i.wav"
+  sox_steps="$sox_steps sox -D $work/part$i.wav -t raw -e unsigned -b 8 $work/part$i.raw remix 1;"
+done
+raws=$(for i in $(seq 1 12); do printf '%s ' "$work/part$i.raw"; done)
+
+# No shell around the single programs (-N); the sox pipeline is a shell script by nature.
+hyperfine -N --style basic --warmup 3 --runs 30 --export-json "$work/result.json" \
+  -n melo-dsu "$bin/melo-dsu build $work/full.DSP" \
+  -n cat "cat $inputs" \
+  -n sox "bash -c '$sox_steps cat $work/full.DS3 $raws > $work/sox.img'" >/dev/null
+
+python3 - "$work/result.json" <<'PY'
+import json, sys
+for r in json.load(open(sys.argv[1]))["results"]:
+    print(f'{r["command"]:10s} median {r["median"]*1000:8.2f} ms')
+PY
+build/release/bench/bench_gui_run "$work" 21
