@@ -24,15 +24,9 @@ for i in $(seq 1 12); do
 done
 raws=$(for i in $(seq 1 12); do printf '%s ' "$work/part$i.raw"; done)
 
-# No shell around the single programs (-N); the sox pipeline is a shell script by nature.
-hyperfine -N --style basic --warmup 3 --runs 30 --export-json "$work/result.json" \
-  -n melo-dsu "$bin/melo-dsu build $work/full.DSP" \
-  -n cat "cat $inputs" \
-  -n sox "bash -c '$sox_steps cat $work/full.DS3 $raws > $work/sox.img'" >/dev/null
-
-python3 - "$work/result.json" <<'PY'
-import json, sys
-for r in json.load(open(sys.argv[1]))["results"]:
-    print(f'{r["command"]:10s} median {r["median"]*1000:8.2f} ms')
-PY
+# The sox pipeline is a shell script by nature, so it runs in one.
+source bench/compare.sh
+compare 30 melo-dsu "$bin/melo-dsu build $work/full.DSP" \
+  cat "cat $inputs" \
+  sox "bash -c '$sox_steps cat $work/full.DS3 $raws > $work/sox.img'"
 build/release/bench/bench_gui_run "$work" 21

@@ -16,14 +16,7 @@ sox -r 13021 -n -r 13021 -b 16 -c 2 "$work/in.wav" synth 4000000s sine 440 sine 
 cat "$work/in.wav" > /dev/null # into the page cache
 [ "$(stat -c %s "$work/in.wav")" -eq $((44 + 16000000)) ] || { echo "unexpected test file size" >&2; exit 1; }
 
-# No shell in between (-N); hyperfine sends every command's output to /dev/null.
-hyperfine -N --style basic --warmup 5 --runs 50 --export-json "$work/result.json" \
-  -n melo-dsu "$bin inspect $work/in.wav" \
-  -n sox "sox -D $work/in.wav -t raw -e unsigned -b 8 $work/out.raw remix 1" \
-  -n cat "cat $work/in.wav" >/dev/null
-
-python3 - "$work/result.json" <<'PY'
-import json, sys
-for r in json.load(open(sys.argv[1]))["results"]:
-    print(f'{r["command"]:10s} median {r["median"]*1000:8.2f} ms')
-PY
+source bench/compare.sh
+compare 50 melo-dsu "$bin inspect $work/in.wav" \
+  sox "sox -D $work/in.wav -t raw -e unsigned -b 8 $work/out.raw remix 1" \
+  cat "cat $work/in.wav"

@@ -13,17 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "wav/wav_writer.h"
+
 namespace {
-
-void put16(std::string& out, std::uint32_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void put32(std::string& out, std::uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
 
 bool write(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
@@ -42,24 +34,11 @@ std::string wav(int rate, int channels, int bits, double seconds, const std::fun
             if (bits == 8) {
                 data += static_cast<char>(std::lround(128 + v * 127));
             } else {
-                put16(data, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(v * 32767))));
+                melo::append_sample16(data, static_cast<std::int16_t>(std::lround(v * 32767)));
             }
         }
     }
-    const int align = channels * bits / 8;
-    std::string file = "RIFF";
-    put32(file, static_cast<std::uint32_t>(36 + data.size()));
-    file += "WAVEfmt ";
-    put32(file, 16);
-    put16(file, 1);
-    put16(file, static_cast<std::uint32_t>(channels));
-    put32(file, static_cast<std::uint32_t>(rate));
-    put32(file, static_cast<std::uint32_t>(rate * align));
-    put16(file, static_cast<std::uint32_t>(align));
-    put16(file, static_cast<std::uint32_t>(bits));
-    file += "data";
-    put32(file, static_cast<std::uint32_t>(data.size()));
-    return file + data;
+    return melo::pcm_wav(rate, channels, bits, data);
 }
 
 double fade(double t, double length) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "wav/wav_writer.h"
+
 namespace {
 
 constexpr int kRate = 22050;
@@ -20,16 +22,6 @@ struct Note {
     double seconds;
     bool buzz; // a square-ish tone instead of a sine with overtones
 };
-
-void put16(std::string& out, std::uint32_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void put32(std::string& out, std::uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
 
 std::vector<double> render(const std::vector<Note>& notes) {
     std::vector<double> samples;
@@ -54,23 +46,10 @@ bool write_wav(const std::string& path, const std::vector<double>& samples) {
     std::string data;
     for (double s : samples) {
         const double clamped = std::max(-1.0, std::min(1.0, s));
-        put16(data, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(clamped * 32767))));
+        melo::append_sample16(data, static_cast<std::int16_t>(std::lround(clamped * 32767)));
     }
-    std::string file = "RIFF";
-    put32(file, static_cast<std::uint32_t>(36 + data.size()));
-    file += "WAVEfmt ";
-    put32(file, 16);
-    put16(file, 1);
-    put16(file, 1);
-    put32(file, kRate);
-    put32(file, kRate * 2);
-    put16(file, 2);
-    put16(file, 16);
-    file += "data";
-    put32(file, static_cast<std::uint32_t>(data.size()));
-    file += data;
     std::ofstream out(path, std::ios::binary);
-    out << file;
+    out << melo::pcm_wav(kRate, 1, 16, data);
     return static_cast<bool>(out);
 }
 
