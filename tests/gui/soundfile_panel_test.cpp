@@ -4,7 +4,7 @@
 #include "app/gui_setup.h"
 #include "gui_fixture.h"
 
-class InspectionTest : public QObject {
+class SoundfilePanelTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -25,7 +25,7 @@ struct Fixture : GuiFixture {
 };
 } // namespace
 
-void InspectionTest::loadDecodesTheChosenFileFully() {
+void SoundfilePanelTest::loadDecodesTheChosenFileFully() {
     Fixture f;
     QDir(QString::fromStdString(f.dir.root())).mkdir("Sounds.x");
     const std::string path = f.dir.path("Sounds.x/horn.WAV");
@@ -62,7 +62,7 @@ void InspectionTest::loadDecodesTheChosenFileFully() {
     QCOMPARE(statusColour(form), QColor(255, 0, 0));
 }
 
-void InspectionTest::cancelledOrRejectedChoiceKeepsReadfilesMessage() {
+void SoundfilePanelTest::cancelledOrRejectedChoiceKeepsReadfilesMessage() {
     Fixture f;
     auto window = f.start();
     Form1& form = *window;
@@ -81,7 +81,7 @@ void InspectionTest::cancelledOrRejectedChoiceKeepsReadfilesMessage() {
     QCOMPARE(form.sndfiledir(), QString::fromStdString(f.dir.root())); // unchanged
 }
 
-void InspectionTest::infoChecksTheHeaderOfTheShownFile() {
+void SoundfilePanelTest::infoChecksTheHeaderOfTheShownFile() {
     Fixture f;
     const std::string first = f.dir.path("a.wav");
     const std::string second = f.dir.path("b.wav");
@@ -107,7 +107,7 @@ void InspectionTest::infoChecksTheHeaderOfTheShownFile() {
     QCOMPARE(c.txt_freq->text(), QString());
 }
 
-void InspectionTest::sampleViewerFollowsTheSpinner() {
+void SoundfilePanelTest::sampleViewerFollowsTheSpinner() {
     Fixture f;
     const std::string path = f.dir.path("ramp.wav");
     std::string ramp;
@@ -138,8 +138,8 @@ void InspectionTest::sampleViewerFollowsTheSpinner() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     setup_application_look(app);
-    InspectionTest test;
+    SoundfilePanelTest test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "inspection_test.moc"
+#include "soundfile_panel_test.moc"
