@@ -32,32 +32,16 @@ TEST(Cp1252, UnmappableAndMalformedBecomeQuestionMarks) {
     EXPECT_EQ(utf8_to_cp1252(cp1252_to_utf8(all)), all);
 }
 
-TEST(NumberFormat, PatternsUsedByTheWindow) {
-    EXPECT_EQ(format_digits(1, 2), "01");
-    EXPECT_EQ(format_digits(1, 4), "0001");
-    EXPECT_EQ(format_digits(12345, 4), "12345");
-    EXPECT_EQ(format_one_decimal(0), "0.0");
-    EXPECT_EQ(format_one_decimal(99.9), "99.9");
-    EXPECT_EQ(format_one_decimal(100, ','), "100,0");
-    EXPECT_EQ(permille_label(1000), "100.0 %");
-    EXPECT_EQ(permille_label(5), "0.5 %");
-    EXPECT_EQ(format_general(22050), "22050");
+TEST(NumberFormat, GeneralFormHalfEvenRoundingAndHex) {
     EXPECT_EQ(format_general(250.25), "250.25");
     EXPECT_EQ(format_general(500.5, ','), "500,5");
     EXPECT_EQ(format_general(2147483647.0), "2147483647");
-}
-
-TEST(NumberFormat, HalfEvenRoundingAndHex) {
     EXPECT_EQ(round_half_even(2.5), 2.0);
     EXPECT_EQ(round_half_even(3.5), 4.0);
-    EXPECT_EQ(round_half_even(-2.5), -2.0);
-    EXPECT_EQ(round_half_even(2.25), 2.0);
     EXPECT_EQ(hexx(44, 6), "00002C");
-    EXPECT_EQ(hexx(255, 2), "FF");
     EXPECT_EQ(hexx(7, 2), "07");
-    EXPECT_EQ(hexx(0x1234567, 6), "1234567");
+    EXPECT_EQ(hexx(0x1234567, 6), "1234567"); // never cut
     EXPECT_EQ(hexx(-1, 2), "FFFFFFFF");
-    EXPECT_EQ(hexx(0, 1), "0");
 }
 
 TEST(Version, TextsFromTheOneVersionNumber) {

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 
 #include "common/atomic_file.h"
-#include "common/lenient_number.h"
-#include "project/file_choice.h"
 #include "project/ini_file.h"
 #include "project/project_file.h"
 #include "temp_dir.h"
@@ -129,30 +127,4 @@ TEST(ProjectFile, RoundTripInKeyOrder) {
     ASSERT_TRUE(save_project(path, fields));
     EXPECT_EQ(slurp(path).rfind("[Other]\r\nx=1\r\n[WAVs]\r\nSound2AnfWAV=(leer)\r\n", 0), 0u);
     EXPECT_EQ(load_project(dir.path("missing.dsp")).dsdfilename, "");
-}
-
-TEST(FileChoice, ExtensionTextsAndResultCodes) {
-    EXPECT_EQ(classify_choice("", false, {".WAV"}), kNothingChosen);
-    EXPECT_EQ(classify_choice("/s/horn.Wav", false, {".WAV"}), kAccepted);
-    EXPECT_EQ(classify_choice("/s/x.wav.d/readme.txt", true, {".WAV"}), kAccepted); // in a directory
-    EXPECT_EQ(classify_choice("/s/notes.txt", true, {".WAV"}), kWrongTypeDiffers);
-    EXPECT_EQ(classify_choice("/s/noext", false, {".WAV"}), kWrongTypeNoExt);
-    EXPECT_EQ(classify_choice("/s/b.ds3", false, {".DS3", ".DSD"}), kAccepted);
-    EXPECT_TRUE(extension_differs("notes.txt", "WAV"));
-    EXPECT_FALSE(extension_differs("HORN.wav", "WAV"));
-    EXPECT_FALSE(extension_differs("noext", "WAV"));
-    EXPECT_EQ(directory_of("/a/b/c.dsp"), "/a/b");
-    EXPECT_EQ(directory_with_separator("/a/b/c.wav"), "/a/b/");
-    EXPECT_EQ(bare_name_of("/a/b/c.wav"), "c.wav");
-}
-
-TEST(WholeNumber, SettingsValuesMustBeNumbers) {
-    EXPECT_EQ(convert_whole_number(" 1 ", 0, 10).value, 1);
-    EXPECT_EQ(convert_whole_number("2.5", 0, 10).value, 2);
-    EXPECT_EQ(convert_whole_number("&H2", 0, 10).value, 2);
-    EXPECT_EQ(convert_whole_number("abc", 0, 10).error_number, 13);
-    EXPECT_EQ(convert_whole_number("", 0, 10).error_number, 13);
-    EXPECT_EQ(convert_whole_number("1x", 0, 10).error_number, 13);
-    EXPECT_EQ(convert_whole_number("99999", -32768, 32767).error_number, 6);
-    EXPECT_FALSE(convert_whole_number("99999", -32768, 32767).ok);
 }

@@ -43,7 +43,11 @@ void ProjectTest::labelsAndPicturesAssignTheirPart() {
         QTest::mouseClick(c.Picture1[index], Qt::LeftButton);
         QCOMPARE(field->text(), QString("p%1.wav").arg(index));
     }
-    f.prompts.chooseFile(f.path("x.wav.d/base.ds3"));
+    // ".WAV" anywhere in the path counts, also in a directory's name.
+    f.prompts.chooseFile(f.path("takes.wav.d/notes.txt"));
+    QTest::mouseClick(c.lab_userloop[3], Qt::LeftButton);
+    QCOMPARE(c.txt_userloop[3]->text(), QString("notes.txt"));
+    f.prompts.chooseFile(f.path("x/base.ds3"));
     QTest::mouseClick(c.pic_diskloadDSD, Qt::LeftButton);
     QCOMPARE(c.txt_DSDfilename->text(), QString("base.ds3"));
     QCOMPARE(f.prompts.requests.last().defaultSuffix, QString("DS3"));
