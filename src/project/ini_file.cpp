@@ -66,15 +66,21 @@ bool IniDocument::load(const std::string& path) {
     if (!read_file(path, bytes)) {
         return false;
     }
+    parse(bytes);
+    return true;
+}
+
+void IniDocument::parse(std::string_view bytes) {
+    m_lines.clear();
     std::size_t start = 0;
     while (start < bytes.size()) {
         const auto nl = bytes.find('\n', start);
         Line line;
         if (nl == npos) {
-            line.text = bytes.substr(start);
+            line.text = std::string(bytes.substr(start));
             start = bytes.size();
         } else {
-            line.text = bytes.substr(start, nl - start);
+            line.text = std::string(bytes.substr(start, nl - start));
             line.ending = "\n";
             start = nl + 1;
             if (!line.text.empty() && line.text.back() == '\r') {
@@ -84,7 +90,6 @@ bool IniDocument::load(const std::string& path) {
         }
         m_lines.push_back(std::move(line));
     }
-    return true;
 }
 
 std::pair<std::size_t, std::size_t> IniDocument::section_range(const std::string& section) const {
@@ -150,13 +155,17 @@ void IniDocument::set(const std::string& section, const std::string& key, const 
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), Line{line, "\r\n"});
 }
 
-bool IniDocument::save(const std::string& path, std::string* error) const {
-    std::string bytes;
+std::string IniDocument::bytes() const {
+    std::string out;
     for (const Line& l : m_lines) {
-        bytes += l.text;
-        bytes += l.ending;
+        out += l.text;
+        out += l.ending;
     }
-    return replace_file(path, bytes, error);
+    return out;
+}
+
+bool IniDocument::save(const std::string& path, std::string* error) const {
+    return replace_file(path, bytes(), error);
 }
 
 std::string ini_read(const std::string& path, const std::string& section, const std::string& key,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace melo {
@@ -18,6 +19,10 @@ public:
     // Loads the file; a missing or unreadable file loads as an empty document. Returns whether
     // the file could be read.
     bool load(const std::string& path);
+    // Takes the file's bytes (Windows-1252) directly.
+    void parse(std::string_view bytes);
+    // The document's bytes as save() writes them.
+    std::string bytes() const;
 
     // The value, cut to 254 characters, or `default_value` (also cut) when the section or the
     // key is missing.
