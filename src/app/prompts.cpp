@@ -58,7 +58,10 @@ OpenFileResult QtPrompts::openFile(const OpenFileRequest& request) {
 }
 
 void QtPrompts::message(const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, m_parent);
+    // The texts break lines with CR LF or a lone CR; the box wants LF.
+    QString shown = text;
+    shown.replace("\r\n", "\n").replace('\r', '\n');
+    QMessageBox box(QMessageBox::NoIcon, title, shown, QMessageBox::Ok, m_parent);
     box.button(QMessageBox::Ok)->setText("OK");
     box.exec();
 }
