@@ -98,15 +98,19 @@ std::optional<StartupFailure> Form1::startUp() {
     }
 
     // Check box states: whole numbers of 16 bits, then 0 (clear), 1 (ticked) or 2 (greyed).
-    const std::pair<StateCheckBox*, const char*> boxes[] = {{m_c.chk_soundon, "1"}, {m_c.chk_log_enable, "0"}};
-    for (const auto& [box, fallback] : boxes) {
-        const QString key = box == m_c.chk_soundon ? "warnsound" : "log";
-        const melo::WholeNumber state =
-            melo::convert_whole_number(to_std(GetINI_String("VARS", key, fallback)), INT16_MIN, INT16_MAX);
+    struct StoredBox {
+        StateCheckBox* box;
+        const char* key;
+        const char* fallback;
+    };
+    for (const StoredBox& stored : {StoredBox{m_c.chk_soundon, "warnsound", "1"},
+                                    StoredBox{m_c.chk_log_enable, "log", "0"}}) {
+        const melo::WholeNumber state = melo::convert_whole_number(
+            to_std(GetINI_String("VARS", stored.key, stored.fallback)), INT16_MIN, INT16_MAX);
         if (!state.ok) {
             return StartupFailure{state.error_number, QString::fromStdString(state.error_text)};
         }
-        if (!box->setState(state.value)) {
+        if (!stored.box->setState(state.value)) {
             return StartupFailure{380, "Unzulässiger Eigenschaftswert"};
         }
     }
