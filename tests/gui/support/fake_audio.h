@@ -21,13 +21,8 @@ public:
     void addSound(const QString& name, Shape shape) { m_shapes[name] = shape; }
     void addSound(const QString& name) { m_shapes[name] = Shape{}; }
 
-    bool open(long& errorNumber, QString& errorText) override {
+    bool open(long&, QString&) override {
         log << "open";
-        if (failOpen) {
-            errorNumber = -2005401480;
-            errorText = "Kein Audio-Ausgabegerät gefunden";
-            return false;
-        }
         return true;
     }
     std::unique_ptr<PlayBuffer> createBuffer(const QString& wavPath) override {
@@ -43,7 +38,6 @@ public:
     void close() override { log << "close"; }
 
     QStringList log;
-    bool failOpen = false;
     int released = 0;
 
 private:
