@@ -48,7 +48,6 @@ public:
     const QString& fileext() const { return m_fileext; }
     const melo::DecodedSound& decodedSound() const { return m_sound; }
     const QString& sndfiledir() const { return m_sndfiledir; }
-    const QString& lastvalidsndfile() const { return m_lastvalidsndfile; }
     // True while a decode or a generation run is in progress.
     bool busy() const { return m_busy > 0; }
 
@@ -75,12 +74,10 @@ public:
     void cmd_EXIT_Click();
 
     // File choosers: result 0 nothing chosen, 1 accepted, 2 or 3 wrong file type. The chosen
-    // full path and bare name are kept until the next chooser.
+    // full path and bare name are kept for the caller until the next chooser.
     int getDSPfilename();
     int getDSDfilename();
     int getWAVfilename();
-    const QString& chosenPath() const { return m_chosenPath; }
-    const QString& chosenName() const { return m_chosenName; }
     // Chooses a WAV file for a part (0 start, 1 loop, 2 end) of a sound row.
     void assignWav(int row, int part);
     // Chooses the base sound file.
@@ -97,12 +94,9 @@ public:
 
     // The generation run of "DSU-File erzeugen"; its result stays in the views and files.
     melo::RunResult cmd_konvertieren_Click();
-    const melo::FlashImage& flash() const { return m_flash; }
 
     // Plays one of the result sounds ("ok.wav", "warn.wav", "nok.wav") through the file player.
     void playResultSound(const QString& name);
-    // The listen playback; nullptr outside the listen mode.
-    ListenPlayback* listenPlayback() const { return m_listenPlayback.get(); }
 
 signals:
     // Mouse pressed or released on a listen button (row 0 to 3) or on Command3 (row 2).

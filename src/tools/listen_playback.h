@@ -29,7 +29,6 @@ public:
 
     // True when no playback runs (listenready).
     bool ready() const { return m_listenready; }
-    bool held() const { return m_listenheld; }
     bool loaded(Part part) const { return m_loaded[part - 1]; }
     // The part playing now, 0 when none.
     int playingPart() const { return m_listenready ? 0 : m_part; }
