@@ -1,10 +1,15 @@
+// Atomic file replacement on POSIX systems. The unnamed temporary file (O_TMPFILE) lives
+// here and nowhere else.
+
 #include "common/atomic_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,9 +17,9 @@
 namespace melo {
 namespace {
 
-void set_error(std::string* error, const std::string& what) {
+void set_error(std::string* error, const std::string& what, int error_number) {
     if (error != nullptr) {
-        *error = what + ": " + std::strerror(errno);
+        *error = what + ": " + file_error_text(error_number);
     }
 }
 
@@ -29,18 +34,119 @@ bool write_all(int fd, std::string_view data) {
             }
             return false;
         }
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
         p += n;
         left -= static_cast<std::size_t>(n);
     }
     return true;
 }
 
-std::string directory_of(const std::string& path) {
+std::string directory_part(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos) {
         return ".";
     }
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A name beside `path` that does not exist yet, for the moment between link and rename.
+std::string temporary_name(const std::string& path) {
+    static std::mt19937_64 random{std::random_device{}()};
+    char suffix[20];
+    std::snprintf(suffix, sizeof suffix, ".tmp%012llx", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+    return path + suffix;
+}
+
+// The file's permissions: those of the file it replaces, or the usual ones for a new file.
+mode_t target_mode(bool existed, const struct stat& st) {
+    if (existed) {
+        return st.st_mode & 07777;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Writes, syncs and links an unnamed file into place. Returns 1 on success, 0 on a failure
+// (errno set, nothing left behind), -1 when the file system has no unnamed files.
+int replace_through_unnamed_file(const std::string& path, const std::string& dir, std::string_view contents,
+                                 mode_t mode, bool existed, std::string* error) {
+#ifdef O_TMPFILE
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (fd < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT) {
+            return -1;
+        }
+        set_error(error, "Datei kann nicht angelegt werden", errno);
+        return 0;
+    }
+    if (!write_all(fd, contents) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
+        const int e = errno;
+        ::close(fd);
+        set_error(error, "Datei kann nicht geschrieben werden", e);
+        return 0; // the unnamed file vanishes with its descriptor
+    }
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    // A new file is linked under its own name at once; an existing one is replaced by a
+    // rename from a name that exists only for that instant.
+    std::string linked = existed ? temporary_name(path) : path;
+    int rc = ::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW);
+    for (int attempt = 0; rc != 0 && errno == EEXIST && attempt < 8; ++attempt) {
+        linked = temporary_name(path); // a file of the new name appeared meanwhile
+        rc = ::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW);
+    }
+    const int link_error = errno;
+    ::close(fd);
+    if (rc != 0) {
+        if (link_error == ENOENT) {
+            return -1; // no /proc: take the named temporary file
+        }
+        set_error(error, "Datei kann nicht angelegt werden", link_error);
+        return 0;
+    }
+    if (linked != path && ::rename(linked.c_str(), path.c_str()) != 0) {
+        const int e = errno;
+        ::unlink(linked.c_str());
+        set_error(error, "Datei kann nicht ersetzt werden", e);
+        return 0;
+    }
+    return 1;
+#else
+    (void)path, (void)dir, (void)contents, (void)mode, (void)existed, (void)error;
+    return -1;
+#endif
+}
+
+// The fallback where the file system has no unnamed files: a named temporary file.
+bool replace_through_named_file(const std::string& path, std::string_view contents, mode_t mode,
+                                std::string* error) {
+    std::string temp = path + ".tmpXXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        set_error(error, "Datei kann nicht angelegt werden", errno);
+        return false;
+    }
+    bool ok = write_all(fd, contents) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    int e = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        e = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        set_error(error, "Datei kann nicht geschrieben werden", e);
+        return false;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        e = errno;
+        ::unlink(temp.c_str());
+        set_error(error, "Datei kann nicht ersetzt werden", e);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -49,10 +155,41 @@ std::string path_separator() {
     return "/";
 }
 
+std::string file_error_text(int error_number) {
+    switch (error_number) {
+    case EACCES:
+    case EPERM:
+        return "keine Berechtigung";
+    case ENOSPC:
+    case EDQUOT:
+        return "kein Speicherplatz mehr auf dem Datenträger";
+    case EROFS:
+        return "Dateisystem ist schreibgeschützt";
+    case ENOENT:
+    case ENOTDIR:
+        return "Verzeichnis oder Datei existiert nicht";
+    case EFBIG:
+        return "Datei zu groß";
+    case EISDIR:
+        return "ist ein Verzeichnis";
+    case EIO:
+        return "Ein-/Ausgabefehler";
+    default:
+        return "Fehler Nr. " + std::to_string(error_number);
+    }
+}
+
+bool directory_writable(const std::string& directory) {
+    struct stat st {};
+    if (::stat(directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(directory.c_str(), W_OK | X_OK) == 0;
+}
+
 bool replace_file(const std::string& target, std::string_view contents, std::string* error) {
     if (target.empty() || target.back() == '/') {
-        errno = EISDIR;
-        set_error(error, "no file name");
+        set_error(error, "kein Dateiname", EISDIR);
         return false;
     }
     // Replace the file a symbolic link points to, not the link.
@@ -65,88 +202,87 @@ bool replace_file(const std::string& target, std::string_view contents, std::str
             std::free(resolved);
         }
     }
-    // A read-only directory refuses the file even to a privileged user.
+    const std::string dir = directory_part(path);
     struct stat dst {};
-    const std::string dir_path = directory_of(path);
-    if (::stat(dir_path.c_str(), &dst) != 0 || !S_ISDIR(dst.st_mode)) {
-        errno = ENOENT;
-        set_error(error, "directory does not exist");
+    if (::stat(dir.c_str(), &dst) != 0 || !S_ISDIR(dst.st_mode)) {
+        set_error(error, "Verzeichnis existiert nicht", ENOENT);
         return false;
     }
-    if ((dst.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-        errno = EACCES;
-        set_error(error, "directory is write-protected");
+    if (!directory_writable(dir)) {
+        set_error(error, "Verzeichnis ist schreibgeschützt", EACCES);
         return false;
     }
     // A write-protected file stays as it is, as it would with a plain overwrite.
     struct stat st {};
-    mode_t mode = 0666;
-    bool existed = false;
-    if (::stat(path.c_str(), &st) == 0) {
-        existed = true;
+    const bool existed = ::stat(path.c_str(), &st) == 0;
+    if (existed) {
         if (!S_ISREG(st.st_mode)) {
-            errno = EISDIR;
-            set_error(error, "not a regular file");
+            set_error(error, "keine gewöhnliche Datei", EISDIR);
             return false;
         }
         if (::access(path.c_str(), W_OK) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-            errno = EACCES;
-            set_error(error, "file is write-protected");
+            set_error(error, "Datei ist schreibgeschützt", EACCES);
             return false;
         }
-        mode = st.st_mode & 07777;
     }
-
-    std::string temp = path + ".tmpXXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        set_error(error, "cannot create file");
+    const mode_t mode = target_mode(existed, st);
+    const int done = replace_through_unnamed_file(path, dir, contents, mode, existed, error);
+    if (done == 0 || (done < 0 && !replace_through_named_file(path, contents, mode, error))) {
         return false;
     }
-    bool ok = write_all(fd, contents) && ::fsync(fd) == 0;
-    if (ok && existed) {
-        ok = ::fchmod(fd, mode) == 0;
-    } else if (ok) {
-        // A new file gets the usual permissions, not mkstemp's private 0600.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ok = ::fchmod(fd, 0666 & ~mask) == 0;
-    }
-    if (::close(fd) != 0) {
-        ok = false;
-    }
-    if (!ok) {
-        set_error(error, "cannot write file");
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        set_error(error, "cannot replace file");
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    const int dir = ::open(dir_path.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    // Make the new directory entry itself durable.
+    const int dir_fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd >= 0) {
+        ::fsync(dir_fd);
+        ::close(dir_fd);
     }
     return true;
 }
 
-bool read_file(const std::string& path, std::string& contents) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
+bool read_file(const std::string& path, std::string& contents, std::size_t limit, std::string* error) {
+    contents.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        set_error(error, "Datei kann nicht geöffnet werden", errno);
         return false;
     }
-    contents.clear();
-    char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        contents.append(buffer, n);
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok && !S_ISREG(st.st_mode)) {
+        set_error(error, "keine gewöhnliche Datei", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        ok = false;
+    } else if (ok && static_cast<std::uint64_t>(st.st_size) > limit) {
+        if (error != nullptr) {
+            *error = "Datei zu groß (" + std::to_string(st.st_size) + " Bytes, höchstens " + std::to_string(limit) + ")";
+        }
+        ok = false;
+    } else if (ok) {
+        // Read what the file holds now, never more than the limit.
+        contents.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t got = 0;
+        while (ok) {
+            if (got == contents.size()) {
+                if (contents.size() >= limit) {
+                    break;
+                }
+                contents.resize(std::min(limit, contents.size() + 65536));
+            }
+            const ssize_t n = ::read(fd, contents.data() + got, contents.size() - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                set_error(error, "Datei kann nicht gelesen werden", errno);
+                ok = false;
+            } else if (n == 0) {
+                break;
+            } else {
+                got += static_cast<std::size_t>(n);
+            }
+        }
+        contents.resize(ok ? got : 0);
     }
-    const bool ok = std::ferror(f) == 0;
-    std::fclose(f);
+    ::close(fd);
     return ok;
 }
 

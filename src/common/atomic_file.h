@@ -6,15 +6,26 @@
 
 namespace melo {
 
-// Replaces (or creates) the file at `path` with `contents` atomically: the bytes go to a
-// temporary file in the same directory, which is flushed, synced and renamed over the target.
-// Returns false, with the old file untouched and no temporary file left behind, when any step
-// fails (missing directory, write-protected file or directory, disk full). A write-protected
-// existing file is not replaced. `error` receives a short reason when given.
+// Replaces (or creates) the file at `path` with `contents` atomically. The bytes go to an
+// unnamed temporary file in the same directory, which is flushed, synced and only then linked
+// into place, so a writer that is cut off (disk full, file size limit) or killed leaves the
+// old file intact and nothing behind. Returns false, with the old file untouched, when any
+// step fails (missing directory, write-protected file or directory, disk full). A
+// write-protected existing file is not replaced. `error` receives the reason in German.
 bool replace_file(const std::string& path, std::string_view contents, std::string* error = nullptr);
 
-// Reads the whole file into `contents`. Returns false when it cannot be opened or read.
-bool read_file(const std::string& path, std::string& contents);
+// True when `directory` exists and replace_file may create files in it: the same test the
+// writer applies (a directory without any write permission bit refuses even root).
+bool directory_writable(const std::string& directory);
+
+// Reads the whole file into `contents`. Returns false when it cannot be opened or read, when
+// it is no regular file (a FIFO or a device would never end) or when it holds more than
+// `limit` bytes; `error` then says why, in German.
+bool read_file(const std::string& path, std::string& contents, std::size_t limit = 64 * 1024 * 1024,
+               std::string* error = nullptr);
+
+// The German reason for a failed file operation's errno value ("kein Speicherplatz mehr").
+std::string file_error_text(int error_number);
 
 // The platform's path separator as a string ("/" here, "\" on Windows).
 std::string path_separator();

@@ -1,0 +1,141 @@
+#include "project/project_path.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace melo {
+namespace {
+
+namespace fs = std::filesystem;
+
+char32_t fold(char32_t c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
+        (c >= 0x410 && c <= 0x42F)) {
+        return c + 0x20;
+    }
+    if (c >= 0x400 && c <= 0x40F) {
+        return c + 0x50;
+    }
+    if (c == 0x178) {
+        return 0xFF;
+    }
+    // Latin Extended-A: upper and lower case alternate, upper first, except in two runs
+    // where the lower case letter comes first.
+    const bool odd_first = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (c >= 0x100 && c <= 0x17F && c != 0x138 && c != 0x149 && c != 0x17F) {
+        return (c % 2 == (odd_first ? 1u : 0u)) ? c + 1 : c;
+    }
+    return c;
+}
+
+void append_utf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool exists_entry(const fs::path& p) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(p, ec));
+}
+
+// The one entry of `dir` whose name folds to the same text as `wanted`; empty for none or several.
+std::string unique_case_match(const fs::path& dir, const std::string& wanted) {
+    const std::string key = fold_case(wanted);
+    std::string found;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (fold_case(entry) == key) {
+            if (!found.empty()) {
+                return {};
+            }
+            found = entry;
+        }
+    }
+    return found;
+}
+
+bool lies_within(const fs::path& candidate, const fs::path& root) {
+    auto c = candidate.begin();
+    for (auto r = root.begin(); r != root.end(); ++r, ++c) {
+        if (r->empty()) {
+            continue; // a trailing separator of the root
+        }
+        if (c == candidate.end() || *c != *r) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::string fold_case(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    std::size_t i = 0;
+    while (i < name.size()) {
+        const auto lead = static_cast<unsigned char>(name[i]);
+        const int length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 0;
+        bool valid = length > 0 && i + static_cast<std::size_t>(length) <= name.size();
+        char32_t cp = length == 1 ? lead : length == 2 ? lead & 0x1F : lead & 0x0F;
+        for (int k = 1; valid && k < length; ++k) {
+            const auto cont = static_cast<unsigned char>(name[i + static_cast<std::size_t>(k)]);
+            valid = (cont & 0xC0) == 0x80;
+            cp = (cp << 6) | (cont & 0x3F);
+        }
+        if (!valid) {
+            out += name[i++]; // not a letter this folding knows: kept as it is
+            continue;
+        }
+        append_utf8(out, fold(cp));
+        i += static_cast<std::size_t>(length);
+    }
+    return out;
+}
+
+ProjectFile resolve_project_file(const std::string& projfiledir, const std::string& name) {
+    ProjectFile result;
+    const fs::path root(projfiledir);
+    fs::path current = root;
+    bool matching = true;
+    for (const fs::path& component : fs::path(name).relative_path()) {
+        const std::string part = component.string();
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        fs::path next = current / component;
+        if (matching && part != ".." && !exists_entry(next)) {
+            const std::string match = unique_case_match(current, part);
+            if (match.empty()) {
+                matching = false; // the rest of the name is looked for as written
+            } else {
+                next = current / match;
+            }
+        }
+        current = std::move(next);
+    }
+    result.path = current.string();
+
+    std::error_code ec;
+    fs::path real_root = fs::weakly_canonical(fs::absolute(root, ec), ec);
+    if (ec) {
+        real_root = fs::absolute(root, ec).lexically_normal();
+    }
+    fs::path real_file = fs::weakly_canonical(fs::absolute(current, ec), ec);
+    if (ec) {
+        real_file = fs::absolute(current, ec).lexically_normal();
+    }
+    result.outside = !lies_within(real_file, real_root) || real_file == real_root;
+    return result;
+}
+
+} // namespace melo

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace melo {
+
+// A file named by a project, found in the project folder.
+struct ProjectFile {
+    std::string path;     // the file's path (the name as written when nothing matched)
+    bool outside = false; // the name leads out of the project folder: the file must not be read
+};
+
+// The file that `name` (a project field: a bare name or a relative path) names in the project
+// folder `projfiledir`. When no entry has exactly that name, a single entry that matches it
+// without regard to case is taken, as projects made on Windows expect; two such entries are
+// not guessed between. A name that leads out of the folder, once ".." and symbolic links are
+// resolved, is marked `outside`.
+ProjectFile resolve_project_file(const std::string& projfiledir, const std::string& name);
+
+// `name` with its letters folded to lower case (ASCII, Latin-1, Latin Extended-A, Greek and
+// Cyrillic), for comparing file names as Windows does.
+std::string fold_case(std::string_view name);
+
+} // namespace melo
