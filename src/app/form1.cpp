@@ -127,6 +127,14 @@ void Form1::endBusy() {
     }
 }
 
+void Form1::letEventsRun(bool now) {
+    constexpr qint64 kFrameMs = 16;
+    if (now || !m_sinceEvents.isValid() || m_sinceEvents.elapsed() >= kFrameMs) {
+        QApplication::processEvents();
+        m_sinceEvents.start();
+    }
+}
+
 void Form1::closeEvent(QCloseEvent* event) {
     // A close during long work waits for its end, so nothing is torn down under it.
     if (busy()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -56,11 +57,9 @@ public:
     // Opens the about box, or brings the open one to the front.
     void showInfoForm();
 
-    // Settings file and project file values, read and written afresh at every call.
+    // A settings file value, read afresh at every call. (Shut-down writes the settings together,
+    // the save command the project's thirteen values together, each in one atomic replace.)
     QString GetINI_String(const QString& section, const QString& key, const QString& defaultValue) const;
-    bool WriteINI_String(const QString& section, const QString& key, const QString& value);
-    QString GetPROJ_String(const QString& section, const QString& key, const QString& defaultValue) const;
-    bool WritePROJ_String(const QString& section, const QString& key, const QString& value);
     // projfiledir, the separator and the project name field's current text.
     QString projectPath() const;
 
@@ -70,6 +69,10 @@ public:
     bool saveProject();
     // The load-or-create command of the project picture button.
     void loadOrCreateProject();
+    // Opens the project file `fullPath` (bare name `bareName`), or creates it from the fields
+    // the window holds when it does not exist. When it cannot be created, the window keeps its
+    // previous project and says why.
+    void openProject(const QString& fullPath, const QString& bareName);
     // The "Ende" button: offers to save a changed project, then closes the window.
     void cmd_EXIT_Click();
 
@@ -124,10 +127,17 @@ private:
     // Long work: locks the commands that would re-enter it and defers a close request.
     void beginBusy();
     void endBusy();
+    // Long work lets the window repaint and handle events: when `now`, or when a display
+    // frame has passed since it last did, so the work costs what it costs and no more.
+    void letEventsRun(bool now);
 
     int chooseFile(const QString& title, const QString& filter, const QString& defaultSuffix,
                    bool mustExist, const std::vector<std::string>& extensionTexts);
     melo::ProjectFields projectFields() const;
+    // Saves the thirteen fields and clears the changed flag; false with the path and the reason.
+    bool storeProject(QString& error);
+    // True, after telling the user, for a chosen name that holds a line break.
+    bool refusedName(const QString& name, const QString& title);
     void setProjectFields(const melo::ProjectFields& fields);
     QLineEdit* partField(int row, int part) const;
     void shutDown();
@@ -175,6 +185,7 @@ private:
 
     int m_busy = 0;
     bool m_closeRequested = false;
+    QElapsedTimer m_sinceEvents;
 };
 
 // Sets the background colour of a text field.

@@ -5,15 +5,10 @@
 #include <QFile>
 
 #include "app/form1.h"
+#include "app/qt_text.h"
 #include "app/prompts.h"
-#include "common/atomic_file.h"
 #include "project/file_choice.h"
 
-namespace {
-std::string file_path(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-} // namespace
 
 QLineEdit* Form1::partField(int row, int part) const {
     return part == 0 ? m_c.txt_useranf[row] : (part == 1 ? m_c.txt_userloop[row] : m_c.txt_userend[row]);
@@ -40,16 +35,23 @@ void Form1::GetProjectData() {
     m_projchanged = false;
 }
 
-bool Form1::saveProject() {
-    std::string error;
-    if (!melo::save_project(file_path(projectPath()), projectFields(), &error)) {
-        // The project was not stored: say so, and keep it marked as changed.
-        prompts().message("Fehler beim Speichern",
-                          "Das Projekt konnte nicht gespeichert werden:\n" + projectPath() + "\n(" +
-                              QString::fromStdString(error) + ")");
+bool Form1::storeProject(QString& error) {
+    std::string reason;
+    if (!melo::save_project(file_path(projectPath()), projectFields(), &reason)) {
+        error = projectPath() + "\n(" + q(reason) + ")";
         return false;
     }
     m_projchanged = false;
+    return true;
+}
+
+bool Form1::saveProject() {
+    QString error;
+    if (!storeProject(error)) {
+        // The project was not stored: say so, and keep it marked as changed.
+        prompts().message("Fehler beim Speichern", "Das Projekt konnte nicht gespeichert werden:\n" + error);
+        return false;
+    }
     return true;
 }
 
@@ -62,17 +64,42 @@ void Form1::loadOrCreateProject() {
         prompts().message("Fehler beim Projekt-Laden", "keine DSP-Projektdatei");
         return;
     }
-    m_c.txt_projektfile->setText(m_chosenName);
-    m_projfiledir = QString::fromStdString(melo::directory_of(m_chosenPath.toStdString()));
+    if (!refusedName(m_chosenPath, "Fehler beim Projekt-Laden")) {
+        openProject(m_chosenPath, m_chosenName);
+    }
+}
+
+void Form1::openProject(const QString& fullPath, const QString& bareName) {
+    // Where the window points now: a new project that cannot be stored leaves it there.
+    const QString previousName = m_c.txt_projektfile->text();
+    const QString previousDir = m_projfiledir;
+    const bool previousChanged = m_projchanged;
+    m_c.txt_projektfile->setText(bareName);
+    m_projfiledir = q(melo::directory_of(fullPath.toStdString()));
     m_c.txt_projektdir->setText(m_projfiledir);
-    if (!melo::fileexists(file_path(m_chosenPath))) {
-        // A new project starts as a copy of the fields the window holds. When it cannot be
-        // stored, the fields stay as they are (and changed), instead of loading as empty.
-        if (!saveProject()) {
+    if (!melo::fileexists(file_path(fullPath))) {
+        // A new project starts as a copy of the fields the window holds.
+        QString error;
+        if (!storeProject(error)) {
+            m_c.txt_projektfile->setText(previousName);
+            m_projfiledir = previousDir;
+            m_c.txt_projektdir->setText(previousDir);
+            m_projchanged = previousChanged;
+            prompts().message("Fehler beim Projekt-Anlegen", "Das neue Projekt konnte nicht angelegt werden:\n" +
+                                                                 error + "\nDas bisherige Projekt bleibt geöffnet.");
             return;
         }
     }
     GetProjectData();
+}
+
+bool Form1::refusedName(const QString& name, const QString& title) {
+    if (!name.contains('\r') && !name.contains('\n')) {
+        return false;
+    }
+    // A line break would split the project file's line and could set another key.
+    prompts().message(title, "Der Dateiname enthält einen Zeilenumbruch und kann nicht übernommen werden.");
+    return true;
 }
 
 void Form1::cmd_EXIT_Click() {
@@ -126,6 +153,9 @@ int Form1::getWAVfilename() {
 void Form1::assignWav(int row, int part) {
     const int result = getWAVfilename();
     if (result == melo::kAccepted) {
+        if (refusedName(m_chosenPath, "Fehler beim WAV-Laden")) {
+            return;
+        }
         partField(row, part)->setText(m_chosenName);
         m_projchanged = true;
     } else if (result != melo::kNothingChosen) {
@@ -136,6 +166,9 @@ void Form1::assignWav(int row, int part) {
 void Form1::assignDsd() {
     const int result = getDSDfilename();
     if (result == melo::kAccepted) {
+        if (refusedName(m_chosenPath, "Fehler beim DSD/DS3-Laden")) {
+            return;
+        }
         m_c.txt_DSDfilename->setText(m_chosenName);
         m_projchanged = true;
     } else if (result != melo::kNothingChosen) {

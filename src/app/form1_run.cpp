@@ -1,16 +1,13 @@
 // "DSU-File erzeugen": the generation run with its views, progress, status and result sound.
 
-#include <QApplication>
 #include <QFile>
 
 #include "app/form1.h"
+#include "app/qt_text.h"
 #include "app/form1_decode_view.h"
 #include "common/version.h"
 
 namespace {
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QColor colour_of(melo::StatusColour colour) {
     switch (colour) {
@@ -48,23 +45,25 @@ public:
         if (!caption.empty()) {
             m_c.lbl_pb1->setText(q(caption));
         }
-        QApplication::processEvents();
+        m_form.letEventsRun(false);
     }
     void status(const std::string& text, melo::StatusColour colour) override {
         setBackground(m_c.txt_genstatus, colour_of(colour));
         m_c.txt_genstatus->setText(q(text));
+        m_c.txt_genstatus->setCursorPosition(0); // a long result shows its beginning
     }
     melo::DecodeProgress* decode_progress() override {
         m_decodeView = m_form.beginDecode();
         return m_decodeView.get();
     }
-    void decoded(int code, const melo::DecodedSound&, bool checked, const std::string&) override {
+    void decoded(int code, const melo::DecodedSound&, bool checked) override {
         if (m_decodeView) {
             m_form.finishDecode(*m_decodeView);
         }
         if (checked) {
             m_form.show_wavdecoderesult(code);
         }
+        m_form.letEventsRun(true); // once at the end of every file
     }
     void result_sound(const std::string& name) override { m_form.playResultSound(q(name)); }
 

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include "app/form1.h"
+#include "app/qt_text.h"
 #include "app/form1_decode_view.h"
 #include "app/prompts.h"
 #include "common/number_format.h"
@@ -12,11 +13,6 @@
 #include "wav/decode_result.h"
 #include "wav/sample_viewer.h"
 
-namespace {
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-} // namespace
 
 int Form1::decode_sound(const QString& path, bool alles) {
     beginBusy();

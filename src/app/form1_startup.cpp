@@ -4,6 +4,8 @@
 #include <QFile>
 
 #include "app/form1.h"
+#include "app/prompts.h"
+#include "app/qt_text.h"
 #include "common/lenient_number.h"
 #include "common/version.h"
 #include "project/ini_file.h"
@@ -12,11 +14,6 @@ namespace {
 
 std::string to_std(const QString& text) {
     return text.toStdString();
-}
-
-// The path as the file system wants it.
-std::string file_path(const QString& path) {
-    return QFile::encodeName(path).toStdString();
 }
 
 } // namespace
@@ -36,21 +33,8 @@ QString Form1::GetINI_String(const QString& section, const QString& key, const Q
         melo::ini_read(file_path(settingsPath()), to_std(section), to_std(key), to_std(defaultValue)));
 }
 
-bool Form1::WriteINI_String(const QString& section, const QString& key, const QString& value) {
-    return melo::ini_write(file_path(settingsPath()), to_std(section), to_std(key), to_std(value));
-}
-
 QString Form1::projectPath() const {
     return m_projfiledir + QDir::separator() + m_c.txt_projektfile->text();
-}
-
-QString Form1::GetPROJ_String(const QString& section, const QString& key, const QString& defaultValue) const {
-    return QString::fromStdString(
-        melo::ini_read(file_path(projectPath()), to_std(section), to_std(key), to_std(defaultValue)));
-}
-
-bool Form1::WritePROJ_String(const QString& section, const QString& key, const QString& value) {
-    return melo::ini_write(file_path(projectPath()), to_std(section), to_std(key), to_std(value));
 }
 
 std::optional<StartupFailure> Form1::startUp() {
@@ -135,22 +119,32 @@ std::optional<StartupFailure> Form1::startUp() {
 
 void Form1::writeSettings() {
     // The settings are written together, in their order, in one atomic replace of the file.
+    m_projfiledir = m_c.txt_projektdir->text();
+    m_projname = m_c.txt_projektfile->text();
     melo::IniDocument settings;
     const std::string path = file_path(settingsPath());
-    if (!settings.load(path) && QFile::exists(settingsPath())) {
-        return; // a settings file that cannot be read is not replaced by a partial one
-    }
-    m_projfiledir = m_c.txt_projektdir->text();
-    settings.set("DIRS", "projfiledir", to_std(m_projfiledir));
-    settings.set("VARS", "warnsound", std::to_string(m_c.chk_soundon->state()));
-    settings.set("DIRS", "fileext", to_std(m_fileext));
-    m_projname = m_c.txt_projektfile->text();
-    settings.set("DIRS", "projname", to_std(m_projname));
-    settings.set("VARS", "log", std::to_string(m_c.chk_log_enable->state()));
+    std::string error;
+    bool ok = settings.load_for_update(path, &error);
+    const auto set = [&](const char* section, const char* key, const QString& value) {
+        ok = ok && settings.set(section, key, to_std(value));
+        if (!ok && error.empty()) {
+            error = std::string(key) + ": " + melo::kLineBreakError;
+        }
+    };
+    set("DIRS", "projfiledir", m_projfiledir);
+    set("VARS", "warnsound", QString::number(m_c.chk_soundon->state()));
+    set("DIRS", "fileext", m_fileext);
+    set("DIRS", "projname", m_projname);
+    set("VARS", "log", QString::number(m_c.chk_log_enable->state()));
     if (debugMode()) {
-        settings.set("DIRS", "lastvalidsndfile", to_std(m_lastvalidsndfile));
+        set("DIRS", "lastvalidsndfile", m_lastvalidsndfile);
     }
-    settings.save(path);
+    if (!ok || !settings.save(path, &error)) {
+        // The settings of this session are lost unless the user hears of it.
+        prompts().message("Fehler beim Speichern",
+                          "Die Einstellungen konnten nicht gespeichert werden:\n" + settingsPath() + "\n(" +
+                              q(error) + ")");
+    }
 }
 
 void Form1::shutDown() {

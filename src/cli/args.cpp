@@ -11,7 +11,7 @@ bool parse_args(const char* command, const std::vector<std::string>& args,
     for (const std::string& a : args) {
         if (a.size() > 1 && a[0] == '-') {
             if (std::find(allowed_flags.begin(), allowed_flags.end(), a) == allowed_flags.end()) {
-                std::fprintf(stderr, "melo-dsu %s: unknown option '%s' (see melo-dsu --help)\n", command,
+                std::fprintf(stderr, "melo-dsu %s: unbekannte Option '%s' (siehe melo-dsu --help)\n", command,
                              a.c_str());
                 return false;
             }
@@ -21,8 +21,8 @@ bool parse_args(const char* command, const std::vector<std::string>& args,
         }
     }
     if (positional.size() != positional_count) {
-        std::fprintf(stderr, "melo-dsu %s: expected %zu file argument%s (see melo-dsu --help)\n", command,
-                     positional_count, positional_count == 1 ? "" : "s");
+        std::fprintf(stderr, "melo-dsu %s: %zu Dateiangabe%s erwartet (siehe melo-dsu --help)\n", command,
+                     positional_count, positional_count == 1 ? "" : "n");
         return false;
     }
     return true;

@@ -70,7 +70,7 @@ int build(const std::vector<std::string>& args) {
     std::error_code ec;
     const std::string path = std::filesystem::absolute(files[0], ec).lexically_normal().string();
     if (ec || !std::filesystem::is_regular_file(path, ec) || !fileexists(path)) {
-        std::fprintf(stderr, "melo-dsu build: cannot read the project file '%s'\n", files[0].c_str());
+        std::fprintf(stderr, "melo-dsu build: Projektfile '%s' nicht lesbar\n", files[0].c_str());
         return kUsageError;
     }
 
@@ -89,7 +89,10 @@ int build(const std::vector<std::string>& args) {
     PrintingObserver printer(has("--verbose"));
     GenerationRun run(flash, slots, sound);
     const RunResult result = run.run(input, printer);
-    return result.failed ? 1 : 0;
+    for (const std::string& error : result.file_errors) {
+        std::fprintf(stderr, "melo-dsu build: %s\n", error.c_str());
+    }
+    return result.failed || !result.file_errors.empty() ? 1 : 0;
 }
 
 int dump(const std::vector<std::string>& args) {
@@ -98,10 +101,25 @@ int dump(const std::vector<std::string>& args) {
     if (!parse_args("dump", args, {}, 1, files, flags)) {
         return kUsageError;
     }
-    std::string image;
+    // The file's type and size first: a device or a FIFO would never end, and no image is
+    // larger than the image buffer.
     std::error_code ec;
-    if (std::filesystem::is_directory(files[0], ec) || !read_file(files[0], image)) {
-        std::fprintf(stderr, "melo-dsu dump: cannot read the image '%s'\n", files[0].c_str());
+    const auto status = std::filesystem::status(files[0], ec);
+    if (ec || !std::filesystem::is_regular_file(status)) {
+        std::fprintf(stderr, "melo-dsu dump: '%s' %s\n", files[0].c_str(),
+                     ec || !std::filesystem::exists(status) ? "existiert nicht" : "ist keine gewöhnliche Datei");
+        return kUsageError;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(files[0], ec);
+    if (!ec && size > static_cast<std::uintmax_t>(kMaxImageSize)) {
+        std::printf("Fehler: Image ist %ju Bytes groß, ein Image hat höchstens %lld Bytes\n1 Fehler gefunden.\n",
+                    size, static_cast<long long>(kMaxImageSize));
+        return 1;
+    }
+    std::string image;
+    std::string error;
+    if (ec || !read_file(files[0], image, static_cast<std::size_t>(kMaxImageSize), &error)) {
+        std::fprintf(stderr, "melo-dsu dump: Image '%s' nicht lesbar: %s\n", files[0].c_str(), error.c_str());
         return kUsageError;
     }
     const ImageDump d = dump_image(image);

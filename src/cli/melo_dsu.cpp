@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "common/process_signals.h"
 #include "common/version.h"
 
 namespace {
@@ -34,6 +35,7 @@ const char* const kUsage =
 } // namespace
 
 int main(int argc, char** argv) {
+    melo::ignore_file_size_signal();
     std::vector<std::string> args(argv + 1, argv + argc);
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
@@ -60,6 +62,6 @@ int main(int argc, char** argv) {
     if (command == "dump") {
         return melo::cli::dump(args);
     }
-    std::fprintf(stderr, "melo-dsu: unknown command '%s' (see melo-dsu --help)\n", command.c_str());
+    std::fprintf(stderr, "melo-dsu: unbekannter Befehl '%s' (siehe melo-dsu --help)\n", command.c_str());
     return melo::cli::kUsageError;
 }

@@ -1,6 +1,7 @@
 #include "common/cp1252.h"
 
 #include <array>
+#include <optional>
 #include <cstdint>
 
 namespace melo {
@@ -44,6 +45,57 @@ int codepoint_to_byte(char32_t cp) {
     return -1;
 }
 
+// The next code point of `text` from `i` on; false for a malformed sequence.
+bool next_codepoint(std::string_view text, std::size_t& i, char32_t& cp, bool& multibyte) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    int length = 0;
+    if (lead < 0x80) {
+        length = 1;
+        cp = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        cp = lead & 0x07;
+    } else {
+        return false;
+    }
+    if (i + static_cast<std::size_t>(length) > text.size()) {
+        return false;
+    }
+    for (int k = 1; k < length; ++k) {
+        const auto cont = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+        if ((cont & 0xC0) != 0x80) {
+            return false;
+        }
+        cp = (cp << 6) | (cont & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
+    static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[length] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+        return false;
+    }
+    multibyte = multibyte || length > 1;
+    i += static_cast<std::size_t>(length);
+    return true;
+}
+
+// True when `text` is valid UTF-8; `multibyte` tells whether it holds a non-ASCII character.
+bool valid_utf8(std::string_view text, bool& multibyte) {
+    multibyte = false;
+    char32_t cp = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (!next_codepoint(text, i, cp, multibyte)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::string cp1252_to_utf8(std::string_view bytes) {
@@ -55,43 +107,40 @@ std::string cp1252_to_utf8(std::string_view bytes) {
     return out;
 }
 
-std::string utf8_to_cp1252(std::string_view text) {
+std::optional<std::string> utf8_to_cp1252(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        int length = 0;
-        char32_t cp = 0;
-        if (lead < 0x80) {
-            length = 1;
-            cp = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            cp = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            cp = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            cp = lead & 0x07;
-        }
-        bool valid = length > 0 && i + static_cast<std::size_t>(length) <= text.size();
-        for (int k = 1; valid && k < length; ++k) {
-            const auto cont = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            valid = (cont & 0xC0) == 0x80;
-            cp = (cp << 6) | (cont & 0x3F);
-        }
-        if (!valid) {
-            out += '?';
-            ++i;
-            continue;
+    bool multibyte = false;
+    char32_t cp = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (!next_codepoint(text, i, cp, multibyte)) {
+            return std::nullopt;
         }
         const int byte = codepoint_to_byte(cp);
-        out += byte < 0 ? '?' : static_cast<char>(byte);
-        i += static_cast<std::size_t>(length);
+        if (byte < 0) {
+            return std::nullopt;
+        }
+        out += static_cast<char>(byte);
     }
     return out;
+}
+
+std::string file_text_to_utf8(std::string_view bytes) {
+    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        bytes.remove_prefix(kUtf8Bom.size());
+    }
+    bool multibyte = false;
+    if (valid_utf8(bytes, multibyte) && multibyte) {
+        return std::string(bytes);
+    }
+    return cp1252_to_utf8(bytes);
+}
+
+std::string utf8_to_file_text(std::string_view text) {
+    if (std::optional<std::string> bytes = utf8_to_cp1252(text)) {
+        return *bytes;
+    }
+    return std::string(text);
 }
 
 } // namespace melo

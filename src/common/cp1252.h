@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,8 +10,19 @@ namespace melo {
 // map to the C1 control characters of the same value, so every byte round-trips.
 std::string cp1252_to_utf8(std::string_view bytes);
 
-// UTF-8 to Windows-1252. A character outside Windows-1252, or a malformed UTF-8
-// sequence, becomes "?".
-std::string utf8_to_cp1252(std::string_view text);
+// UTF-8 to Windows-1252; nothing when a character does not fit or the text is not valid UTF-8.
+std::optional<std::string> utf8_to_cp1252(std::string_view text);
+
+// The UTF-8 byte-order mark.
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// The bytes of a text file (settings, project, log) as UTF-8 text: a leading byte-order mark is
+// dropped; bytes that are valid UTF-8 and hold a multi-byte sequence are UTF-8 already;
+// anything else is Windows-1252, as the files made on Windows are.
+std::string file_text_to_utf8(std::string_view bytes);
+
+// A text as a text file holds it: Windows-1252 when every character fits, so the files stay
+// byte for byte those of Windows; UTF-8 otherwise, so no character is ever lost.
+std::string utf8_to_file_text(std::string_view text);
 
 } // namespace melo

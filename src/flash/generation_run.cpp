@@ -10,6 +10,7 @@
 #include "common/cp1252.h"
 #include "common/number_format.h"
 #include "common/progress.h"
+#include "project/project_path.h"
 #include "wav/decode_result.h"
 
 namespace melo {
@@ -59,8 +60,19 @@ void GenerationRun::status(const std::string& text, StatusColour colour) {
 
 std::uint8_t GenerationRun::decode(const std::string& path, bool alles, bool checked) {
     const std::uint8_t code = decode_sound(path, alles, m_sound, m_observer->decode_progress());
-    m_observer->decoded(code, m_sound, checked, checked ? wavdecoderesult_text(code, m_sound) : std::string());
+    m_observer->decoded(code, m_sound, checked);
     return code;
+}
+
+void GenerationRun::decode_failed(const std::string& name, std::uint8_t code) {
+    add2log(name + ": WAV-Filedecodierung mit Fehler " + std::to_string(code) + " beendet:", true);
+    add2log(wavdecoderesult_text(code, m_sound), true);
+    m_generror = true;
+}
+
+void GenerationRun::warning(const std::string& name, const std::string& text) {
+    add2log("*** Warnung: " + name + ": " + text, true);
+    ++m_result.warncount;
 }
 
 RunResult GenerationRun::run(const RunInput& input, RunObserver& observer) {
@@ -70,7 +82,7 @@ RunResult GenerationRun::run(const RunInput& input, RunObserver& observer) {
 
     // Phase 1: preparation.
     m_projbase = project_base(input.project_name);
-    m_prefix = input.projfiledir + path_separator();
+    m_paths = {};
     const std::string first_line = "VUZOdezir-Version: " + input.versionfull;
     m_result.debug_text = first_line;
     m_result.log_text = first_line;
@@ -94,7 +106,14 @@ RunResult GenerationRun::run(const RunInput& input, RunObserver& observer) {
 
 void GenerationRun::base_image(const RunInput& input) {
     const std::string name = input.fields.dsdfilename;
-    const std::string path = m_prefix + name;
+    const ProjectFile file = resolve_project_file(input.projfiledir, name);
+    if (file.outside) {
+        m_result.flashpos = kAddressTableEnd;
+        add2log("Fehler: Basis-DSD/DS3file " + in_quotes(name) + " liegt außerhalb des Projektordners", true);
+        m_generror = true;
+        return;
+    }
+    const std::string& path = file.path;
     std::error_code ec;
     const bool regular = std::filesystem::is_regular_file(path, ec);
     const std::uintmax_t size = regular ? std::filesystem::file_size(path, ec) : 0;
@@ -157,23 +176,34 @@ void GenerationRun::wav_checks(const RunInput& input) {
                 m_slots.sndmark[s] = 0;
                 m_sound.wavfreq = kTargetFreq;
             } else {
-                code = decode(m_prefix + name, false, true);
+                const ProjectFile file = resolve_project_file(input.projfiledir, name);
+                if (file.outside) {
+                    // Never read: a project could otherwise copy any readable file into an image.
+                    add2log(name + ": WAV-File liegt außerhalb des Projektordners und wird nicht gelesen", true);
+                    m_generror = true;
+                    continue;
+                }
+                m_paths[s] = file.path;
+                code = decode(file.path, false, true);
                 add2log(name + ":", false);
                 getWAVdata(m_slots, m_sound);
             }
             if (code != 0) {
-                add2log(name + ": WAV-Filedecodierung mit Fehler " + std::to_string(code) + " beendet:", true);
-                add2log(wavdecoderesult_text(code, m_sound), true);
-                m_generror = true;
+                decode_failed(name, code);
                 continue; // the next part reuses the slot
             }
             m_slots.sndname[s] = name;
             add2log(hexx(m_slots.sndstart[s], 6) + "," + hexx(m_slots.sndend[s], 6), false);
             if (m_sound.wavfreq != kTargetFreq) {
-                add2log("*** Warnung: " + name + ": Abtastfrequenz hier " + std::to_string(m_sound.wavfreq) +
-                            " Hz statt " + std::to_string(kTargetFreq) + " Hz",
-                        true);
-                ++m_result.warncount;
+                warning(name, "Abtastfrequenz hier " + std::to_string(m_sound.wavfreq) + " Hz statt " +
+                                  std::to_string(kTargetFreq) + " Hz");
+            }
+            // A header that declares no samples although sample bytes follow it: the part
+            // stays empty in the image, which the user should know.
+            const std::int64_t behind = m_sound.wavfilelen - m_sound.wavdatastart;
+            if (!is_empty_part(name) && m_slots.sndend[s] == m_slots.sndstart[s] && behind > 0) {
+                warning(name, "der Header gibt 0 Samples an, dahinter stehen aber " + std::to_string(behind) +
+                                  " Bytes; der Teil bleibt leer");
             }
             ++m_slots.sndslot;
         }
@@ -187,19 +217,38 @@ void GenerationRun::placement(const RunInput&) {
         const auto s = static_cast<std::size_t>(i);
         const std::string& name = m_slots.sndname[s];
         add2log("WAV  " + std::to_string(i) + ": " + name + ":", true);
+        // The part's samples as its header declared them in the check.
+        const std::int64_t declared = static_cast<std::int64_t>(m_slots.sndend[s]) - m_slots.sndstart[s];
+        std::int64_t occupied = declared;
         if (!is_empty_part(name)) {
-            decode(m_prefix + name, true, false);
+            const std::uint8_t code = decode(m_paths[s], true, false);
+            if (code != kDecodeOk && code != kTooLong) {
+                // The file vanished or changed since its check: the image cannot be trusted.
+                decode_failed(name, code);
+                break;
+            }
+            if (m_sound.wavdatastart != m_slots.sndstart[s]) {
+                // Another file now, whose samples start elsewhere than the checked one's.
+                add2log(name + ": WAV-File hat sich seit der Prüfung geändert", true);
+                m_generror = true;
+                break;
+            }
+            if (code == kDecodeOk && m_sound.wavend < declared) {
+                // A file cut off behind its header (an interrupted copy) has fewer samples than
+                // declared; the part holds those it has.
+                occupied = m_sound.wavend;
+                warning(name, "File kürzer als im Header angegeben: " + std::to_string(m_sound.wavend) + " von " +
+                                  std::to_string(declared) + " Samples");
+            }
         }
         m_flash.writeFLASH3(kAddressTable + 3 * (i - 1), static_cast<std::int32_t>(flashpos));
 
-        // The part's samples. Only samples this decode produced are copied: a file that is
-        // shorter than its header says (a cut-off download) gives fewer samples, not bytes
-        // left over from an earlier file.
+        // The samples the decode produced, at most `occupied` of them; a part beyond the full
+        // sample buffer still takes its whole length in the image, so the size check sees it.
         const std::int64_t first = static_cast<std::int64_t>(m_slots.sndstart[s]) - m_sound.wavdatastart + 1;
-        std::int64_t last = static_cast<std::int64_t>(m_slots.sndend[s]) - m_sound.wavdatastart;
-        last = std::min<std::int64_t>(last, m_sound.wavend);
-        const std::int64_t valid_first = std::max<std::int64_t>(first, 0);
-        const std::int64_t valid_last = std::min<std::int64_t>(last, static_cast<std::int64_t>(m_sound.wavdata.size()) - 1);
+        const std::int64_t last = first + occupied - 1;
+        const std::int64_t valid_first = std::max<std::int64_t>(first, 1);
+        const std::int64_t valid_last = std::min<std::int64_t>(last, m_sound.wavend);
         if (valid_first <= valid_last) {
             m_flash.writeBlock(flashpos + (valid_first - first), m_sound.wavdata.data() + valid_first,
                                valid_last - valid_first + 1);
@@ -218,7 +267,7 @@ void GenerationRun::placement(const RunInput&) {
                 dump += sample_hex(j);
             }
         }
-        flashpos += std::max<std::int64_t>(last - first + 1, 0);
+        flashpos += std::max<std::int64_t>(occupied, 0);
 
         const std::int32_t marker = i % 3 == 0 ? 0 : m_slots.sndmark[s];
         m_flash.writeFLASH(static_cast<std::int32_t>(std::min<std::int64_t>(flashpos, INT32_MAX)),
@@ -277,11 +326,19 @@ void GenerationRun::result(const RunInput& input) {
 
 void GenerationRun::log_files(const RunInput& input) {
     const std::string stem = input.output_dir + path_separator() + m_projbase;
+    auto write = [&](const std::string& path, const std::string& text) {
+        std::string error;
+        if (!replace_file(path, utf8_to_file_text(text + kCrLf), &error)) {
+            const std::string line = "Fehler: Logfile " + in_quotes(path) + " nicht geschrieben: " + error;
+            m_result.file_errors.push_back(line);
+            add2log(line, true);
+        }
+    };
     if (input.write_log) {
-        replace_file(stem + "LOG", utf8_to_cp1252(m_result.log_text) + kCrLf);
+        write(stem + "LOG", m_result.log_text);
     }
     if (input.write_debug) {
-        replace_file(stem + "DBG", utf8_to_cp1252(m_result.debug_text) + kCrLf);
+        write(stem + "DBG", m_result.debug_text);
     }
 }
 

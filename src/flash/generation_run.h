@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <string>
+#include <vector>
 
 #include "flash/flash_image.h"
 #include "project/project_file.h"
@@ -37,11 +39,9 @@ public:
     // The run's progress display changed: value 0 to 1000 and its caption.
     virtual void progress(int permille, const std::string& caption) { (void)permille, (void)caption; }
     virtual void status(const std::string& text, StatusColour colour) { (void)text, (void)colour; }
-    // A decode of the run ended. `checked`: a header check whose result the inspection
-    // panel's status field shows (with the result text `result_text`).
-    virtual void decoded(int code, const DecodedSound& sound, bool checked, const std::string& result_text) {
-        (void)code, (void)sound, (void)checked, (void)result_text;
-    }
+    // A decode of the run ended. `checked`: a header check, whose result the inspection
+    // panel's status field shows.
+    virtual void decoded(int code, const DecodedSound& sound, bool checked) { (void)code, (void)sound, (void)checked; }
     // Receives the decoder's progress, or nothing.
     virtual DecodeProgress* decode_progress() { return nullptr; }
     // The result sound to play ("ok.wav", "warn.wav" or "nok.wav").
@@ -58,6 +58,9 @@ struct RunResult {
     StatusColour colour = StatusColour::Window;
     std::string dsu_path;
     bool dsu_written = false;
+    // The .LOG or .DBG files that could not be written, each as a German sentence that the
+    // log views also received.
+    std::vector<std::string> file_errors;
 };
 
 // The generation run: preparation, base image, WAV checks, placement of the parts with the
@@ -75,6 +78,8 @@ private:
     void progress(int permille, const std::string& caption);
     void status(const std::string& text, StatusColour colour);
     std::uint8_t decode(const std::string& path, bool alles, bool checked);
+    void decode_failed(const std::string& name, std::uint8_t code);
+    void warning(const std::string& name, const std::string& text);
 
     void base_image(const RunInput& input);
     void wav_checks(const RunInput& input);
@@ -88,8 +93,9 @@ private:
     RunObserver* m_observer = nullptr;
     RunResult m_result;
     bool m_generror = false;
-    std::string m_prefix;   // the project directory and the separator
     std::string m_projbase; // the output files' stem, with its dot
+    // The file each slot's part was found as in the checks; placement decodes the same file.
+    std::array<std::string, 13> m_paths;
 };
 
 // The output files' stem: the project name up to and including the "." of its first ".dsp"

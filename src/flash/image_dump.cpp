@@ -44,8 +44,13 @@ ImageDump dump_image(const std::string& image) {
             dump.problems.push_back(name + "kein Markerbyte bis zum Ende des Images");
         } else {
             s.marker = byte(p);
-            const int expected = slot % 3 == 0 || s.samples == 0 ? 0 : 255;
-            if (s.marker != expected) {
+            // An end part closes with 0, a start or loop part with 255; an empty start or loop
+            // part closes with 0 when it names no file and with 255 when its file declared no
+            // samples, so both are right there.
+            const bool end_part = slot % 3 == 0;
+            const int expected = end_part || s.samples == 0 ? 0 : 255;
+            const bool accepted = s.marker == expected || (!end_part && s.samples == 0 && s.marker == 255);
+            if (!accepted) {
                 dump.problems.push_back(name + "Markerbyte " + std::to_string(s.marker) + " statt " +
                                         std::to_string(expected));
             }

@@ -54,8 +54,19 @@ bool key_value(const std::string& line, std::string& key, std::string& value) {
     return true;
 }
 
-std::string cut(const std::string& cp1252) {
-    return cp1252.size() > kIniValueLimit ? cp1252.substr(0, kIniValueLimit) : cp1252;
+// The first 254 characters of a UTF-8 text.
+std::string cut(const std::string& text) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && chars++ == kIniValueLimit) {
+            return text.substr(0, i);
+        }
+    }
+    return text;
+}
+
+bool has_line_break(const std::string& text) {
+    return text.find_first_of("\r\n") != npos;
 }
 
 } // namespace
@@ -63,15 +74,32 @@ std::string cut(const std::string& cp1252) {
 bool IniDocument::load(const std::string& path) {
     m_lines.clear();
     std::string bytes;
-    if (!read_file(path, bytes)) {
+    if (!read_file(path, bytes, kIniFileLimit)) {
         return false;
     }
     parse(bytes);
     return true;
 }
 
-void IniDocument::parse(std::string_view bytes) {
+bool IniDocument::load_for_update(const std::string& path, std::string* error) {
     m_lines.clear();
+    m_bom = false;
+    std::string bytes;
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+        return true;
+    }
+    if (!read_file(path, bytes, kIniFileLimit, error)) {
+        return false;
+    }
+    parse(bytes);
+    return true;
+}
+
+void IniDocument::parse(std::string_view raw) {
+    m_lines.clear();
+    m_bom = raw.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+    const std::string bytes = file_text_to_utf8(raw);
     std::size_t start = 0;
     while (start < bytes.size()) {
         const auto nl = bytes.find('\n', start);
@@ -93,7 +121,7 @@ void IniDocument::parse(std::string_view bytes) {
 }
 
 std::pair<std::size_t, std::size_t> IniDocument::section_range(const std::string& section) const {
-    const std::string wanted = utf8_to_cp1252(section);
+    const std::string& wanted = section;
     std::string name;
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         if (section_name(m_lines[i].text, name) && same_name(name, wanted)) {
@@ -111,37 +139,38 @@ std::string IniDocument::get(const std::string& section, const std::string& key,
                              const std::string& default_value) const {
     const auto [first, end] = section_range(section);
     if (first != npos) {
-        const std::string wanted = utf8_to_cp1252(key);
         std::string k;
         std::string v;
         for (std::size_t i = first; i < end; ++i) {
-            if (key_value(m_lines[i].text, k, v) && same_name(k, wanted)) {
-                return cp1252_to_utf8(cut(v));
+            if (key_value(m_lines[i].text, k, v) && same_name(k, key)) {
+                return cut(v);
             }
         }
     }
-    return cp1252_to_utf8(cut(utf8_to_cp1252(default_value)));
+    return cut(default_value);
 }
 
-void IniDocument::set(const std::string& section, const std::string& key, const std::string& value) {
-    const std::string line = utf8_to_cp1252(key) + "=" + utf8_to_cp1252(value);
+bool IniDocument::set(const std::string& section, const std::string& key, const std::string& value) {
+    if (has_line_break(section) || has_line_break(key) || has_line_break(value)) {
+        return false;
+    }
+    const std::string line = key + "=" + value;
     auto [first, end] = section_range(section);
     if (first == npos) {
         // A last line without a line end gets one before the new section.
         if (!m_lines.empty() && m_lines.back().ending.empty()) {
             m_lines.back().ending = "\r\n";
         }
-        m_lines.push_back({"[" + utf8_to_cp1252(section) + "]", "\r\n"});
+        m_lines.push_back({"[" + section + "]", "\r\n"});
         m_lines.push_back({line, "\r\n"});
-        return;
+        return true;
     }
-    const std::string wanted = utf8_to_cp1252(key);
     std::string k;
     std::string v;
     for (std::size_t i = first; i < end; ++i) {
-        if (key_value(m_lines[i].text, k, v) && same_name(k, wanted)) {
+        if (key_value(m_lines[i].text, k, v) && same_name(k, key)) {
             m_lines[i].text = line;
-            return;
+            return true;
         }
     }
     // At the end of the section: behind its last line that is not blank.
@@ -153,13 +182,19 @@ void IniDocument::set(const std::string& section, const std::string& key, const 
         m_lines[at - 1].ending = "\r\n";
     }
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), Line{line, "\r\n"});
+    return true;
 }
 
 std::string IniDocument::bytes() const {
-    std::string out;
+    std::string text;
     for (const Line& l : m_lines) {
-        out += l.text;
-        out += l.ending;
+        text += l.text;
+        text += l.ending;
+    }
+    std::string out = utf8_to_file_text(text);
+    // A byte-order mark stays with a file that stays UTF-8.
+    if (m_bom && out.size() == text.size() && out == text) {
+        out.insert(0, kUtf8Bom);
     }
     return out;
 }
@@ -173,20 +208,6 @@ std::string ini_read(const std::string& path, const std::string& section, const 
     IniDocument doc;
     doc.load(path);
     return doc.get(section, key, default_value);
-}
-
-bool ini_write(const std::string& path, const std::string& section, const std::string& key,
-               const std::string& value, std::string* error) {
-    IniDocument doc;
-    if (!doc.load(path) && std::filesystem::exists(path)) {
-        // A file that exists but cannot be read is not replaced by a file of one key.
-        if (error != nullptr) {
-            *error = "cannot read file";
-        }
-        return false;
-    }
-    doc.set(section, key, value);
-    return doc.save(path, error);
 }
 
 } // namespace melo

@@ -12,14 +12,19 @@ namespace melo {
 // a key line splits at its first "="; a value in matching single or double quotes loses them;
 // a line without "=" is no key; "key=" reads as "". A set replaces the value of the first
 // matching key, or adds "key=value" at the end of its section, or adds the section and the key
-// at the end of the file, and keeps every other line byte for byte. On disk the file is
-// Windows-1252 with CR LF line ends; in memory all texts are UTF-8.
+// at the end of the file, and keeps every other line as it was. In memory all texts are UTF-8;
+// on disk the file is Windows-1252 whenever every character fits (byte for byte the files of
+// Windows), UTF-8 otherwise, with CR LF line ends for the lines it adds.
 class IniDocument {
 public:
     // Loads the file; a missing or unreadable file loads as an empty document. Returns whether
     // the file could be read.
     bool load(const std::string& path);
-    // Takes the file's bytes (Windows-1252) directly.
+    // Loads the file to change and save it: true when it was read or does not exist (an empty
+    // document), false when it exists but cannot be read, which must not be replaced by a
+    // document of a few keys. `error` then says why.
+    bool load_for_update(const std::string& path, std::string* error = nullptr);
+    // Takes the file's bytes directly (Windows-1252 or UTF-8, see file_text_to_utf8).
     void parse(std::string_view bytes);
     // The document's bytes as save() writes them.
     std::string bytes() const;
@@ -29,7 +34,9 @@ public:
     std::string get(const std::string& section, const std::string& key,
                     const std::string& default_value) const;
 
-    void set(const std::string& section, const std::string& key, const std::string& value);
+    // Sets a value; false, changing nothing, for a text holding a line break, which would
+    // split the line and could set another key when read back.
+    bool set(const std::string& section, const std::string& key, const std::string& value);
 
     // Writes the document atomically (creating a missing file, not a missing directory).
     // Returns false, with the old file intact, when that fails; `error` then says why.
@@ -37,7 +44,7 @@ public:
 
 private:
     struct Line {
-        std::string text;   // the line's bytes without its line end (Windows-1252)
+        std::string text;   // the line without its line end, UTF-8
         std::string ending; // "\r\n", "\n" or "" for a last line without one
     };
     // Index of the first line of the first matching section's body and one past its last
@@ -45,17 +52,18 @@ private:
     std::pair<std::size_t, std::size_t> section_range(const std::string& section) const;
 
     std::vector<Line> m_lines;
+    bool m_bom = false; // the file began with a UTF-8 byte-order mark
 };
 
 // The most characters a read returns (a 255-byte buffer with its terminating zero).
 inline constexpr std::size_t kIniValueLimit = 254;
+// The largest settings or project file read; anything larger is no such file.
+inline constexpr std::size_t kIniFileLimit = 16 * 1024 * 1024;
+// Why a value was not written.
+inline constexpr const char* kLineBreakError = "der Text enthält einen Zeilenumbruch";
 
 // One value of one file, read afresh at every call.
 std::string ini_read(const std::string& path, const std::string& section, const std::string& key,
                      const std::string& default_value);
-
-// Writes one value into one file; false when the file could not be written.
-bool ini_write(const std::string& path, const std::string& section, const std::string& key,
-               const std::string& value, std::string* error = nullptr);
 
 } // namespace melo

@@ -1,7 +1,5 @@
 #include "project/project_file.h"
 
-#include <filesystem>
-
 #include "project/ini_file.h"
 
 namespace melo {
@@ -43,14 +41,16 @@ ProjectFields load_project(const std::string& path) {
 
 bool save_project(const std::string& path, const ProjectFields& fields, std::string* error) {
     IniDocument doc;
-    if (!doc.load(path) && std::filesystem::exists(path)) {
-        if (error != nullptr) {
-            *error = "cannot read file";
-        }
+    if (!doc.load_for_update(path, error)) {
         return false;
     }
     for (int i = 0; i < kProjectKeyCount; ++i) {
-        doc.set(kProjectSection, project_key(i), project_field(fields, i));
+        if (!doc.set(kProjectSection, project_key(i), project_field(fields, i))) {
+            if (error != nullptr) {
+                *error = project_key(i) + ": " + kLineBreakError;
+            }
+            return false;
+        }
     }
     return doc.save(path, error);
 }

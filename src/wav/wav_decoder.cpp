@@ -213,6 +213,9 @@ void Decoder::format_parse() {
     s.panel.time = format_digits(static_cast<std::int64_t>(minutes), 1) + "m " +
                    format_digits(static_cast<std::int64_t>(seconds), 1) + "." +
                    format_digits(static_cast<std::int64_t>(hundredths), 2) + "s";
+    if (m_progress != nullptr) {
+        m_progress->format_known(s);
+    }
     if (m_code == kDecodeOk) {
         m_in_data = true;
         if (m_alles) {
@@ -367,8 +370,13 @@ std::uint8_t Decoder::run() {
     s.progress_label_reset = false;
     s.spinner_reset = false;
 
-    if (!length || *length < 0 || *length > std::numeric_limits<std::int32_t>::max()) {
+    s.wavfilelen = length.value_or(0);
+    if (!length || *length < 0) {
         m_code = kFileNotFound;
+    } else if (*length > std::numeric_limits<std::int32_t>::max()) {
+        // File positions are 32-bit: more than 2 GiB is more than any sound can hold.
+        s.panel.filelaenge = std::to_string(*length);
+        m_code = kTooLong;
     } else {
         m_length = *length;
         s.panel.filelaenge = std::to_string(m_length);

@@ -24,7 +24,7 @@ enum DecodeCode : std::uint8_t {
     kNoWave = 14,
     kNoFmt = 15,            // no "fmt " chunk at position 13, or one shorter than 16 bytes
     kNoData = 16,           // the file ends before the fmt chunk or the data chunk header
-    kTooLong = 99,          // the sample buffer is full
+    kTooLong = 99,          // the sample buffer is full, or the file is larger than 2 GiB
 };
 
 // The most samples one decode stores (2^23); the buffer holds one more byte, index 0 unused.
@@ -63,6 +63,7 @@ struct DecodedSound {
     BigBuffer wavdata; // kMaxSamples + 1 bytes once allocated, index 0 unused
     std::int32_t wavend = 0;
     bool wavcorrected = false;
+    std::int64_t wavfilelen = 0; // the file's length in bytes, when it could be determined
 
     // The declared sample count (wavdatalen / wavblockalign) as the panel shows it; nothing
     // when the decode did not reach the data chunk header (the field is then empty).
@@ -80,11 +81,13 @@ struct DecodedSound {
     bool spinner_reset = false;            // full decode: spinner limit := wavend, value := 1
 };
 
-// Told of the per-mille progress of a decode each time it changes (at most 1001 times).
+// Told of the per-mille progress of a decode each time it changes (at most 1001 times), and
+// of the format values as soon as the data chunk header is read.
 class DecodeProgress {
 public:
     virtual ~DecodeProgress() = default;
     virtual void decode_progress(int permille, const DecodedSound& sound) = 0;
+    virtual void format_known(const DecodedSound& sound) { (void)sound; }
 };
 
 // Reads, checks and (with `alles`) converts a WAV file into `sound`. Returns the result

@@ -61,7 +61,7 @@ TEST(CliBuild, UsageErrorsAndUnreadableProjects) {
     TempDir dir;
     const ProcessResult missing = melo_dsu({"build", dir.path("none.DSP")}, dir);
     EXPECT_EQ(missing.status, 2);
-    EXPECT_NE(missing.err.find("cannot read the project file"), std::string::npos);
+    EXPECT_NE(missing.err.find("Projektfile"), std::string::npos);
     EXPECT_EQ(melo_dsu({"build", dir.root()}, dir).status, 2);
     EXPECT_EQ(melo_dsu({"build"}, dir).status, 2);
     EXPECT_EQ(melo_dsu({"build", "x.DSP", "--fast"}, dir).status, 2);

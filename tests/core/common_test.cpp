@@ -12,24 +12,26 @@
 
 using namespace melo;
 
-TEST(Cp1252, GermanLettersAndEuroRoundTrip) {
-    const std::string utf8 = "Prüfe Größe: 5 € – ok";
-    const std::string bytes = utf8_to_cp1252(utf8);
+TEST(FileText, Windows1252WhenEverythingFitsUtf8Otherwise) {
+    const std::string german = "Prüfe Größe: 5 € – ok";
+    const std::string bytes = utf8_to_file_text(german);
     EXPECT_EQ(bytes, "Pr\xFC"
                      "fe Gr\xF6\xDF"
                      "e: 5 \x80 \x96 ok");
-    EXPECT_EQ(cp1252_to_utf8(bytes), utf8);
-}
-
-TEST(Cp1252, UnmappableAndMalformedBecomeQuestionMarks) {
-    EXPECT_EQ(utf8_to_cp1252("a\xE2\x82"), "a??");        // truncated sequence
-    EXPECT_EQ(utf8_to_cp1252("\xE4\xB8\xAD|\xF0\x9F\x8E\xB5"), "?|?"); // CJK and emoji
-    // Every byte survives the trip through UTF-8, the unassigned ones included.
+    EXPECT_EQ(file_text_to_utf8(bytes), german);
+    // A name outside Windows-1252 makes the whole text UTF-8: nothing turns into "?".
+    const std::string mixed = "Звук/Größe 日本.wav";
+    EXPECT_EQ(utf8_to_file_text(mixed), mixed);
+    EXPECT_EQ(file_text_to_utf8(mixed), mixed);
+    EXPECT_EQ(file_text_to_utf8(std::string(kUtf8Bom) + "[WAVs]"), "[WAVs]");
+    // Bytes that are not valid UTF-8 are Windows-1252, every byte round-trips.
     std::string all;
     for (int b = 0; b < 256; ++b) {
         all += static_cast<char>(b);
     }
-    EXPECT_EQ(utf8_to_cp1252(cp1252_to_utf8(all)), all);
+    EXPECT_EQ(utf8_to_file_text(file_text_to_utf8(all)), all);
+    EXPECT_EQ(file_text_to_utf8("a\xC3"), "aÃ"); // a cut-off sequence is no UTF-8
+    EXPECT_FALSE(utf8_to_cp1252("\xE4\xB8\xAD").has_value());
 }
 
 TEST(NumberFormat, GeneralFormHalfEvenRoundingAndHex) {
@@ -72,7 +74,7 @@ TEST_F(ReplaceFile, FailureLeavesTheOldFileIntact) {
     ::chmod(path.c_str(), 0444);
     std::string error;
     EXPECT_FALSE(replace_file(path, "new", &error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error, "Datei ist schreibgeschützt: keine Berechtigung");
     ::chmod(path.c_str(), 0644);
 
     ::chmod(dir.root().c_str(), 0555);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "common/atomic_file.h"
+#include "common/cp1252.h"
 #include "project/ini_file.h"
 #include "project/project_file.h"
 #include "temp_dir.h"
@@ -55,22 +57,20 @@ TEST(IniRead, ValuesAreCutTo254CharactersAndDecoded) {
 }
 
 TEST(IniWrite, ReplacesAppendsAndKeepsEverythingElse) {
-    TempDir dir;
-    const std::string path = dir.path("s.ini");
-    const std::string before = "; comment\n"
-                               "[DIRS]\r\n"
-                               "  ProjName = old.dsp \r\n"
-                               "projname=second\r\n"
-                               "\r\n"
-                               "[VARS]\r\n"
-                               "odd  spacing =  1\n"
-                               "last=1";
-    wavb::write_file(path, before);
-    ASSERT_TRUE(ini_write(path, "dirs", "PROJNAME", "neu.dsp"));
-    ASSERT_TRUE(ini_write(path, "DIRS", "fileext", "2"));
-    ASSERT_TRUE(ini_write(path, "VARS", "warnsound", "Größe"));
-    ASSERT_TRUE(ini_write(path, "NEW", "k", "v"));
-    EXPECT_EQ(slurp(path), "; comment\n"
+    IniDocument doc;
+    doc.parse("; comment\n"
+              "[DIRS]\r\n"
+              "  ProjName = old.dsp \r\n"
+              "projname=second\r\n"
+              "\r\n"
+              "[VARS]\r\n"
+              "odd  spacing =  1\n"
+              "last=1");
+    ASSERT_TRUE(doc.set("dirs", "PROJNAME", "neu.dsp"));
+    ASSERT_TRUE(doc.set("DIRS", "fileext", "2"));
+    ASSERT_TRUE(doc.set("VARS", "warnsound", "Größe"));
+    ASSERT_TRUE(doc.set("NEW", "k", "v"));
+    EXPECT_EQ(doc.bytes(), "; comment\n"
                            "[DIRS]\r\n"
                            "PROJNAME=neu.dsp\r\n"
                            "projname=second\r\n"
@@ -82,21 +82,59 @@ TEST(IniWrite, ReplacesAppendsAndKeepsEverythingElse) {
                            "warnsound=Gr\xF6\xDF" "e\r\n"
                            "[NEW]\r\n"
                            "k=v\r\n");
+    // A line break would split the line and could set another key when read back.
+    EXPECT_FALSE(doc.set("DIRS", "projname", "x\nDSDfilename=y.wav"));
+    EXPECT_EQ(doc.get("DIRS", "projname", ""), "neu.dsp");
+}
+
+TEST(IniWrite, NamesOutsideWindows1252MakeTheFileUtf8) {
+    TempDir dir;
+    const std::string path = dir.path("Звук.dsp");
+    ProjectFields fields;
+    fields.useranf[0] = "日本.wav";
+    fields.dsdfilename = "Größe.DS3";
+    ASSERT_TRUE(save_project(path, fields));
+    EXPECT_NE(slurp(path).find("Sound1AnfWAV=日本.wav\r\n"), std::string::npos);
+    EXPECT_NE(slurp(path).find("DSDfilename=Größe.DS3\r\n"), std::string::npos); // UTF-8 throughout
+    EXPECT_EQ(load_project(path).useranf[0], "日本.wav");
+    EXPECT_EQ(load_project(path).dsdfilename, "Größe.DS3");
+    // Once every name fits again, the file is Windows-1252 as before.
+    fields.useranf[0] = "ä.wav";
+    ASSERT_TRUE(save_project(path, fields));
+    EXPECT_NE(slurp(path).find("Sound1AnfWAV=\xE4.wav\r\n"), std::string::npos);
+
+    // A byte-order mark does not hide the first section, and stays with a UTF-8 file.
+    wavb::write_file(path, std::string(kUtf8Bom) + "[WAVs]\r\nSound1AnfWAV=a€.wav\r\n");
+    EXPECT_EQ(load_project(path).useranf[0], "a€.wav");
+    fields.useranf[0] = "日本.wav";
+    ASSERT_TRUE(save_project(path, fields));
+    EXPECT_EQ(slurp(path).rfind(std::string(kUtf8Bom) + "[WAVs]\r\nSound1AnfWAV=日本.wav\r\n", 0), 0u);
 }
 
 TEST(IniWrite, CreatesAFileButNotADirectoryAndFailsSafely) {
     TempDir dir;
     const std::string path = dir.path("new.dsp");
-    ASSERT_TRUE(ini_write(path, "WAVs", "DSDfilename", "base.DS3"));
-    EXPECT_EQ(slurp(path), "[WAVs]\r\nDSDfilename=base.DS3\r\n");
-    EXPECT_FALSE(ini_write(dir.path("gone/x.ini"), "A", "k", "v"));
-    EXPECT_FALSE(ini_write(dir.root() + "/", "A", "k", "v")); // an empty file name
-
-    ::chmod(path.c_str(), 0444);
+    ProjectFields fields;
+    fields.dsdfilename = "base.DS3";
+    ASSERT_TRUE(save_project(path, fields));
+    EXPECT_NE(slurp(path).find("DSDfilename=base.DS3\r\n"), std::string::npos);
     std::string error;
-    EXPECT_FALSE(ini_write(path, "WAVs", "DSDfilename", "other.DS3", &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(slurp(path), "[WAVs]\r\nDSDfilename=base.DS3\r\n");
+    EXPECT_FALSE(save_project(dir.path("gone/x.dsp"), fields, &error));
+    EXPECT_EQ(error, "Verzeichnis existiert nicht: Verzeichnis oder Datei existiert nicht");
+    EXPECT_FALSE(save_project(dir.root() + "/", fields)); // an empty file name
+
+    const std::string before = slurp(path);
+    ::chmod(path.c_str(), 0444);
+    fields.dsdfilename = "other.DS3";
+    EXPECT_FALSE(save_project(path, fields, &error));
+    EXPECT_EQ(slurp(path), before);
+    // A file that exists but cannot be read is not replaced by one of thirteen keys.
+    ::chmod(path.c_str(), 0200);
+    if (::access(path.c_str(), R_OK) != 0) { // root reads it all the same
+        EXPECT_FALSE(save_project(path, fields, &error));
+        ::chmod(path.c_str(), 0644);
+        EXPECT_EQ(slurp(path), before);
+    }
 }
 
 TEST(ProjectFile, RoundTripInKeyOrder) {
