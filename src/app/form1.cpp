@@ -152,7 +152,7 @@ InfoForm* Form1::infoform() const {
 
 void Form1::showInfoForm() {
     if (m_infoform.isNull()) {
-        m_infoform = new InfoForm(windowTitle());
+        m_infoform = new InfoForm(windowTitle(), this); // a child window: it never outlives the main window
     }
     m_infoform->show();
     m_infoform->raise();

@@ -124,7 +124,18 @@ private:
     void freeme();
     QString settingsPath() const;
 
-    // Long work: locks the commands that would re-enter it and defers a close request.
+    // Long work: locks the commands that would re-enter it and defers a close request while
+    // a scope lives, also when the work ends by an exception.
+    class BusyScope {
+    public:
+        explicit BusyScope(Form1& form) : m_form(form) { m_form.beginBusy(); }
+        ~BusyScope() { m_form.endBusy(); }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        Form1& m_form;
+    };
     void beginBusy();
     void endBusy();
     // Long work lets the window repaint and handle events: when `now`, or when a display

@@ -74,11 +74,11 @@ private:
 };
 
 melo::RunResult Form1::cmd_konvertieren_Click() {
-    beginBusy();
+    const BusyScope busy(*this);
     melo::RunInput input;
     input.fields = projectFields();
-    input.projfiledir = QFile::encodeName(m_projfiledir).toStdString();
-    input.output_dir = QFile::encodeName(m_c.txt_projektdir->text()).toStdString();
+    input.projfiledir = file_path(m_projfiledir);
+    input.output_dir = file_path(m_c.txt_projektdir->text());
     input.project_name = m_c.txt_projektfile->text().toStdString();
     input.versionfull = melo::versionfull();
     input.write_log = m_c.chk_log_enable->state() == 1;
@@ -88,7 +88,5 @@ melo::RunResult Form1::cmd_konvertieren_Click() {
 
     RunView view(*this);
     melo::GenerationRun run(m_flash, m_slots, m_sound);
-    const melo::RunResult result = run.run(input, view);
-    endBusy();
-    return result;
+    return run.run(input, view);
 }

@@ -15,11 +15,10 @@
 
 
 int Form1::decode_sound(const QString& path, bool alles) {
-    beginBusy();
+    const BusyScope busy(*this);
     std::unique_ptr<DecodeProgressView> view = beginDecode();
     const int code = melo::decode_sound(QFile::encodeName(path).toStdString(), alles, m_sound, view.get());
     finishDecode(*view);
-    endBusy();
     return code;
 }
 

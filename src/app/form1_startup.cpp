@@ -9,6 +9,7 @@
 #include "common/lenient_number.h"
 #include "common/version.h"
 #include "project/ini_file.h"
+#include "tools/about_box.h"
 
 namespace {
 
@@ -42,6 +43,9 @@ std::optional<StartupFailure> Form1::startUp() {
     m_debugkey = GetINI_String("VARS", "debug", "0");
     if (!debugMode()) {
         setFixedSize(form1_metrics::kClientWidth, form1_metrics::kNormalHeight);
+        // Outside the window, and out of the keyboard's reach too; the run still writes them.
+        m_c.SndFile->setVisible(false);
+        m_c.txt_debug->setVisible(false);
     } else {
         m_lastvalidsndfile = GetINI_String("DIRS", "lastvalidsndfile", m_env.appDir);
         if (decode_sound(m_lastvalidsndfile, false) == 0) {
@@ -152,6 +156,9 @@ void Form1::shutDown() {
         return;
     }
     m_shutDown = true;
+    if (m_infoform) {
+        m_infoform->close();
+    }
     writeSettings();
     if (m_listen != 0) {
         freeme();

@@ -1,14 +1,13 @@
-#include <QApplication>
-
 #include "app/app_environment.h"
 #include "app/form1.h"
 #include "app/gui_setup.h"
 #include "app/prompts.h"
+#include "app/safe_application.h"
+#include "common/process_signals.h"
 
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    setup_application_look(app);
+namespace {
 
+int run(SafeApplication& app) {
     QtPrompts prompts;
     AppEnvironment env = executable_environment();
     env.prompts = &prompts;
@@ -23,4 +22,19 @@ int main(int argc, char* argv[]) {
     }
     window.show();
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    melo::ignore_file_size_signal();
+    SafeApplication app(argc, argv);
+    setup_application_look(app);
+    try {
+        return run(app);
+    } catch (...) {
+        // Outside any event handler (start-up, shut-down): tell the user and end cleanly.
+        SafeApplication::report(SafeApplication::currentFailureText());
+        return 1;
+    }
 }
