@@ -18,7 +18,7 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     m_lastvalidsndfile = env.appDir;
     setWindowIcon(QIcon(":/icons/app.svg"));
     // The designed size; start-up shrinks it to the upper part outside the debug mode.
-    setFixedSize(form1_metrics::kClientWidth, form1_metrics::kDebugHeight);
+    setFixedSize(form1_metrics::clientWidth(), form1_metrics::debugHeight());
     wireSignals();
 
     m_timer1.setInterval(100);

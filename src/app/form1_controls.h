@@ -102,11 +102,11 @@ struct Form1Controls {
     WrapButton* cmd_stop = nullptr;
 };
 
-// Window metrics in pixels at 96 dpi (design twips / 15).
+// Window metrics in pixels at 96 dpi, from the design's twips (see form1_layout.cpp).
 namespace form1_metrics {
-inline constexpr int kClientWidth = 647;      // 9705 twips
-inline constexpr int kDebugHeight = 719;      // 10785 twips: the whole design
-inline constexpr int kNormalHeight = 364;     // the upper part (frames end at 361, SndFile starts at 368)
+int clientWidth();  // 9705 twips
+int debugHeight();  // 10785 twips: the whole design
+int normalHeight(); // the upper part: halfway between its last frame's bottom and the lower part's top
 } // namespace form1_metrics
 
 // Creates every control of the window inside `client`, at its designed place.

@@ -10,10 +10,20 @@
 
 namespace {
 
+int px(int twips) {
+    return static_cast<int>(std::lround(twips / 15.0));
+}
+
 QRect twips(int left, int top, int width, int height) {
-    auto px = [](int t) { return static_cast<int>(std::lround(t / 15.0)); };
     return {px(left), px(top), px(width), px(height)};
 }
+
+// The client area, and where its upper part (all the normal mode shows) ends and the lower
+// part (the debug mode's inspection panel and debug view) begins.
+constexpr int kClientWidth = 9705;
+constexpr int kClientHeight = 10785;
+constexpr int kFrame2Height = 5415; // the upper part's lowest frame, from the top
+constexpr int kLowerPartTop = 5520;
 
 template <typename W> W* place(W* widget, const QString& name, QRect rect) {
     widget->setObjectName(name);
@@ -72,7 +82,7 @@ QToolButton* picture_button(QWidget* parent, const QString& name, const char* ic
 }
 
 QGroupBox* frame(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
-    return place(new QGroupBox(caption, parent), name, rect);
+    return place(new DesignFrame(caption, parent), name, rect);
 }
 
 QProgressBar* progress(QWidget* parent, const QString& name, int value, QRect rect) {
@@ -232,15 +242,27 @@ Form1Controls build_form1(QWidget* client) {
 
     c.GenFile = frame(client, "GenFile", "Projekt:", twips(120, 840, 4695, 3975));
     build_genfile(c);
-    c.Frame2 = frame(client, "Frame2", "WAV-Files", twips(4920, 0, 4695, 5415));
+    c.Frame2 = frame(client, "Frame2", "WAV-Files", twips(4920, 0, 4695, kFrame2Height));
     build_frame2(c);
 
     c.cmd_EXIT = button(client, "cmd_EXIT", "Ende", twips(240, 4920, 855, 375));
     set_font(c.cmd_EXIT, 9.75, true);
     c.Text1 = text(client, "Text1", "", twips(1200, 4920, 3615, 375));
 
-    c.SndFile = frame(client, "SndFile", "SndFile", twips(120, 5520, 6495, 5175));
+    c.SndFile = frame(client, "SndFile", "SndFile", twips(120, kLowerPartTop, 6495, 5175));
     build_sndfile(c);
     c.txt_debug = multiline(client, "txt_debug", twips(6720, 5640, 2895, 5055));
     return c;
 }
+
+namespace form1_metrics {
+int clientWidth() {
+    return px(kClientWidth);
+}
+int debugHeight() {
+    return px(kClientHeight);
+}
+int normalHeight() {
+    return px((kFrame2Height + kLowerPartTop) / 2);
+}
+} // namespace form1_metrics

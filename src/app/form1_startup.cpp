@@ -42,7 +42,7 @@ std::optional<StartupFailure> Form1::startUp() {
     // A failure returns at once; the caller then ends the program without showing the window.
     m_debugkey = GetINI_String("VARS", "debug", "0");
     if (!debugMode()) {
-        setFixedSize(form1_metrics::kClientWidth, form1_metrics::kNormalHeight);
+        setFixedSize(form1_metrics::clientWidth(), form1_metrics::normalHeight());
         // Outside the window, and out of the keyboard's reach too; the run still writes them.
         m_c.SndFile->setVisible(false);
         m_c.txt_debug->setVisible(false);

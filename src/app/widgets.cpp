@@ -21,6 +21,26 @@ void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
     QLabel::mouseDoubleClickEvent(event);
 }
 
+int DesignFrame::borderTop() const {
+    return QFontMetrics(font()).height() / 2;
+}
+
+void DesignFrame::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    // An etched line: dark, with a light line one pixel below and right of it.
+    const QRect border = rect().adjusted(0, borderTop(), -2, -2);
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawRect(border.translated(1, 1));
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(border);
+    // The caption interrupts the border line, on the window's background.
+    const QFontMetrics metrics(font());
+    const QRect caption(6, 0, metrics.horizontalAdvance(title()) + 4, metrics.height());
+    painter.fillRect(caption, palette().window());
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(caption, Qt::AlignCenter, title());
+}
+
 void WrapButton::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     QStyleOptionButton option;

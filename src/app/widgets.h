@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
@@ -29,6 +30,20 @@ class WrapButton : public QPushButton {
     Q_OBJECT
 public:
     using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A frame whose caption sits on its top border line, as the window's design draws frames:
+// the children placed 240 twips below the frame's top lie inside the border.
+class DesignFrame : public QGroupBox {
+    Q_OBJECT
+public:
+    using QGroupBox::QGroupBox;
+
+    // The y coordinate of the top border line.
+    int borderTop() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

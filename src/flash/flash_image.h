@@ -19,8 +19,9 @@ inline constexpr std::int32_t kFlashLastAddress = 8388608;
 inline constexpr std::int32_t kAddressTable = 170;
 inline constexpr std::int32_t kAddressTableEnd = 206; // the first address behind it
 
-// The image buffer FLASH (8,388,609 bytes). Every byte reaches it through writeFLASH or
-// writeFLASH3; an address outside the buffer writes nothing.
+// The image buffer FLASH (8,388,609 bytes). Bytes reach it through writeFLASH, writeFLASH3
+// and writeBlock (many bytes at once, for the base file and the parts' samples), which share
+// one bounds rule: an address outside the buffer writes nothing. fill() sets every byte.
 class FlashImage {
 public:
     FlashImage();

@@ -22,7 +22,7 @@ void StartupTest::noSettingsFileStartsWithDefaultsAndWritesThemBack() {
     auto form = f.start();
     QVERIFY(form);
     const Form1Controls& c = form->controls();
-    QCOMPARE(form->height(), form1_metrics::kNormalHeight);
+    QCOMPARE(form->height(), form1_metrics::normalHeight());
     QCOMPARE(c.txt_projektfile->text(), QString("noproject.dsp"));
     QCOMPARE(c.txt_projektdir->text(), f.env.appDir);
     QCOMPARE(c.chk_soundon->state(), 1);
@@ -44,9 +44,9 @@ void StartupTest::noSettingsFileStartsWithDefaultsAndWritesThemBack() {
 void StartupTest::debugModeIsATextComparison() {
     GuiFixture f;
     f.settings("[VARS]\ndebug=0286\n");
-    QCOMPARE(f.start()->height(), form1_metrics::kNormalHeight);
+    QCOMPARE(f.start()->height(), form1_metrics::normalHeight());
     f.settings("[VARS]\ndebug=286\n");
-    QCOMPARE(f.start()->height(), form1_metrics::kDebugHeight);
+    QCOMPARE(f.start()->height(), form1_metrics::debugHeight());
 }
 
 void StartupTest::debugModeChecksTheLastInspectedFile() {
