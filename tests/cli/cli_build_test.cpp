@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "common/atomic_file.h"
 #include "run_process.h"
@@ -86,4 +88,30 @@ TEST(CliDump, NamesEveryInconsistency) {
     const ProcessResult s = melo_dsu({"dump", demo.dir.path("short.DSU")}, demo.dir);
     EXPECT_EQ(s.status, 1);
     EXPECT_NE(s.out.find("Image zu kurz für die Adresstabelle (100 Bytes"), std::string::npos);
+}
+
+TEST(CliDump, ChecksTheFileBeforeReadingIt) {
+    TempDir dir;
+    // A device and a FIFO would never end; neither is read.
+    EXPECT_EQ(melo_dsu({"dump", "/dev/zero"}, dir).status, 2);
+    ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0600), 0);
+    const ProcessResult fifo = melo_dsu({"dump", dir.path("fifo")}, dir);
+    EXPECT_EQ(fifo.status, 2);
+    EXPECT_NE(fifo.err.find("ist keine gewöhnliche Datei"), std::string::npos);
+    // Larger than the image buffer: said, not read.
+    wavb::write_file(dir.path("big.DSU"), "");
+    ASSERT_EQ(::truncate(dir.path("big.DSU").c_str(), 8388610), 0);
+    const ProcessResult big = melo_dsu({"dump", dir.path("big.DSU")}, dir);
+    EXPECT_EQ(big.status, 1);
+    EXPECT_NE(big.out.find("Image ist 8388610 Bytes groß, ein Image hat höchstens 8388609 Bytes"), std::string::npos);
+}
+
+TEST(CliBuild, ALogFileThatCannotBeWrittenIsAFailure) {
+    Demo demo;
+    fs::create_directory(demo.dir.path("demo.LOG"));
+    const ProcessResult r = melo_dsu({"build", "--log", demo.dir.path("demo.DSP")}, demo.dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("melo-dsu build: Fehler: Logfile \"" + demo.dir.path("demo.LOG") + "\" nicht geschrieben: "),
+              std::string::npos);
+    EXPECT_EQ(demo.file("demo.DSU").size(), 41779u); // the image itself is fine
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <sys/stat.h>
 
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "flash/generation_run.h"
+#include "flash/image_dump.h"
 #include "temp_dir.h"
 #include "wav_builder.h"
 
@@ -301,18 +303,137 @@ TEST(GenerationRun, AnImageThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(p.dir.entries(), (std::vector<std::string>{"base.DS3"}));
 }
 
-TEST(GenerationRun, AFileShorterThanItsHeaderGivesOnlyItsSamples) {
+TEST(GenerationRun, PartsWithFewerSamplesThanDeclaredAreWarnedOf) {
     Project p;
     p.base(300);
     // Declares 1000 samples but holds 10 (a cut-off file).
     const std::string cut = wavb::riff(wavb::fmt_chunk({}) + wavb::chunk("data", std::string(10, '\x50'), 1000));
     wavb::write_file(p.dir.path("cut.wav"), cut);
     p.input.fields.useranf[0] = "cut.wav";
+    // Declares no samples (a size of 2^31 or more counts as 0) although bytes follow.
+    const std::string none = wavb::riff(wavb::fmt_chunk({}) + wavb::chunk("data", std::string(7, '\x50'), 0x80000000));
+    wavb::write_file(p.dir.path("none.wav"), none);
+    p.input.fields.userloop[0] = "none.wav";
     const RunResult r = p.run();
     EXPECT_FALSE(r.failed);
+    EXPECT_EQ(r.warncount, 2);
+    EXPECT_NE(r.log_text.find("\r\n*** Warnung: cut.wav: File kürzer als im Header angegeben: 10 von 1000 Samples\r\n"),
+              std::string::npos);
+    EXPECT_NE(r.log_text.find("\r\n*** Warnung: none.wav: der Header gibt 0 Samples an, dahinter stehen aber 7 Bytes; "
+                              "der Teil bleibt leer\r\n"),
+              std::string::npos);
+    EXPECT_EQ(r.status_text.rfind("Ergebnis = OK mit 2 Warnung(en), ", 0), 0u);
     const std::string image = p.file("Test.DSU");
-    EXPECT_EQ(image.substr(300, 11), std::string(10, '\x50') + '\xFF');
+    EXPECT_EQ(image.substr(300, 12), std::string(10, '\x50') + "\xFF\xFF"); // no samples, marker 255
     EXPECT_EQ(entry(image, 2), 311);
+    EXPECT_EQ(entry(image, 3), 312);
+    EXPECT_TRUE(dump_image(image).problems.empty()); // the image reads back as consistent
+}
+
+TEST(GenerationRun, APartThatChangesAfterItsCheckFailsTheRun) {
+    for (const bool vanish : {true, false}) {
+        Project p;
+        p.base(300);
+        p.part(0, 0, "a.wav", 10);
+        p.part(0, 1, "b.wav", 10);
+        wavb::write_file(p.dir.path("Test.DSU"), "old image");
+        p.observer.after_check = [&](int checks) {
+            if (checks == 2) { // between the checks and the placement
+                if (vanish) {
+                    std::filesystem::remove(p.dir.path("a.wav"));
+                } else { // another file, its samples behind a longer fmt chunk
+                    wavb::write_file(p.dir.path("b.wav"), wavb::wav({.extra = "xy"}, std::string(10, 'x')));
+                }
+            }
+        };
+        const RunResult r = p.run();
+        EXPECT_TRUE(r.failed);
+        EXPECT_NE(r.log_text.find(vanish ? "\r\na.wav: WAV-Filedecodierung mit Fehler 3 beendet:\r\n"
+                                           "Fehler in WAV-Datei: File nicht gefunden (#3)\r\n"
+                                         : "\r\nb.wav: WAV-File hat sich seit der Prüfung geändert\r\n"),
+                  std::string::npos)
+            << r.log_text;
+        EXPECT_EQ(r.status_text, "Ergebnis = FEHLERHAFT");
+        EXPECT_EQ(p.file("Test.DSU"), "old image");
+    }
+}
+
+TEST(GenerationRun, APartBeyondTheSampleBufferCountsItsWholeLength) {
+    Project p;
+    p.base(300);
+    p.part(0, 0, "huge.wav", kMaxSamples + 10);
+    const RunResult r = p.run();
+    EXPECT_FALSE(r.failed); // 99, the full buffer, is no failure
+    EXPECT_EQ(r.flashpos, 300 + kMaxSamples + 10 + 1 + 11);
+    EXPECT_NE(r.log_text.find("benötigte Bytes: " + std::to_string(r.flashpos)), std::string::npos);
+}
+
+TEST(GenerationRun, NamesAreFoundInTheProjectFolderOnly) {
+    TempDir outside;
+    wavb::write_file(outside.path("secret.DS3"), std::string(400, 's'));
+    wavb::write_file(outside.path("secret.wav"), wavb::wav({}, "sss"));
+    const std::string up = "../" + std::filesystem::path(outside.root()).filename().string() + "/";
+
+    Project p;
+    p.input.fields.dsdfilename = up + "secret.DS3";
+    RunResult r = p.run();
+    EXPECT_TRUE(r.failed);
+    EXPECT_EQ(r.flashpos, 206);
+    EXPECT_NE(r.log_text.find("Fehler: Basis-DSD/DS3file \"" + up + "secret.DS3\" liegt außerhalb des Projektordners"),
+              std::string::npos);
+
+    p.base(300);
+    std::filesystem::create_directory(p.dir.path("sub"));
+    wavb::write_file(p.dir.path("sub/inside.wav"), wavb::wav({}, "abc"));
+    std::filesystem::create_symlink(outside.path("secret.wav"), p.dir.path("link.wav"));
+    p.input.fields.useranf[0] = "sub/../sub/inside.wav"; // a subfolder that stays inside
+    p.input.fields.userloop[0] = up + "secret.wav";
+    p.input.fields.userend[0] = "link.wav";
+    r = p.run();
+    EXPECT_TRUE(r.failed);
+    EXPECT_EQ(p.observer.checked, 1);
+    EXPECT_NE(r.log_text.find("\r\n" + up + "secret.wav: WAV-File liegt außerhalb des Projektordners"), std::string::npos);
+    EXPECT_NE(r.log_text.find("\r\nlink.wav: WAV-File liegt außerhalb des Projektordners"), std::string::npos);
+}
+
+TEST(GenerationRun, NamesOfWindowsProjectsMatchWithoutRegardToCase) {
+    Project p;
+    p.base(300);
+    p.input.fields.dsdfilename = "BASE.ds3";
+    p.part(0, 0, "motor_an.wav", 5);
+    p.input.fields.useranf[0] = "Motor_An.WAV";
+    p.part(0, 1, "größe.wav", 5);
+    p.input.fields.userloop[0] = "GRÖSSE.WAV"; // ß has no upper case of its own: not the same name
+    RunResult r = p.run();
+    EXPECT_TRUE(r.failed);
+    EXPECT_NE(r.log_text.find("GRÖSSE.WAV: WAV-Filedecodierung mit Fehler 3 beendet:"), std::string::npos);
+    p.input.fields.userloop[0] = "GRÖßE.WAV";
+    r = p.run();
+    EXPECT_FALSE(r.failed) << r.log_text;
+    EXPECT_NE(r.log_text.find("\r\nWAV  1: Motor_An.WAV:\r\nWAV  2: GRÖßE.WAV:"), std::string::npos); // as written
+
+    // Two names that differ only in case are not guessed between.
+    p.part(1, 0, "x.wav", 5);
+    p.part(1, 1, "X.wav", 5);
+    p.input.fields.userend[1] = "x.WAV";
+    r = p.run();
+    EXPECT_TRUE(r.failed);
+    EXPECT_NE(r.log_text.find("x.WAV: WAV-Filedecodierung mit Fehler 3 beendet:"), std::string::npos);
+}
+
+TEST(GenerationRun, LogFilesInAnyCharacterAndTheirWriteFailures) {
+    Project p;
+    p.base(300);
+    p.part(0, 0, "日本.wav", 5);
+    p.input.write_log = true;
+    p.input.write_debug = true;
+    std::filesystem::create_directory(p.dir.path("Test.DBG")); // cannot be replaced by a file
+    const RunResult r = p.run();
+    EXPECT_FALSE(r.failed);
+    EXPECT_NE(p.file("Test.LOG").find("WAV  1: 日本.wav:\r\n"), std::string::npos); // UTF-8, not "??"
+    ASSERT_EQ(r.file_errors.size(), 1u);
+    EXPECT_EQ(r.file_errors[0].rfind("Fehler: Logfile \"" + p.dir.path("Test.DBG") + "\" nicht geschrieben: ", 0), 0u);
+    EXPECT_EQ(r.log_text.substr(r.log_text.size() - r.file_errors[0].size()), r.file_errors[0]);
 }
 
 TEST(GenerationRun, OversizeImageIsStillWrittenAndReported) {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
+#include "common/process_signals.h"
 #include "project/ini_file.h"
 #include "project/project_file.h"
 #include "temp_dir.h"
@@ -165,4 +168,41 @@ TEST(ProjectFile, RoundTripInKeyOrder) {
     ASSERT_TRUE(save_project(path, fields));
     EXPECT_EQ(slurp(path).rfind("[Other]\r\nx=1\r\n[WAVs]\r\nSound2AnfWAV=(leer)\r\n", 0), 0u);
     EXPECT_EQ(load_project(dir.path("missing.dsp")).dsdfilename, "");
+}
+
+TEST(IniWrite, AWriteCutOffByTheFileSizeLimitKeepsTheOldFile) {
+    TempDir dir;
+    const std::string project = dir.path("Test.DSP");
+    const std::string settings = dir.path("melo-sound-manager.INI");
+    ProjectFields fields;
+    fields.dsdfilename = "base.DS3";
+    ASSERT_TRUE(save_project(project, fields));
+    wavb::write_file(settings, "[DIRS]\r\nprojname=old.dsp\r\n");
+    const std::string old_project = slurp(project);
+    for (int i = 0; i < 4; ++i) {
+        fields.useranf[static_cast<std::size_t>(i)] = std::string(200, 'a') + ".wav";
+    }
+    // In a child process whose files may not grow beyond 100 bytes: both writes fail there,
+    // and say why.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        melo::ignore_file_size_signal();
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        const bool project_saved = save_project(project, fields, &error);
+        const bool project_told = error.find("Datei zu groß") != std::string::npos;
+        IniDocument doc;
+        doc.load_for_update(settings);
+        doc.set("DIRS", "projfiledir", std::string(200, 'd'));
+        const bool settings_saved = doc.save(settings, &error);
+        ::_exit(!project_saved && project_told && !settings_saved ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(slurp(project), old_project);
+    EXPECT_EQ(slurp(settings), "[DIRS]\r\nprojname=old.dsp\r\n");
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"Test.DSP", "melo-sound-manager.INI"}));
 }
