@@ -8,10 +8,10 @@
 
 #include "common/atomic_file.h"
 
-AppEnvironment executable_environment() {
+AppEnvironment environment_for(const QString& appDir, const QString& baseName) {
     AppEnvironment env;
-    env.appDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".INI";
+    env.appDir = QDir::toNativeSeparators(appDir);
+    const QString name = baseName + ".INI";
     env.settingsPath = env.appDir + QDir::separator() + name;
     // The same test the writer applies: a directory it would refuse sends the file elsewhere.
     if (!QFileInfo::exists(env.settingsPath) &&
@@ -21,4 +21,9 @@ AppEnvironment executable_environment() {
         env.settingsPath = QDir::toNativeSeparators(userDir + "/" + name);
     }
     return env;
+}
+
+AppEnvironment executable_environment() {
+    return environment_for(QCoreApplication::applicationDirPath(),
+                           QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
 }

@@ -19,3 +19,6 @@ struct AppEnvironment {
 // directory, "/", its base name and ".INI"; where that directory cannot be written and the
 // file does not exist there, the per-user configuration directory holds it instead.
 AppEnvironment executable_environment();
+
+// The same for an executable named `baseName` in `appDir`.
+AppEnvironment environment_for(const QString& appDir, const QString& baseName);

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -16,6 +17,7 @@ private slots:
     void listenButtonsFollowTheListenMode();
     void captionsFitTheirBoxes();
     void aboutBoxIsSingleAndShowsTheVersion();
+    void nothingHiddenTakesTheFocus();
 };
 
 namespace {
@@ -139,6 +141,27 @@ void MainWindowTest::aboutBoxIsSingleAndShowsTheVersion() {
     QTest::mouseDClick(form.controls().Image1, Qt::LeftButton);
     QVERIFY(form.infoform() != nullptr);
     QCOMPARE(form.infoform()->text()->toPlainText().section('\n', 1), QString("Rev:  V1.01.0001"));
+}
+
+void MainWindowTest::nothingHiddenTakesTheFocus() {
+    GuiFixture f;
+    auto window = f.start();
+    Form1& form = *window;
+    form.activateWindow();
+    for (int i = 0; i < 80; ++i) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &form, Qt::Key_Tab);
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY(focused == nullptr || !form.controls().SndFile->isAncestorOf(focused));
+        QVERIFY(focused != form.controls().txt_debug);
+    }
+    QVERIFY(f.prompts.requests.isEmpty()); // no file dialog of the hidden panel opened
+
+    // The about box is a child window: it does not outlive the main window.
+    QTest::mouseDClick(form.controls().Image1, Qt::LeftButton);
+    QPointer<InfoForm> about = form.infoform();
+    QVERIFY(about && about->isWindow() && about->parent() == &form);
+    form.close();
+    QVERIFY(!about || !about->isVisible());
 }
 
 int main(int argc, char** argv) {

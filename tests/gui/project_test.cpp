@@ -15,6 +15,8 @@ private slots:
     void changedFlagShowsYellow();
     void exitPromptAnswers();
     void failedSaveKeepsTheFlagAndSaysWhy();
+    void anyNameSurvivesASaveAndNamesWithLineBreaksAreRefused();
+    void aProjectThatCannotBeCreatedLeavesThePreviousOne();
 };
 
 namespace {
@@ -168,6 +170,54 @@ void ProjectTest::failedSaveKeepsTheFlagAndSaysWhy() {
     QVERIFY(f.prompts.messages.last().contains("locked.dsp"));
     QVERIFY(form->isVisible()); // not stored, so the window stays open
     QVERIFY(form->projchanged());
+}
+
+void ProjectTest::anyNameSurvivesASaveAndNamesWithLineBreaksAreRefused() {
+    GuiFixture f;
+    QDir(f.env.appDir).mkdir("Звук");
+    f.settings("[DIRS]\nprojfiledir=" + f.dir.path("Звук") + "\nprojname=日本.DSP\n");
+    auto form = f.start();
+    const Form1Controls& c = form->controls();
+    QCOMPARE(c.txt_projektdir->text(), f.path("Звук"));
+    f.prompts.chooseFile(f.path("Звук/日本.wav"));
+    QTest::mouseClick(c.lab_useranf[0], Qt::LeftButton);
+    QVERIFY(form->saveProject());
+    QVERIFY(!form->projchanged());
+    form->close();
+    form = f.start(); // the next session finds the folder, the project and the name again
+    QCOMPARE(form->controls().txt_projektdir->text(), f.path("Звук"));
+    QCOMPARE(form->controls().txt_useranf[0]->text(), QString("日本.wav"));
+
+    // A line break in a chosen name would split the project file's line: refused.
+    f.prompts.chooseFile(f.path("x\nDSDfilename=y.wav"));
+    QTest::mouseClick(form->controls().lab_userloop[0], Qt::LeftButton);
+    QCOMPARE(f.prompts.messages.last(),
+             QString("Fehler beim WAV-Laden: Der Dateiname enthält einen Zeilenumbruch und kann nicht übernommen werden."));
+    QCOMPARE(form->controls().txt_userloop[0]->text(), QString());
+    QVERIFY(!form->projchanged());
+}
+
+void ProjectTest::aProjectThatCannotBeCreatedLeavesThePreviousOne() {
+    GuiFixture f;
+    wavb::write_file(f.dir.path("old.dsp"), "[WAVs]\r\nDSDfilename=x.DSD\r\n");
+    f.settings("[DIRS]\nprojname=old.dsp\n");
+    auto form = f.start();
+    const Form1Controls& c = form->controls();
+    c.txt_useranf[0]->setText("edited.wav");
+    QDir(f.env.appDir).mkdir("locked");
+    QFile::setPermissions(f.path("locked"), QFile::ReadOwner | QFile::ExeOwner);
+    f.prompts.chooseFile(f.path("locked/Neu.DSP"));
+    QTest::mouseClick(c.Picture2, Qt::LeftButton);
+    QFile::setPermissions(f.path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(f.prompts.messages.last().startsWith("Fehler beim Projekt-Anlegen: Das neue Projekt konnte nicht "
+                                                 "angelegt werden:\n" + f.path("locked/Neu.DSP")));
+    QCOMPARE(c.txt_projektfile->text(), QString("old.dsp"));
+    QCOMPARE(c.txt_projektdir->text(), f.env.appDir);
+    QCOMPARE(form->projfiledir(), f.env.appDir);
+    QCOMPARE(c.txt_useranf[0]->text(), QString("edited.wav"));
+    QVERIFY(form->projchanged());
+    form->close();
+    QVERIFY(f.settingsFile().find("projname=old.dsp\r\n") != std::string::npos);
 }
 
 int main(int argc, char** argv) {

@@ -68,9 +68,13 @@ void RunTest::successShowsGreenAndWritesTheImage() {
 
 void RunTest::warningsShowYellow() {
     RunFixture f(22050, "warnsound=0\n");
+    QDir(f.env.appDir).mkdir("demo.LOG"); // the log file cannot be written
     auto form = f.start();
     QTest::mouseClick(form->controls().cmd_konvertieren, Qt::LeftButton);
     QVERIFY(form->controls().txt_genstatus->text().startsWith("Ergebnis = OK mit 1 Warnung(en), FLASH 32Mbit: "));
+    QCOMPARE(form->controls().txt_genstatus->cursorPosition(), 0); // the long result shows its beginning
+    QVERIFY(form->controls().txt_log->toPlainText().contains("\nFehler: Logfile \"" + f.path("demo.LOG") +
+                                                              "\" nicht geschrieben: "));
     QCOMPARE(genstatusColour(*form), QColor(255, 255, 0));
     QVERIFY(f.audio.log.isEmpty()); // "Warntöne" clear: no sound
     QVERIFY(!f.image().empty());

@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include "app/gui_setup.h"
+#include "app/app_environment.h"
 #include "gui_fixture.h"
 
 class StartupTest : public QObject {
@@ -15,6 +16,7 @@ private slots:
     void badNumbersTakeTheFailurePath_data();
     void badNumbersTakeTheFailurePath();
     void closeControlWritesSettingsWithoutPrompt();
+    void settingsGoWhereTheyCanBeWrittenAndAFailureIsTold();
 };
 
 void StartupTest::noSettingsFileStartsWithDefaultsAndWritesThemBack() {
@@ -124,6 +126,31 @@ void StartupTest::closeControlWritesSettingsWithoutPrompt() {
     QVERIFY(f.prompts.questions.isEmpty());
     QVERIFY(!QFile::exists(f.path("typed.dsp")));
     QVERIFY(f.settingsFile().find("projname=typed.dsp\r\n") != std::string::npos);
+}
+
+void StartupTest::settingsGoWhereTheyCanBeWrittenAndAFailureIsTold() {
+    TempDir dir;
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.path("config")));
+    const QString appDir = QString::fromStdString(dir.root());
+    QCOMPARE(environment_for(appDir, "melo-sound-manager").settingsPath, appDir + "/melo-sound-manager.INI");
+    // A folder without write permission refuses the file even to root: the per-user folder
+    // holds it then, unless a settings file is already there.
+    QFile::setPermissions(appDir, QFile::ReadOwner | QFile::ExeOwner);
+    const QString fallback = environment_for(appDir, "melo-sound-manager").settingsPath;
+    QVERIFY2(fallback.startsWith(QString::fromStdString(dir.path("config"))), qPrintable(fallback));
+    QFile::setPermissions(appDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    wavb::write_file(dir.path("melo-sound-manager.INI"), "[VARS]\r\n");
+    QFile::setPermissions(appDir, QFile::ReadOwner | QFile::ExeOwner);
+    QCOMPARE(environment_for(appDir, "melo-sound-manager").settingsPath, appDir + "/melo-sound-manager.INI");
+    QFile::setPermissions(appDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // Settings that cannot be stored at the end are not lost silently.
+    GuiFixture f;
+    auto form = f.start();
+    f.settings("[DIRS]\n");
+    QFile::setPermissions(f.path("melo-sound-manager.INI"), QFile::ReadOwner);
+    form->close();
+    QVERIFY(f.prompts.messages.last().startsWith("Fehler beim Speichern: Die Einstellungen konnten nicht gespeichert werden"));
 }
 
 int main(int argc, char** argv) {
