@@ -214,6 +214,15 @@ TEST(GenerationRun, PartsFollowTheBaseWithMarkersAndTableEntries) {
               std::string::npos);
     EXPECT_NE(r.debug_text.find("\r\nstart.wav:\r\n00002C,000090\r\n"), std::string::npos);
     EXPECT_NE(r.debug_text.find("WAVBytes:  FE FE FE FE.... FE FE FE FE,00"), std::string::npos);
+
+    // An empty loop or end part takes the data start of the part decoded last, an empty start
+    // part 44: after a file with an 18-byte fmt chunk that is 46.
+    p.part(1, 0, "long_fmt.wav", 0);
+    wavb::write_file(p.dir.path("long_fmt.wav"), wavb::wav({.extra = "xy"}, "abc"));
+    const RunResult e = p.run();
+    EXPECT_NE(e.debug_text.find("\r\nlong_fmt.wav:\r\n00002E,000031\r\n00002E,00002E\r\n00002E,00002E\r\n"
+                                "00002C,00002C\r\n"),
+              std::string::npos);
 }
 
 TEST(GenerationRun, AFailingPartFreesItsSlotAndStopsLaterSounds) {
