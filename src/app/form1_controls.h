@@ -34,7 +34,7 @@ struct Form1Controls {
     QLabel* Label16 = nullptr;
     QLineEdit* txt_projektdir = nullptr;
     QLineEdit* txt_genstatus = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
+    DesignProgressBar* ProgressBar1 = nullptr;
     QLabel* lbl_pb1 = nullptr;
     QPlainTextEdit* txt_log = nullptr;
     WrapButton* cmd_konvertieren = nullptr;
@@ -89,7 +89,7 @@ struct Form1Controls {
     QLineEdit* txt_WAVformat = nullptr;
     QLineEdit* txt_WAVformattext = nullptr;
     QLabel* Label7 = nullptr;
-    QProgressBar* ProgressBar2 = nullptr;
+    DesignProgressBar* ProgressBar2 = nullptr;
     QLabel* lbl_pb2 = nullptr;
     QLabel* Label8 = nullptr;
     QLineEdit* txt_epromwert = nullptr;

@@ -37,6 +37,7 @@ QString indexed(const char* name, int index) {
 
 QLabel* label(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
     auto* w = place(new QLabel(caption, parent), name, rect);
+    w->setTextFormat(Qt::PlainText); // no rich-text guess at every change of a progress caption
     w->setWordWrap(true);
     w->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return w;
@@ -85,11 +86,10 @@ QGroupBox* frame(QWidget* parent, const QString& name, const QString& caption, Q
     return place(new DesignFrame(caption, parent), name, rect);
 }
 
-QProgressBar* progress(QWidget* parent, const QString& name, int value, QRect rect) {
-    auto* w = place(new QProgressBar(parent), name, rect);
+DesignProgressBar* progress(QWidget* parent, const QString& name, int value, QRect rect) {
+    auto* w = place(new DesignProgressBar(parent), name, rect);
     w->setRange(0, 1000);
     w->setValue(value);
-    w->setTextVisible(false);
     return w;
 }
 
@@ -131,6 +131,7 @@ void build_genfile(Form1Controls& c) {
     c.txt_genstatus = text(f, "txt_genstatus", "", twips(120, 1320, 4455, 285));
     c.ProgressBar1 = progress(f, "ProgressBar1", 1000, twips(120, 1680, 4455, 330));
     c.lbl_pb1 = label(f, "lbl_pb1", "0 %", twips(1920, 2040, 615, 255));
+    c.lbl_pb1->setWordWrap(false); // one short line, set at every step of a run
     c.txt_log = multiline(f, "txt_log", twips(120, 2280, 4455, 975));
     c.cmd_konvertieren =
         wrap_button(f, "cmd_konvertieren", "DSU-File erzeugen", twips(120, 3360, 855, 495));
@@ -199,6 +200,7 @@ void build_sndframe(Form1Controls& c) {
     c.Label7 = label(f, "Label7", "WAVdata", twips(120, 2520, 1215, 255));
     c.ProgressBar2 = progress(f, "ProgressBar2", 0, twips(120, 2760, 3015, 375));
     c.lbl_pb2 = label(f, "lbl_pb2", "", twips(1440, 2520, 1095, 255));
+    c.lbl_pb2->setWordWrap(false);
     c.Label8 = label(f, "Label8", "WAVsamp", twips(120, 3120, 1215, 255));
     c.txt_epromwert = text(f, "txt_epromwert", "", twips(120, 3360, 3015, 375));
     c.txt_epromadr = text(f, "txt_epromadr", "0", twips(3360, 3360, 615, 375));

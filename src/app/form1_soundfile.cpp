@@ -39,25 +39,35 @@ void Form1::finishDecode(const DecodeProgressView& view) {
 }
 
 void Form1::showDecodePanel() {
+    // Shown up to three times a decode; a field whose text stays is not set again.
+    const auto show = [](QLineEdit* field, const std::string& text) {
+        const QString shown = q(text);
+        if (field->text() != shown) {
+            field->setText(shown);
+        }
+    };
     const melo::DecodePanel& p = m_sound.panel;
-    m_c.txt_filelaenge->setText(q(p.filelaenge));
-    m_c.txt_samples->setText(q(p.samples));
-    m_c.txt_bytesjesek->setText(q(p.bytesjesek));
-    m_c.txt_bits->setText(q(p.bits));
-    m_c.txt_freq->setText(q(p.freq));
-    m_c.txt_kanaele->setText(q(p.kanaele));
-    m_c.txt_time->setText(q(p.time));
-    m_c.txt_dataanf->setText(q(p.dataanf));
-    m_c.txt_fmtlen->setText(q(p.fmtlen));
-    m_c.txt_WAVformat->setText(q(p.wavformat));
-    m_c.txt_WAVformattext->setText(q(p.wavformattext));
+    show(m_c.txt_filelaenge, p.filelaenge);
+    show(m_c.txt_samples, p.samples);
+    show(m_c.txt_bytesjesek, p.bytesjesek);
+    show(m_c.txt_bits, p.bits);
+    show(m_c.txt_freq, p.freq);
+    show(m_c.txt_kanaele, p.kanaele);
+    show(m_c.txt_time, p.time);
+    show(m_c.txt_dataanf, p.dataanf);
+    show(m_c.txt_fmtlen, p.fmtlen);
+    show(m_c.txt_WAVformat, p.wavformat);
+    show(m_c.txt_WAVformattext, p.wavformattext);
     if (m_sound.total_text) {
-        m_c.Text1->setText(q(*m_sound.total_text));
+        show(m_c.Text1, *m_sound.total_text);
     }
     if (m_sound.shown_path) {
-        m_c.txt_sndfilename->setText(QFile::decodeName(m_sound.shown_path->c_str()));
+        const QString path = QFile::decodeName(m_sound.shown_path->c_str());
+        if (m_c.txt_sndfilename->text() != path) {
+            m_c.txt_sndfilename->setText(path);
+        }
     }
-    m_c.txt_sndstatus->setText(q(m_sound.status));
+    show(m_c.txt_sndstatus, m_sound.status);
 }
 
 void Form1::show_wavdecoderesult(int decres) {

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
+#include <QStyleOptionProgressBar>
 #include <QStylePainter>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -39,6 +40,34 @@ void DesignFrame::paintEvent(QPaintEvent*) {
     painter.fillRect(caption, palette().window());
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(caption, Qt::AlignCenter, title());
+}
+
+void DesignProgressBar::setRange(int minimum, int maximum) {
+    m_min = minimum;
+    m_max = std::max(minimum, maximum);
+    setValue(std::clamp(m_value, m_min, m_max));
+    update();
+}
+
+void DesignProgressBar::setValue(int value) {
+    if (value == m_value) {
+        return;
+    }
+    m_value = value;
+    update();
+    emit valueChanged(value);
+}
+
+void DesignProgressBar::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionProgressBar option;
+    option.initFrom(this);
+    option.minimum = m_min;
+    option.maximum = m_max;
+    option.progress = std::clamp(m_value, m_min, m_max);
+    option.textVisible = false;
+    option.state |= QStyle::State_Horizontal;
+    painter.drawControl(QStyle::CE_ProgressBar, option);
 }
 
 void WrapButton::paintEvent(QPaintEvent*) {

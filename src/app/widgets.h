@@ -49,6 +49,33 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
+// A progress bar (range and value, no text) that repaints when the window next paints rather
+// than at every step: long work sets it at each per-mille change, and the screen shows the
+// latest value at each frame.
+class DesignProgressBar : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+    int minimum() const { return m_min; }
+    int maximum() const { return m_max; }
+    int value() const { return m_value; }
+    void setRange(int minimum, int maximum);
+    // Emits valueChanged when the value changes.
+    void setValue(int value);
+
+signals:
+    void valueChanged(int value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int m_min = 0;
+    int m_max = 100;
+    int m_value = 0;
+};
+
 // A check box with the three states of the settings file: 0 clear, 1 ticked, 2 greyed.
 // A click toggles between clear and ticked; greyed is set only by the program.
 class StateCheckBox : public QCheckBox {

@@ -107,7 +107,7 @@ void RunTest::theRunCannotBeEnteredTwiceNorClosedUnderneath() {
             ++resets;
         }
     });
-    connect(c.ProgressBar1, &QProgressBar::valueChanged, form.get(), [&](int value) {
+    connect(c.ProgressBar1, &DesignProgressBar::valueChanged, form.get(), [&](int value) {
         if (value == 500) {
             lockedDuringRun = lockedDuringRun && !c.cmd_konvertieren->isEnabled() && form->busy();
             QTest::mouseClick(c.cmd_konvertieren, Qt::LeftButton); // a second click

@@ -35,7 +35,7 @@ void SoundfilePanelTest::loadDecodesTheChosenFileFully() {
     f.prompts.chooseFile(QString::fromStdString(path));
     // The format fields are filled as soon as the format is read, not at the end.
     QString rateMidway;
-    QObject::connect(form.controls().ProgressBar2, &QProgressBar::valueChanged, [&](int value) {
+    QObject::connect(form.controls().ProgressBar2, &DesignProgressBar::valueChanged, [&](int value) {
         if (value == 500) {
             rateMidway = form.controls().txt_freq->text();
         }
