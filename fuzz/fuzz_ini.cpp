@@ -5,14 +5,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/cp1252.h"
 #include "project/ini_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     melo::IniDocument doc;
     doc.parse(bytes);
-    if (doc.bytes() != bytes) {
-        std::abort(); // an untouched document is kept byte for byte
+    if (melo::file_text_to_utf8(doc.bytes()) != melo::file_text_to_utf8(bytes)) {
+        std::abort(); // an untouched document keeps its text (its encoding only where the rule says)
     }
     (void)doc.get("WAVs", "Sound1AnfWAV", "d");
     (void)doc.get("VARS", "debug", "0");

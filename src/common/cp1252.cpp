@@ -20,19 +20,6 @@ char32_t byte_to_codepoint(unsigned char b) {
     return b;
 }
 
-void append_utf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 int codepoint_to_byte(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
         return static_cast<int>(cp);
@@ -45,8 +32,22 @@ int codepoint_to_byte(char32_t cp) {
     return -1;
 }
 
-// The next code point of `text` from `i` on; false for a malformed sequence.
-bool next_codepoint(std::string_view text, std::size_t& i, char32_t& cp, bool& multibyte) {
+// True when `text` is valid UTF-8; `multibyte` tells whether it holds a non-ASCII character.
+bool valid_utf8(std::string_view text, bool& multibyte) {
+    multibyte = false;
+    char32_t cp = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (!next_utf8(text, i, cp)) {
+            return false;
+        }
+        multibyte = multibyte || cp >= 0x80;
+    }
+    return true;
+}
+
+} // namespace
+
+bool next_utf8(std::string_view text, std::size_t& i, char32_t& cp) {
     const auto lead = static_cast<unsigned char>(text[i]);
     int length = 0;
     if (lead < 0x80) {
@@ -79,24 +80,27 @@ bool next_codepoint(std::string_view text, std::size_t& i, char32_t& cp, bool& m
     if (cp < kMin[length] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
         return false;
     }
-    multibyte = multibyte || length > 1;
     i += static_cast<std::size_t>(length);
     return true;
 }
 
-// True when `text` is valid UTF-8; `multibyte` tells whether it holds a non-ASCII character.
-bool valid_utf8(std::string_view text, bool& multibyte) {
-    multibyte = false;
-    char32_t cp = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        if (!next_codepoint(text, i, cp, multibyte)) {
-            return false;
-        }
+void append_utf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
     }
-    return true;
 }
-
-} // namespace
 
 std::string cp1252_to_utf8(std::string_view bytes) {
     std::string out;
@@ -110,10 +114,9 @@ std::string cp1252_to_utf8(std::string_view bytes) {
 std::optional<std::string> utf8_to_cp1252(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    bool multibyte = false;
     char32_t cp = 0;
     for (std::size_t i = 0; i < text.size();) {
-        if (!next_codepoint(text, i, cp, multibyte)) {
+        if (!next_utf8(text, i, cp)) {
             return std::nullopt;
         }
         const int byte = codepoint_to_byte(cp);
@@ -137,7 +140,11 @@ std::string file_text_to_utf8(std::string_view bytes) {
 }
 
 std::string utf8_to_file_text(std::string_view text) {
-    if (std::optional<std::string> bytes = utf8_to_cp1252(text)) {
+    std::optional<std::string> bytes = utf8_to_cp1252(text);
+    bool multibyte = false;
+    // Windows-1252 bytes that happen to form UTF-8 ("Ã¤" is C3 A4) would read back as other
+    // characters: such a text stays UTF-8.
+    if (bytes && !(valid_utf8(*bytes, multibyte) && multibyte)) {
         return *bytes;
     }
     return std::string(text);

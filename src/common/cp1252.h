@@ -13,6 +13,13 @@ std::string cp1252_to_utf8(std::string_view bytes);
 // UTF-8 to Windows-1252; nothing when a character does not fit or the text is not valid UTF-8.
 std::optional<std::string> utf8_to_cp1252(std::string_view text);
 
+// The code point of the UTF-8 sequence at `i`, moving `i` behind it; false for a malformed,
+// overlong or cut-off sequence.
+bool next_utf8(std::string_view text, std::size_t& i, char32_t& cp);
+
+// Appends a code point in UTF-8.
+void append_utf8(std::string& out, char32_t cp);
+
 // The UTF-8 byte-order mark.
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 

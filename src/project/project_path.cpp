@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/cp1252.h"
+
 namespace melo {
 namespace {
 
@@ -26,19 +28,6 @@ char32_t fold(char32_t c) {
         return (c % 2 == (odd_first ? 1u : 0u)) ? c + 1 : c;
     }
     return c;
-}
-
-void append_utf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 bool exists_entry(const fs::path& p) {
@@ -81,23 +70,13 @@ bool lies_within(const fs::path& candidate, const fs::path& root) {
 std::string fold_case(std::string_view name) {
     std::string out;
     out.reserve(name.size());
-    std::size_t i = 0;
-    while (i < name.size()) {
-        const auto lead = static_cast<unsigned char>(name[i]);
-        const int length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 0;
-        bool valid = length > 0 && i + static_cast<std::size_t>(length) <= name.size();
-        char32_t cp = length == 1 ? lead : length == 2 ? lead & 0x1F : lead & 0x0F;
-        for (int k = 1; valid && k < length; ++k) {
-            const auto cont = static_cast<unsigned char>(name[i + static_cast<std::size_t>(k)]);
-            valid = (cont & 0xC0) == 0x80;
-            cp = (cp << 6) | (cont & 0x3F);
-        }
-        if (!valid) {
+    char32_t cp = 0;
+    for (std::size_t i = 0; i < name.size();) {
+        if (next_utf8(name, i, cp)) {
+            append_utf8(out, fold(cp));
+        } else {
             out += name[i++]; // not a letter this folding knows: kept as it is
-            continue;
         }
-        append_utf8(out, fold(cp));
-        i += static_cast<std::size_t>(length);
     }
     return out;
 }

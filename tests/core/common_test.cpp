@@ -24,6 +24,8 @@ TEST(FileText, Windows1252WhenEverythingFitsUtf8Otherwise) {
     EXPECT_EQ(utf8_to_file_text(mixed), mixed);
     EXPECT_EQ(file_text_to_utf8(mixed), mixed);
     EXPECT_EQ(file_text_to_utf8(std::string(kUtf8Bom) + "[WAVs]"), "[WAVs]");
+    // Windows-1252 bytes that would read back as UTF-8 are not written as such.
+    EXPECT_EQ(file_text_to_utf8(utf8_to_file_text("Ã¤")), "Ã¤");
     // Bytes that are not valid UTF-8 are Windows-1252, every byte round-trips.
     std::string all;
     for (int b = 0; b < 256; ++b) {
