@@ -142,9 +142,9 @@ std::string file_text_to_utf8(std::string_view bytes) {
 std::string utf8_to_file_text(std::string_view text) {
     std::optional<std::string> bytes = utf8_to_cp1252(text);
     bool multibyte = false;
-    // Windows-1252 bytes that happen to form UTF-8 ("Ã¤" is C3 A4) would read back as other
-    // characters: such a text stays UTF-8.
-    if (bytes && !(valid_utf8(*bytes, multibyte) && multibyte)) {
+    // Windows-1252 bytes that happen to form UTF-8 ("Ã¤" is C3 A4) or begin like a byte-order
+    // mark would read back as other characters: such a text stays UTF-8.
+    if (bytes && !(valid_utf8(*bytes, multibyte) && multibyte) && bytes->substr(0, kUtf8Bom.size()) != kUtf8Bom) {
         return *bytes;
     }
     return std::string(text);
