@@ -8,10 +8,10 @@
 
 #include "common/atomic_file.h"
 
-AppEnvironment executable_environment() {
+AppEnvironment environment_at(const QString& appDir, const QString& baseName) {
     AppEnvironment env;
-    env.appDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".INI";
+    env.appDir = QDir::toNativeSeparators(appDir);
+    const QString name = baseName + ".INI";
     env.settingsPath = env.appDir + QDir::separator() + name;
     // The same test the writer applies: a directory it would refuse sends the file elsewhere.
     if (!QFileInfo::exists(env.settingsPath) &&
@@ -21,4 +21,24 @@ AppEnvironment executable_environment() {
         env.settingsPath = QDir::toNativeSeparators(userDir + "/" + name);
     }
     return env;
+}
+
+AppEnvironment executable_environment() {
+    return environment_at(QCoreApplication::applicationDirPath(),
+                          QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+}
+
+QString result_sound_path(const QString& appDir, const QString& name) {
+    const QString beside = appDir + QDir::separator() + name;
+    if (QFileInfo::exists(beside)) {
+        return beside;
+    }
+    for (const QString& dir :
+         {appDir + "/" MELO_SOUND_DIR_FROM_BIN, QStringLiteral(MELO_SOUND_DIR)}) {
+        const QString path = QDir::toNativeSeparators(QDir::cleanPath(dir + "/" + name));
+        if (QFileInfo::exists(path)) {
+            return path;
+        }
+    }
+    return beside;
 }

@@ -70,6 +70,10 @@ public:
     bool saveProject();
     // The load-or-create command of the project picture button.
     void loadOrCreateProject();
+    // Makes the project file at `fullPath` (bare name `bareName`) the window's project: loads
+    // it, or, when it does not exist, creates it from the current fields (a failed save
+    // leaves the fields as they are).
+    void openProject(const QString& fullPath, const QString& bareName);
     // The "Ende" button: offers to save a changed project, then closes the window.
     void cmd_EXIT_Click();
 

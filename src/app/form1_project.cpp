@@ -62,10 +62,14 @@ void Form1::loadOrCreateProject() {
         prompts().message("Fehler beim Projekt-Laden", "keine DSP-Projektdatei");
         return;
     }
-    m_c.txt_projektfile->setText(m_chosenName);
-    m_projfiledir = QString::fromStdString(melo::directory_of(m_chosenPath.toStdString()));
+    openProject(m_chosenPath, m_chosenName);
+}
+
+void Form1::openProject(const QString& fullPath, const QString& bareName) {
+    m_c.txt_projektfile->setText(bareName);
+    m_projfiledir = QString::fromStdString(melo::directory_of(fullPath.toStdString()));
     m_c.txt_projektdir->setText(m_projfiledir);
-    if (!melo::fileexists(file_path(m_chosenPath))) {
+    if (!melo::fileexists(file_path(fullPath))) {
         // A new project starts as a copy of the fields the window holds. When it cannot be
         // stored, the fields stay as they are (and changed), instead of loading as empty.
         if (!saveProject()) {

@@ -1,12 +1,22 @@
 #include <QApplication>
 
 #include "app/app_environment.h"
+#include "app/command_line.h"
 #include "app/form1.h"
 #include "app/gui_setup.h"
 #include "app/prompts.h"
 
 int main(int argc, char* argv[]) {
+    // --help and --version are answered before Qt starts, so they need no display.
+    if (const std::optional<int> status =
+            answer_without_window(parse_command_line(program_arguments(argc, argv)), false)) {
+        return *status;
+    }
     QApplication app(argc, argv);
+    const CommandLine command = parse_command_line(app.arguments().mid(1)); // without Qt's options
+    if (const std::optional<int> status = answer_without_window(command, true)) {
+        return *status;
+    }
     setup_application_look(app);
 
     QtPrompts prompts;
@@ -22,5 +32,8 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     window.show();
+    if (!command.project.isEmpty()) {
+        open_command_line_project(window, prompts, command.project);
+    }
     return app.exec();
 }
