@@ -14,8 +14,11 @@ AppEnvironment environment_at(const QString& appDir, const QString& baseName) {
     const QString name = baseName + ".INI";
     env.settingsPath = env.appDir + QDir::separator() + name;
     // The same test the writer applies: a directory it would refuse sends the file elsewhere.
+    // So does an installed tree (its data directory beside bin), which the administrator may
+    // well be able to write: a bin directory is no place for a user's settings.
+    const bool installed = QFileInfo::exists(appDir + "/" MELO_SOUND_DIR_FROM_BIN);
     if (!QFileInfo::exists(env.settingsPath) &&
-        !melo::directory_writable(QFile::encodeName(env.appDir).toStdString())) {
+        (installed || !melo::directory_writable(QFile::encodeName(env.appDir).toStdString()))) {
         const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
         QDir().mkpath(userDir);
         env.settingsPath = QDir::toNativeSeparators(userDir + "/" + name);

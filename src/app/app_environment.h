@@ -16,9 +16,9 @@ struct AppEnvironment {
 };
 
 // The environment of an executable named `baseName` in `appDir`. The settings file is the
-// directory, "/", the base name and ".INI"; where that directory cannot be written and the
-// file does not exist there, the per-user configuration directory holds it instead (created
-// when missing).
+// directory, "/", the base name and ".INI"; where that directory cannot be written, or is the
+// bin directory of an installed tree, and the file does not exist there, the per-user
+// configuration directory holds it instead (created when missing).
 AppEnvironment environment_at(const QString& appDir, const QString& baseName);
 
 // The environment of the running executable (environment_at its directory and base name).

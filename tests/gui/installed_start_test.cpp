@@ -17,7 +17,7 @@ private slots:
     void commandLine();
     void projectFromTheCommandLineOpensLikeTheFolderButton();
     void badProjectOnTheCommandLineKeepsTheStoredOne();
-    void settingsOfAWriteProtectedExecutable();
+    void settingsOfAnInstalledProgram();
     void resultSoundsBesideTheExecutableThenInTheDataDirectory();
 };
 
@@ -99,12 +99,18 @@ void InstalledStartTest::badProjectOnTheCommandLineKeepsTheStoredOne() {
     QVERIFY(!QFile::exists(f.path("gone.DSP"))); // no new project from a mistyped path
 }
 
-void InstalledStartTest::settingsOfAWriteProtectedExecutable() {
+void InstalledStartTest::settingsOfAnInstalledProgram() {
     TempDir home;
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.path("config")));
     const QString perUser =
         QString::fromStdString(home.path("config/melo-sound-manager/melo-sound-manager.INI"));
     GuiFixture f;
+    // An installed tree goes to the per-user directory even where its bin directory can be
+    // written (by the administrator, say).
+    QDir(f.env.appDir).mkpath("usr/bin");
+    QDir(f.env.appDir).mkpath("usr/share/melo-sound-manager");
+    QCOMPARE(environment_at(f.path("usr/bin"), "melo-sound-manager").settingsPath, perUser);
+
     QFile::setPermissions(f.env.appDir,
                           QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
 
