@@ -8,14 +8,17 @@
 
 #include "common/atomic_file.h"
 
-AppEnvironment environment_for(const QString& appDir, const QString& baseName) {
+AppEnvironment environment_at(const QString& appDir, const QString& baseName) {
     AppEnvironment env;
     env.appDir = QDir::toNativeSeparators(appDir);
     const QString name = baseName + ".INI";
     env.settingsPath = env.appDir + QDir::separator() + name;
     // The same test the writer applies: a directory it would refuse sends the file elsewhere.
+    // So does an installed tree (its data directory beside bin), which the administrator may
+    // well be able to write: a bin directory is no place for a user's settings.
+    const bool installed = QFileInfo::exists(appDir + "/" MELO_SOUND_DIR_FROM_BIN);
     if (!QFileInfo::exists(env.settingsPath) &&
-        !melo::directory_writable(QFile::encodeName(env.appDir).toStdString())) {
+        (installed || !melo::directory_writable(QFile::encodeName(env.appDir).toStdString()))) {
         const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
         QDir().mkpath(userDir);
         env.settingsPath = QDir::toNativeSeparators(userDir + "/" + name);
@@ -24,6 +27,21 @@ AppEnvironment environment_for(const QString& appDir, const QString& baseName) {
 }
 
 AppEnvironment executable_environment() {
-    return environment_for(QCoreApplication::applicationDirPath(),
-                           QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+    return environment_at(QCoreApplication::applicationDirPath(),
+                          QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+}
+
+QString result_sound_path(const QString& appDir, const QString& name) {
+    const QString beside = appDir + QDir::separator() + name;
+    if (QFileInfo::exists(beside)) {
+        return beside;
+    }
+    for (const QString& dir :
+         {appDir + "/" MELO_SOUND_DIR_FROM_BIN, QStringLiteral(MELO_SOUND_DIR)}) {
+        const QString path = QDir::toNativeSeparators(QDir::cleanPath(dir + "/" + name));
+        if (QFileInfo::exists(path)) {
+            return path;
+        }
+    }
+    return beside;
 }

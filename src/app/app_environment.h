@@ -15,10 +15,17 @@ struct AppEnvironment {
     AudioSystem* audio = nullptr;
 };
 
-// The environment of the running executable. The settings file is the executable's
-// directory, "/", its base name and ".INI"; where that directory cannot be written and the
-// file does not exist there, the per-user configuration directory holds it instead.
+// The environment of an executable named `baseName` in `appDir`. The settings file is the
+// directory, "/", the base name and ".INI"; where that directory cannot be written, or is the
+// bin directory of an installed tree, and the file does not exist there, the per-user
+// configuration directory holds it instead (created when missing).
+AppEnvironment environment_at(const QString& appDir, const QString& baseName);
+
+// The environment of the running executable (environment_at its directory and base name).
 AppEnvironment executable_environment();
 
-// The same for an executable named `baseName` in `appDir`.
-AppEnvironment environment_for(const QString& appDir, const QString& baseName);
+// The full path of a result sound ("ok.wav", "warn.wav", "nok.wav"): beside the executable,
+// else in the data directory relative to it (bin/../share/melo-sound-manager, wherever the
+// tree was installed), else in the configured installation prefix's data directory. When no
+// directory holds it, the path beside the executable.
+QString result_sound_path(const QString& appDir, const QString& name);

@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
 
 #include "app/form1.h"
 #include "tools/audio_system.h"
@@ -29,15 +28,7 @@ void Form1::listenPoll() {
 }
 
 void Form1::playResultSound(const QString& name) {
-    // Beside the executable, else in the installed data directory.
-    QString path = m_env.appDir + QDir::separator() + name;
-    if (!QFileInfo::exists(path)) {
-        const QString installed = QStringLiteral(MELO_SOUND_DIR) + QDir::separator() + name;
-        if (QFileInfo::exists(installed)) {
-            path = installed;
-        }
-    }
-    audio().filePlayer().setFile(path);
+    audio().filePlayer().setFile(result_sound_path(m_env.appDir, name));
     audio().filePlayer().play();
 }
 

@@ -13,6 +13,8 @@ void setup_application_look(QApplication& app) {
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
     app.setFont(font);
+    // Desktops match the window to its installed desktop entry (name and icon) by this name.
+    QGuiApplication::setDesktopFileName("de.melo.soundmanager");
 
     // The user interface is German, the standard dialogs' own texts included.
     auto* translator = new QTranslator(&app);

@@ -1,4 +1,5 @@
 #include "app/app_environment.h"
+#include "app/command_line.h"
 #include "app/form1.h"
 #include "app/gui_setup.h"
 #include "app/prompts.h"
@@ -7,7 +8,7 @@
 
 namespace {
 
-int run(SafeApplication& app) {
+int run(SafeApplication& app, const CommandLine& command) {
     QtPrompts prompts;
     AppEnvironment env = executable_environment();
     env.prompts = &prompts;
@@ -21,6 +22,9 @@ int run(SafeApplication& app) {
         return 1;
     }
     window.show();
+    if (!command.project.isEmpty()) {
+        open_command_line_project(window, prompts, command.project);
+    }
     return app.exec();
 }
 
@@ -28,10 +32,19 @@ int run(SafeApplication& app) {
 
 int main(int argc, char* argv[]) {
     melo::ignore_file_size_signal();
+    // --help and --version are answered before Qt starts, so they need no display.
+    if (const std::optional<int> status =
+            answer_without_window(parse_command_line(program_arguments(argc, argv)), false)) {
+        return *status;
+    }
     SafeApplication app(argc, argv);
+    const CommandLine command = parse_command_line(app.arguments().mid(1)); // without Qt's options
+    if (const std::optional<int> status = answer_without_window(command, true)) {
+        return *status;
+    }
     setup_application_look(app);
     try {
-        return run(app);
+        return run(app, command);
     } catch (...) {
         // Outside any event handler (start-up, shut-down): tell the user and end cleanly.
         SafeApplication::report(SafeApplication::currentFailureText());

@@ -18,10 +18,13 @@ bool replace_file(const std::string& path, std::string_view contents, std::strin
 // writer applies (a directory without any write permission bit refuses even root).
 bool directory_writable(const std::string& directory);
 
+// The most a whole-file read takes in unless told otherwise.
+inline constexpr std::size_t kReadLimit = 64 * 1024 * 1024;
+
 // Reads the whole file into `contents`. Returns false when it cannot be opened or read, when
 // it is no regular file (a FIFO or a device would never end) or when it holds more than
 // `limit` bytes; `error` then says why, in German.
-bool read_file(const std::string& path, std::string& contents, std::size_t limit = 64 * 1024 * 1024,
+bool read_file(const std::string& path, std::string& contents, std::size_t limit = kReadLimit,
                std::string* error = nullptr);
 
 // The German reason for a failed file operation's errno value ("kein Speicherplatz mehr").

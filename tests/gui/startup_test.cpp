@@ -132,16 +132,16 @@ void StartupTest::settingsGoWhereTheyCanBeWrittenAndAFailureIsTold() {
     TempDir dir;
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.path("config")));
     const QString appDir = QString::fromStdString(dir.root());
-    QCOMPARE(environment_for(appDir, "melo-sound-manager").settingsPath, appDir + "/melo-sound-manager.INI");
+    QCOMPARE(environment_at(appDir, "melo-sound-manager").settingsPath, appDir + "/melo-sound-manager.INI");
     // A folder without write permission refuses the file even to root: the per-user folder
     // holds it then, unless a settings file is already there.
     QFile::setPermissions(appDir, QFile::ReadOwner | QFile::ExeOwner);
-    const QString fallback = environment_for(appDir, "melo-sound-manager").settingsPath;
+    const QString fallback = environment_at(appDir, "melo-sound-manager").settingsPath;
     QVERIFY2(fallback.startsWith(QString::fromStdString(dir.path("config"))), qPrintable(fallback));
     QFile::setPermissions(appDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     wavb::write_file(dir.path("melo-sound-manager.INI"), "[VARS]\r\n");
     QFile::setPermissions(appDir, QFile::ReadOwner | QFile::ExeOwner);
-    QCOMPARE(environment_for(appDir, "melo-sound-manager").settingsPath, appDir + "/melo-sound-manager.INI");
+    QCOMPARE(environment_at(appDir, "melo-sound-manager").settingsPath, appDir + "/melo-sound-manager.INI");
     QFile::setPermissions(appDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     // Settings that cannot be stored at the end are not lost silently.

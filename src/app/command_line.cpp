@@ -1,0 +1,112 @@
+// The window's command line: a project to open, or a help or version answer.
+
+#include "app/command_line.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+#include "app/form1.h"
+#include "app/prompts.h"
+#include "common/atomic_file.h"
+#include "common/version.h"
+#include "project/file_choice.h"
+
+namespace {
+
+const char* const kHelp =
+    "Aufruf: melo-sound-manager [PROJEKT.DSP]\n"
+    "\n"
+    "Öffnet das Fenster von MELO Sound-Manager mit dem Projekt PROJEKT.DSP, ohne Angabe\n"
+    "mit dem zuletzt benutzten Projekt.\n"
+    "\n"
+    "Optionen:\n"
+    "  --help     diese Hilfe anzeigen\n"
+    "  --version  die Version anzeigen\n";
+
+} // namespace
+
+CommandLine parse_command_line(const QStringList& arguments) {
+    CommandLine result;
+    bool optionsEnded = false;
+    for (const QString& argument : arguments) {
+        if (!optionsEnded && (argument == "--help" || argument == "-h")) {
+            return CommandLine{CommandLine::Action::Help, {}, {}};
+        }
+        if (!optionsEnded && argument == "--version") {
+            return CommandLine{CommandLine::Action::Version, {}, {}};
+        }
+        if (!result.error.isEmpty()) {
+            continue; // a later --help or --version still wins
+        }
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && argument.startsWith('-') && argument != "-") {
+            result.error = "unbekannte Option '" + argument + "'";
+        } else if (!result.project.isEmpty()) {
+            result.error = "nur eine Projektdatei möglich, '" + argument + "' ist zu viel";
+        } else {
+            result.project = argument;
+        }
+    }
+    if (!result.error.isEmpty()) {
+        result.action = CommandLine::Action::UsageError;
+        result.project.clear();
+    }
+    return result;
+}
+
+QStringList program_arguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
+
+std::optional<int> answer_without_window(const CommandLine& command, bool qtOptionsRemoved) {
+    switch (command.action) {
+    case CommandLine::Action::Help:
+        std::fputs(kHelp, stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::printf("melo-sound-manager%s\n", melo::versionfull().c_str());
+        return 0;
+    case CommandLine::Action::UsageError:
+        if (!qtOptionsRemoved) {
+            return std::nullopt;
+        }
+        std::fprintf(stderr, "melo-sound-manager: %s (siehe melo-sound-manager --help)\n",
+                     command.error.toLocal8Bit().constData());
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
+    return std::nullopt;
+}
+
+bool open_command_line_project(Form1& window, Prompts& prompts, const QString& path) {
+    const QString fullPath =
+        QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    const QString bareName = QFileInfo(fullPath).fileName();
+    // The folder button's rule decides what counts as a project file.
+    const int type = melo::classify_choice(
+        fullPath.toStdString(), melo::extension_differs(bareName.toStdString(), "DSP"), {".DSP"});
+    if (type != melo::kAccepted) {
+        prompts.message("Fehler beim Projekt-Laden", "keine DSP-Projektdatei:\n" + fullPath);
+        return false;
+    }
+    // Unlike a name typed into the dialog, a missing file is no new project: it is a mistake.
+    std::string contents;
+    std::string error;
+    if (!melo::read_file(QFile::encodeName(fullPath).toStdString(), contents, melo::kReadLimit,
+                         &error)) {
+        prompts.message("Fehler beim Projekt-Laden", "Das Projekt kann nicht geöffnet werden:\n" +
+                                                         fullPath + "\n(" +
+                                                         QString::fromStdString(error) + ")");
+        return false;
+    }
+    window.openProject(fullPath, bareName);
+    return true;
+}
