@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "app/copy_into_project.h"
 #include "app/form1.h"
 #include "app/prompts.h"
 #include "common/atomic_file.h"
@@ -126,6 +127,9 @@ int Form1::getWAVfilename() {
 void Form1::assignWav(int row, int part) {
     const int result = getWAVfilename();
     if (result == melo::kAccepted) {
+        if (!takeIntoProject(prompts(), m_projfiledir, m_chosenPath)) {
+            return;
+        }
         partField(row, part)->setText(m_chosenName);
         m_projchanged = true;
     } else if (result != melo::kNothingChosen) {
@@ -136,6 +140,9 @@ void Form1::assignWav(int row, int part) {
 void Form1::assignDsd() {
     const int result = getDSDfilename();
     if (result == melo::kAccepted) {
+        if (!takeIntoProject(prompts(), m_projfiledir, m_chosenPath)) {
+            return;
+        }
         m_c.txt_DSDfilename->setText(m_chosenName);
         m_projchanged = true;
     } else if (result != melo::kNothingChosen) {
