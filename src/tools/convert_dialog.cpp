@@ -55,6 +55,7 @@ ConvertDialog::ConvertDialog(Prompts& prompts, const QString& input, const melo:
     m_target = new QLineEdit(QString::fromStdString(
         melo::prepared_file_name(file_path(input), file_path(projfiledir), melo::kTargetFreq)));
     m_target->setObjectName("txt_target");
+    m_target->setMinimumWidth(240);
     m_target->setToolTip(QDir::toNativeSeparators(projfiledir));
     m_normalize = new QCheckBox("Pegel normalisieren auf");
     m_normalize->setObjectName("chk_normalize");
