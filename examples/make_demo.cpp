@@ -118,13 +118,16 @@ bool make_demo(const std::filesystem::path& dir) {
             return 0.0;
         }
         const double hiss = std::sin(pi2 * 2100 * s + 3 * std::sin(pi2 * 37 * s)) * 0.3;
-        return (0.25 + 0.05 * c) * (std::sin(pi2 * (90 - 60 * s) * s) + hiss) * std::exp(-7 * s) * std::min(1.0, s / 0.01);
+        return (0.25 + 0.05 * c) * (std::sin(pi2 * (90 - 60 * s) * s) + hiss) * std::exp(-7 * s) *
+               std::min(1.0, s / 0.01);
     };
     melo::PrepareObserver quiet;
-    const melo::PrepareOptions options{.normalize_db = melo::kDefaultNormalizeDb, .trim_db = melo::kDefaultTrimDb};
+    const melo::PrepareOptions options{.normalize_db = melo::kDefaultNormalizeDb,
+                                       .trim_db = melo::kDefaultTrimDb};
     if (!write(source, wav(44100, 2, 16, 0.65, release)) ||
-        melo::SoundPreparation().run(source.string(), (dir / "kompressor_aus.wav").string(), options, quiet).code !=
-            melo::PrepareCode::Ok) {
+        melo::SoundPreparation()
+                .run(source.string(), (dir / "kompressor_aus.wav").string(), options, quiet)
+                .code != melo::PrepareCode::Ok) {
         return false;
     }
     names.emplace_back("kompressor_aus.wav");

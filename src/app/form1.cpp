@@ -21,7 +21,8 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     // The designed size; start-up shrinks it to the upper part outside the debug mode.
     setFixedSize(form1_metrics::kClientWidth, form1_metrics::kDebugHeight);
     wireSignals();
-    SoundDrop::install(m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); });
+    SoundDrop::install(
+        m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); });
 
     m_timer1.setInterval(100);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::timer1Tick);
