@@ -1,5 +1,6 @@
 // Writes the two demo projects into the given directory (normally "examples"):
-//   demo/           a base sound file and eleven WAV parts, one part "(leer)"
+//   demo/           a base sound file and twelve WAV parts; the last one, kompressor_aus.wav, is
+//                   prepared by melo_prepare from a 44.1 kHz stereo source in demo-quellen/
 //   demo-warnings/  a small project whose parts have other sample rates than 13021 Hz
 // Every byte is computed here, deterministically, so the committed files can be made again:
 //   make_demo examples
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "prepare/sound_preparation.h"
 #include "wav/wav_writer.h"
 
 namespace {
@@ -105,7 +107,30 @@ bool make_demo(const std::filesystem::path& dir) {
         }
         names.emplace_back(p.name);
     }
-    names.emplace_back("(leer)");
+    // Sound D's end part comes as users' sounds do: recorded at 44.1 kHz in stereo, quiet,
+    // with silence around it. The preparation mixes, resamples, trims and normalizes it.
+    const std::filesystem::path sources = dir.parent_path() / "demo-quellen";
+    std::filesystem::create_directories(sources);
+    const std::filesystem::path source = sources / "kompressor_aus_44k.wav";
+    const auto release = [&](double t, int c) {
+        const double s = t - 0.08;
+        if (s < 0 || s > 0.45) {
+            return 0.0;
+        }
+        const double hiss = std::sin(pi2 * 2100 * s + 3 * std::sin(pi2 * 37 * s)) * 0.3;
+        return (0.25 + 0.05 * c) * (std::sin(pi2 * (90 - 60 * s) * s) + hiss) * std::exp(-7 * s) *
+               std::min(1.0, s / 0.01);
+    };
+    melo::PrepareObserver quiet;
+    const melo::PrepareOptions options{.normalize_db = melo::kDefaultNormalizeDb,
+                                       .trim_db = melo::kDefaultTrimDb};
+    if (!write(source, wav(44100, 2, 16, 0.65, release)) ||
+        melo::SoundPreparation()
+                .run(source.string(), (dir / "kompressor_aus.wav").string(), options, quiet)
+                .code != melo::PrepareCode::Ok) {
+        return false;
+    }
+    names.emplace_back("kompressor_aus.wav");
     return write(dir / "demo.DS3", base_file()) && write(dir / "demo.DSP", project(names, "demo.DS3"));
 }
 

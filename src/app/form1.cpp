@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "app/prompts.h"
+#include "app/sound_drop.h"
 #include "tools/listen_playback.h"
 #include "tools/qt_audio.h"
 #include "common/version.h"
@@ -20,6 +21,8 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     // The designed size; start-up shrinks it to the upper part outside the debug mode.
     setFixedSize(form1_metrics::clientWidth(), form1_metrics::debugHeight());
     wireSignals();
+    SoundDrop::install(
+        m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); });
 
     m_timer1.setInterval(100);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::timer1Tick);

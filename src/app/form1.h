@@ -147,8 +147,6 @@ private:
     melo::ProjectFields projectFields() const;
     // Saves the thirteen fields and clears the changed flag; false with the path and the reason.
     bool storeProject(QString& error);
-    // True, after telling the user, for a chosen name that holds a line break.
-    bool refusedName(const QString& name, const QString& title);
     void setProjectFields(const melo::ProjectFields& fields);
     QLineEdit* partField(int row, int part) const;
     void shutDown();

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "app/copy_into_project.h"
 #include "app/form1.h"
 #include "app/qt_text.h"
 #include "app/prompts.h"
@@ -64,7 +65,7 @@ void Form1::loadOrCreateProject() {
         prompts().message("Fehler beim Projekt-Laden", "keine DSP-Projektdatei");
         return;
     }
-    if (!refusedName(m_chosenPath, "Fehler beim Projekt-Laden")) {
+    if (!refusedName(prompts(), m_chosenPath, "Fehler beim Projekt-Laden")) {
         openProject(m_chosenPath, m_chosenName);
     }
 }
@@ -91,15 +92,6 @@ void Form1::openProject(const QString& fullPath, const QString& bareName) {
         }
     }
     GetProjectData();
-}
-
-bool Form1::refusedName(const QString& name, const QString& title) {
-    if (!name.contains('\r') && !name.contains('\n')) {
-        return false;
-    }
-    // A line break would split the project file's line and could set another key.
-    prompts().message(title, "Der Dateiname enthält einen Zeilenumbruch und kann nicht übernommen werden.");
-    return true;
 }
 
 void Form1::cmd_EXIT_Click() {
@@ -153,7 +145,8 @@ int Form1::getWAVfilename() {
 void Form1::assignWav(int row, int part) {
     const int result = getWAVfilename();
     if (result == melo::kAccepted) {
-        if (refusedName(m_chosenPath, "Fehler beim WAV-Laden")) {
+        if (refusedName(prompts(), m_chosenPath, "Fehler beim WAV-Laden") ||
+            !takeIntoProject(prompts(), m_projfiledir, m_chosenPath)) {
             return;
         }
         partField(row, part)->setText(m_chosenName);
@@ -166,7 +159,8 @@ void Form1::assignWav(int row, int part) {
 void Form1::assignDsd() {
     const int result = getDSDfilename();
     if (result == melo::kAccepted) {
-        if (refusedName(m_chosenPath, "Fehler beim DSD/DS3-Laden")) {
+        if (refusedName(prompts(), m_chosenPath, "Fehler beim DSD/DS3-Laden") ||
+            !takeIntoProject(prompts(), m_projfiledir, m_chosenPath)) {
             return;
         }
         m_c.txt_DSDfilename->setText(m_chosenName);

@@ -82,3 +82,11 @@ Prompts::Answer QtPrompts::askYesNoCancel(const QString& title, const QString& t
         return Answer::Cancel;
     }
 }
+
+Prompts::Answer QtPrompts::askYesNo(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.button(QMessageBox::Yes)->setText("Ja");
+    box.button(QMessageBox::No)->setText("Nein");
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}

@@ -34,6 +34,11 @@ public:
     virtual void message(const QString& title, const QString& text) = 0;
     // A message box with Yes, No and Cancel, no icon.
     virtual Answer askYesNoCancel(const QString& title, const QString& text) = 0;
+    // A message box with Yes and No, no icon; closing it answers No. By default the answer
+    // of askYesNoCancel, Cancel taken as No.
+    virtual Answer askYesNo(const QString& title, const QString& text) {
+        return askYesNoCancel(title, text) == Answer::Yes ? Answer::Yes : Answer::No;
+    }
 };
 
 // QFileDialog and QMessageBox, in German.
@@ -45,6 +50,7 @@ public:
     OpenFileResult openFile(const OpenFileRequest& request) override;
     void message(const QString& title, const QString& text) override;
     Answer askYesNoCancel(const QString& title, const QString& text) override;
+    Answer askYesNo(const QString& title, const QString& text) override;
 
 private:
     QWidget* m_parent;

@@ -2,9 +2,9 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <unistd.h>
 
 #include "cli/commands.h"
+#include "cli/terminal_progress.h"
 #include "common/atomic_file.h"
 #include "common/number_format.h"
 #include "common/version.h"
@@ -19,8 +19,7 @@ namespace {
 // Prints the run's log lines as they come, and a progress bar on a terminal.
 class PrintingObserver : public RunObserver {
 public:
-    explicit PrintingObserver(bool verbose) : m_verbose(verbose), m_bar(::isatty(STDERR_FILENO) == 1) {}
-    ~PrintingObserver() override { clear_bar(); }
+    explicit PrintingObserver(bool verbose) : m_verbose(verbose) {}
 
     void views_reset(const std::string& first_line) override { print(first_line); }
     void log_line(const std::string& line, bool logalso) override {
@@ -28,34 +27,16 @@ public:
             print(line);
         }
     }
-    void progress(int permille, const std::string&) override {
-        if (!m_bar || permille / 10 == m_percent) {
-            return;
-        }
-        m_percent = permille / 10;
-        const int filled = m_percent * 30 / 100;
-        std::fprintf(stderr, "\r[%s%s] %3d %%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                     std::string(static_cast<std::size_t>(30 - filled), ' ').c_str(), m_percent);
-        m_shown = true;
-    }
+    void progress(int permille, const std::string&) override { m_bar.show(permille); }
 
 private:
     void print(const std::string& line) {
-        clear_bar();
+        m_bar.clear();
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
-    void clear_bar() {
-        if (m_shown) {
-            std::fprintf(stderr, "\r%40s\r", "");
-            m_shown = false;
-            m_percent = -1;
-        }
-    }
     bool m_verbose;
-    bool m_bar;
-    bool m_shown = false;
-    int m_percent = -1;
+    TerminalProgress m_bar;
 };
 
 } // namespace

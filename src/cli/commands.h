@@ -11,6 +11,7 @@ inline constexpr int kUsageError = 2;
 int inspect(const std::vector<std::string>& args);
 int build(const std::vector<std::string>& args);
 int dump(const std::vector<std::string>& args);
+int convert(const std::vector<std::string>& args);
 
 // Splits arguments into positional ones and the allowed flags; reports anything else as a
 // usage error on stderr. Returns false on a usage error.

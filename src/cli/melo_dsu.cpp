@@ -25,12 +25,23 @@ const char* const kUsage =
     "      Decodes a WAV file and prints the fields of the inspection panel.\n"
     "  dump IMAGE.DSU\n"
     "      Lists the address table of an image and checks it.\n"
+    "  convert IN... [--out FILE | --into DIR] [--rate HZ] [--normalize[=DB]] [--trim[=DB]]\n"
+    "      Converts audio files (WAV of any PCM or float width, AIFF, FLAC, Ogg Vorbis/Opus,\n"
+    "      MP3 ...) into 16-bit mono PCM WAV at 13021 Hz, the rate the module plays.\n"
+    "      Each output is named after its input with the extension .wav (NAME_RATE.wav\n"
+    "      where that would be the input itself), beside the input or in DIR.\n"
+    "      --out FILE        the output file (one input only)\n"
+    "      --into DIR        the directory of the outputs\n"
+    "      --rate HZ         another output rate (1000 to 192000)\n"
+    "      --normalize[=DB]  raise or lower the peak to DB dBFS (default -1)\n"
+    "      --trim[=DB]       cut leading and trailing silence below DB dBFS (default -48)\n"
     "\n"
     "Options:\n"
     "  --help     show this help\n"
     "  --version  show the version\n"
     "\n"
-    "Exit status: 0 success, 1 a failed run, check or decode, 2 a usage error.\n";
+    "Exit status: 0 success, 1 a failed run, check, decode or conversion, 2 a usage error\n"
+    "or an input that does not exist or cannot be read.\n";
 
 } // namespace
 
@@ -61,6 +72,9 @@ int main(int argc, char** argv) {
     }
     if (command == "dump") {
         return melo::cli::dump(args);
+    }
+    if (command == "convert") {
+        return melo::cli::convert(args);
     }
     std::fprintf(stderr, "melo-dsu: unbekannter Befehl '%s' (siehe melo-dsu --help)\n", command.c_str());
     return melo::cli::kUsageError;

@@ -48,6 +48,15 @@ std::string format_general(double value, char decimal_separator) {
     return text;
 }
 
+std::string play_time_text(double t) {
+    const double minutes = std::floor(t / 60);
+    const double seconds = std::floor(t - 60 * minutes);
+    const double hundredths = std::floor((t - std::floor(t)) * 100);
+    return format_digits(static_cast<std::int64_t>(minutes), 1) + "m " +
+           format_digits(static_cast<std::int64_t>(seconds), 1) + "." +
+           format_digits(static_cast<std::int64_t>(hundredths), 2) + "s";
+}
+
 double round_half_even(double value) {
     return std::nearbyint(value); // the default floating-point rounding mode is half-to-even
 }

@@ -20,6 +20,10 @@ std::string permille_label(int permille, char decimal_separator = '.');
 // ordinary magnitudes, no trailing zeros, the separator only when there is a fraction.
 std::string format_general(double value, char decimal_separator = '.');
 
+// A play time in seconds as the panels show it: minutes "#0", "m ", seconds "#0", ".",
+// hundredths "00", "s" (75.5 -> "1m 15.50s"), each part cut, not rounded.
+std::string play_time_text(double seconds);
+
 // Rounds to the nearest integer, an exact half to the even neighbour (banker's rounding).
 double round_half_even(double value);
 

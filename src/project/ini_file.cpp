@@ -65,9 +65,7 @@ std::string cut(const std::string& text) {
     return text;
 }
 
-bool has_line_break(const std::string& text) {
-    return text.find_first_of("\r\n") != npos;
-}
+
 
 } // namespace
 
@@ -201,6 +199,10 @@ std::string IniDocument::bytes() const {
 
 bool IniDocument::save(const std::string& path, std::string* error) const {
     return replace_file(path, bytes(), error);
+}
+
+bool has_line_break(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
 std::string ini_read(const std::string& path, const std::string& section, const std::string& key,

@@ -62,6 +62,10 @@ inline constexpr std::size_t kIniFileLimit = 16 * 1024 * 1024;
 // Why a value was not written.
 inline constexpr const char* kLineBreakError = "der Text enthält einen Zeilenumbruch";
 
+// True for a text that holds CR or LF, which never goes into a value: it would split the
+// line and could set another key when read back.
+bool has_line_break(std::string_view text);
+
 // One value of one file, read afresh at every call.
 std::string ini_read(const std::string& path, const std::string& section, const std::string& key,
                      const std::string& default_value);

@@ -206,13 +206,7 @@ void Decoder::format_parse() {
     s.total_text = " total=" + std::to_string(s.wavdatalen) + " Bytes";
     // A sample rate of 0 has no play time; show 0 rather than divide by zero.
     s.wavtime = s.wavfreq > 0 ? declared / s.wavfreq : 0.0;
-    const double t = s.wavtime;
-    const double minutes = std::floor(t / 60);
-    const double seconds = std::floor(t - 60 * minutes);
-    const double hundredths = std::floor((t - std::floor(t)) * 100);
-    s.panel.time = format_digits(static_cast<std::int64_t>(minutes), 1) + "m " +
-                   format_digits(static_cast<std::int64_t>(seconds), 1) + "." +
-                   format_digits(static_cast<std::int64_t>(hundredths), 2) + "s";
+    s.panel.time = play_time_text(s.wavtime);
     if (m_progress != nullptr) {
         m_progress->format_known(s);
     }

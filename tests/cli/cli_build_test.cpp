@@ -32,9 +32,9 @@ TEST(CliBuild, BuildsTheDemoAndPrintsTheLog) {
     const ProcessResult r = melo_dsu({"build", demo.dir.path("demo.DSP")}, demo.dir);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("VUZOdezir-Version:  V1.01.0001\nWAV  1: motor_an.wav:\n", 0), 0u);
-    EXPECT_NE(r.out.find("\nbenötigte Bytes: 41779\nFLASH 32Mbit: 4152525 frei\nErgebnis = OK\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nbenötigte Bytes: 47633\nFLASH 32Mbit: 4146671 frei\nErgebnis = OK\n"), std::string::npos);
     EXPECT_EQ(r.out.find("WAVBytes"), std::string::npos); // debug lines only with --verbose
-    EXPECT_EQ(demo.file("demo.DSU").size(), 41779u);
+    EXPECT_EQ(demo.file("demo.DSU").size(), 47633u);
     EXPECT_FALSE(fs::exists(demo.dir.path("demo.LOG")));
 
     const ProcessResult v = melo_dsu({"build", "--verbose", "--log", "--debug-log", demo.dir.path("demo.DSP")}, demo.dir);
@@ -46,7 +46,7 @@ TEST(CliBuild, BuildsTheDemoAndPrintsTheLog) {
     const ProcessResult d = melo_dsu({"dump", demo.dir.path("demo.DSU")}, demo.dir);
     EXPECT_EQ(d.status, 0);
     EXPECT_NE(d.out.find("Slot 12  Sound D (203) Ende"), std::string::npos);
-    EXPECT_NE(d.out.find("Belegt: 41779 Bytes; FLASH 32Mbit: 4152525 frei\nKonsistent.\n"), std::string::npos);
+    EXPECT_NE(d.out.find("Belegt: 47633 Bytes; FLASH 32Mbit: 4146671 frei\nKonsistent.\n"), std::string::npos);
 }
 
 TEST(CliBuild, AFailedRunExitsWithOneAndWritesNoImage) {
@@ -113,5 +113,5 @@ TEST(CliBuild, ALogFileThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("melo-dsu build: Fehler: Logfile \"" + demo.dir.path("demo.LOG") + "\" nicht geschrieben: "),
               std::string::npos);
-    EXPECT_EQ(demo.file("demo.DSU").size(), 41779u); // the image itself is fine
+    EXPECT_EQ(demo.file("demo.DSU").size(), 47633u); // the image itself is fine
 }

@@ -40,6 +40,11 @@ public:
         questions.append(title + ": " + text);
         return m_answers.isEmpty() ? Answer::Cancel : m_answers.takeFirst();
     }
+    // Unscripted, it answers No.
+    Answer askYesNo(const QString& title, const QString& text) override {
+        questions.append(title + ": " + text);
+        return m_answers.isEmpty() ? Answer::No : m_answers.takeFirst();
+    }
 
     QList<OpenFileRequest> requests;
     QStringList messages;

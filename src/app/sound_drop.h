@@ -1,0 +1,38 @@
+#pragma once
+
+#include "app/form1_controls.h"
+
+#include <QLineEdit>
+#include <QObject>
+#include <functional>
+
+class Prompts;
+
+// Files dropped on the project's file fields, and the entry "Umwandeln und zuweisen…" in the
+// context menu of each part field. A WAV that the generation run takes as it is (8/16-bit PCM,
+// mono or stereo, at 13021 Hz) is assigned as a chosen one is; any other audio file opens the
+// conversion window, whose output in the project folder is assigned. A base file dropped on
+// its field is checked by its name as the chooser does. Files from other folders are offered
+// for copying in.
+class SoundDrop : public QObject {
+public:
+    using ProjectDir = std::function<QString()>;
+    using PromptsSource = std::function<Prompts&()>;
+
+    // Makes the part fields and the base file field of `c` take drops and gives the part
+    // fields their context entry. `projfiledir` tells the project folder at the moment of use.
+    static void install(const Form1Controls& c, ProjectDir projfiledir, PromptsSource prompts);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    SoundDrop(QObject* parent, QLineEdit* base, ProjectDir projfiledir, PromptsSource prompts);
+    void takePart(QLineEdit* field, const QString& path);
+    void takeBase(const QString& path);
+    void chooseAndConvert(QLineEdit* field);
+
+    QLineEdit* m_base;
+    ProjectDir m_projfiledir;
+    PromptsSource m_prompts;
+};

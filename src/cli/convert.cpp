@@ -1,0 +1,174 @@
+#include "cli/commands.h"
+#include "cli/terminal_progress.h"
+#include "common/atomic_file.h"
+#include "prepare/sound_preparation.h"
+#include "project/file_choice.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace melo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ConvertArgs {
+    std::vector<std::string> inputs;
+    std::optional<std::string> out;
+    std::optional<std::string> into;
+    PrepareOptions options;
+};
+
+bool usage_error(const std::string& text) {
+    std::fprintf(stderr, "melo-dsu convert: %s (see melo-dsu --help)\n", text.c_str());
+    return false;
+}
+
+std::optional<double> parse_number(const std::string& text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || p != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Splits "--name=value" and "--name value"; `i` moves past a separate value.
+bool option_value(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+                  std::string& value) {
+    const std::string& a = args[i];
+    if (a.rfind(name + "=", 0) == 0) {
+        value = a.substr(name.size() + 1);
+        return true;
+    }
+    if (i + 1 >= args.size()) {
+        return usage_error("option '" + name + "' needs a value");
+    }
+    value = args[++i];
+    return true;
+}
+
+bool parse(const std::vector<std::string>& args, ConvertArgs& c) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const std::string name = a.substr(0, a.find('='));
+        std::string value;
+        if (name == "--out" || name == "--into") {
+            if (!option_value(args, i, name, value)) {
+                return false;
+            }
+            (name == "--out" ? c.out : c.into) = value;
+        } else if (name == "--rate") {
+            if (!option_value(args, i, name, value)) {
+                return false;
+            }
+            const std::optional<double> hz = parse_number(value);
+            if (!hz || !(std::fabs(*hz) < 1e9) || *hz != std::floor(*hz)) {
+                return usage_error("'" + value + "' is no sample rate in Hz");
+            }
+            c.options.rate = static_cast<std::int32_t>(*hz);
+        } else if (name == "--normalize" || name == "--trim") {
+            const bool normalize = name == "--normalize";
+            std::optional<double> db = normalize ? kDefaultNormalizeDb : kDefaultTrimDb;
+            if (a.size() > name.size() && !(db = parse_number(a.substr(name.size() + 1)))) {
+                return usage_error("'" + a + "' needs a level in dBFS, such as " + name + "=-3");
+            }
+            (normalize ? c.options.normalize_db : c.options.trim_db) = db;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage_error("unknown option '" + a + "'");
+        } else {
+            c.inputs.push_back(a);
+        }
+    }
+    if (c.inputs.empty()) {
+        return usage_error("expected at least one input file");
+    }
+    if (c.out && c.into) {
+        return usage_error("give either --out or --into");
+    }
+    if (c.out && c.inputs.size() > 1) {
+        return usage_error("--out takes one input file; use --into for several");
+    }
+    if (const std::string bad = check_options(c.options); !bad.empty()) {
+        return usage_error(bad);
+    }
+    std::error_code ec;
+    if (c.into && !fs::is_directory(*c.into, ec)) {
+        return usage_error("'" + *c.into + "' is no directory");
+    }
+    return true;
+}
+
+// The output path of `input`: --out, or its prepared name in --into or beside it.
+std::string output_of(const ConvertArgs& c, const std::string& input) {
+    if (c.out) {
+        return *c.out;
+    }
+    std::string dir = c.into ? *c.into : directory_of(input);
+    if (dir.empty()) {
+        dir = ".";
+    }
+    return (fs::path(dir) / prepared_file_name(input, dir, c.options.rate)).string();
+}
+
+class BarObserver : public PrepareObserver {
+public:
+    void progress(int permille) override { bar.show(permille); }
+    TerminalProgress bar;
+};
+
+} // namespace
+
+int convert(const std::vector<std::string>& args) {
+    ConvertArgs c;
+    if (!parse(args, c)) {
+        return kUsageError;
+    }
+    // Every input must be there before any is converted; two may not write one output.
+    std::vector<std::string> outputs;
+    std::set<std::string> seen;
+    for (const std::string& input : c.inputs) {
+        std::error_code ec;
+        if (!fs::is_regular_file(input, ec) || !fileexists(input)) {
+            std::fprintf(stderr, "melo-dsu convert: cannot read the input file '%s'\n",
+                         input.c_str());
+            return kUsageError;
+        }
+        outputs.push_back(output_of(c, input));
+        if (!seen.insert(fs::weakly_canonical(outputs.back(), ec).string()).second) {
+            std::fprintf(stderr, "melo-dsu convert: two inputs would both write '%s'\n",
+                         outputs.back().c_str());
+            return kUsageError;
+        }
+    }
+
+    bool failed = false;
+    for (std::size_t i = 0; i < c.inputs.size(); ++i) {
+        BarObserver observer;
+        SoundPreparation preparation;
+        const PrepareResult r = preparation.run(c.inputs[i], outputs[i], c.options, observer);
+        observer.bar.clear();
+        if (r.source.rate > 0) {
+            std::printf("%s: %s\n", c.inputs[i].c_str(), describe_source(r.source).c_str());
+        }
+        if (r.code == PrepareCode::Ok) {
+            std::printf("  -> %s: %s\n", outputs[i].c_str(), describe_result(r, c.options).c_str());
+        } else {
+            std::fflush(stdout);
+            std::fprintf(stderr, "melo-dsu convert: %s: %s\n", c.inputs[i].c_str(),
+                         r.message.c_str());
+            failed = true;
+        }
+        std::fflush(stdout);
+    }
+    return failed ? 1 : 0;
+}
+
+} // namespace melo::cli

@@ -1,0 +1,222 @@
+// The one place that talks to libsndfile. The file is opened here, not by the library, so a
+// FIFO or a device is refused before anything waits on it and a failure keeps its errno.
+
+#include "prepare/audio_reader.h"
+
+#include "common/atomic_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <limits>
+#include <sndfile.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace melo {
+namespace {
+
+// Floats read in one call at most, whatever the channel count.
+constexpr std::size_t kMaxBlockValues = 1 << 20;
+
+std::string library_format_name(int format, int command) {
+    SF_FORMAT_INFO info{};
+    info.format = format;
+    if (sf_command(nullptr, command, &info, sizeof info) != 0 || info.name == nullptr) {
+        return "Format " + std::to_string(format);
+    }
+    return info.name;
+}
+
+std::string container_name(int major) {
+    switch (major) {
+    case SF_FORMAT_WAV:
+        return "WAV";
+    case SF_FORMAT_WAVEX:
+        return "WAV (Extensible)";
+    case SF_FORMAT_AIFF:
+        return "AIFF";
+    case SF_FORMAT_FLAC:
+        return "FLAC";
+    case SF_FORMAT_OGG:
+        return "Ogg";
+    case SF_FORMAT_MPEG:
+        return "MPEG-Audio";
+    default:
+        return library_format_name(major, SFC_GET_FORMAT_INFO);
+    }
+}
+
+std::string encoding_name(int subtype) {
+    switch (subtype) {
+    case SF_FORMAT_PCM_S8:
+        return "8 bit PCM";
+    case SF_FORMAT_PCM_U8:
+        return "8 bit PCM ohne Vorzeichen";
+    case SF_FORMAT_PCM_16:
+        return "16 bit PCM";
+    case SF_FORMAT_PCM_24:
+        return "24 bit PCM";
+    case SF_FORMAT_PCM_32:
+        return "32 bit PCM";
+    case SF_FORMAT_FLOAT:
+        return "32 bit Gleitkomma";
+    case SF_FORMAT_DOUBLE:
+        return "64 bit Gleitkomma";
+    case SF_FORMAT_VORBIS:
+        return "Vorbis";
+    case SF_FORMAT_OPUS:
+        return "Opus";
+    case SF_FORMAT_MPEG_LAYER_III:
+        return "Layer III (MP3)";
+    default:
+        return library_format_name(subtype, SFC_GET_FORMAT_INFO);
+    }
+}
+
+// What libsndfile's log of the opening and reading says went wrong, or "".
+std::string damage_in_log(SNDFILE* file) {
+    std::string log(16384, '\0');
+    sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+    log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
+    std::istringstream lines(log);
+    std::string line;
+    while (std::getline(lines, line)) {
+        line.erase(0, line.find_first_not_of(' ')); // chunks inside a container are indented
+        // A decoder that met data it could not parse (FLAC, for one, logs and goes on).
+        if (line.rfind("ERROR", 0) == 0) {
+            return "Datei ist beschädigt (fehlerhafte Daten)";
+        }
+        // The sample data chunk declares more than the file holds. A size of 0xFFFFFFFF is
+        // the mark of a file written as a stream, whose length was never filled in.
+        const bool data_chunk = line.rfind("data", 0) == 0 || line.rfind("SSND", 0) == 0;
+        if (data_chunk && line.find("(should be") != std::string::npos &&
+            line.find("4294967295") == std::string::npos) {
+            return "Datei ist unvollständig (endet vor dem Ende ihrer Daten)";
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+AudioReader::~AudioReader() {
+    if (m_file != nullptr) {
+        sf_close(m_file);
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+PrepareCode AudioReader::open(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = "Datei kann nicht geöffnet werden: " + file_error_text(errno);
+        return PrepareCode::Unreadable;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool directory = S_ISDIR(st.st_mode);
+        ::close(fd);
+        error = directory ? "ist ein Verzeichnis" : "keine gewöhnliche Datei";
+        return PrepareCode::Unreadable;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    m_fd = fd; // closed here, after libsndfile is done with it, whatever the outcome
+    SF_INFO info{};
+    errno = 0;
+    m_file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+    if (m_file == nullptr) {
+        const int open_errno = errno;
+        const int code = sf_error(nullptr);
+        switch (code) {
+        case SF_ERR_UNRECOGNISED_FORMAT:
+            error = st.st_size == 0 ? "Datei ist leer" : "unbekanntes Dateiformat";
+            return st.st_size == 0 ? PrepareCode::Empty : PrepareCode::UnknownFormat;
+        case SF_ERR_UNSUPPORTED_ENCODING:
+            error = "Kodierung wird nicht unterstützt";
+            return PrepareCode::UnknownFormat;
+        case SF_ERR_SYSTEM:
+            error = "Datei kann nicht gelesen werden: " +
+                    file_error_text(open_errno != 0 ? open_errno : EIO);
+            return PrepareCode::Unreadable;
+        default:
+            error = "Datei ist beschädigt oder unvollständig";
+            return PrepareCode::Damaged;
+        }
+    }
+    if (info.channels < 1 || info.samplerate < 1) {
+        error = "Datei ist beschädigt (keine Kanäle oder keine Abtastrate)";
+        return PrepareCode::Damaged;
+    }
+    m_info.format = container_name(info.format & SF_FORMAT_TYPEMASK) + ", " +
+                    encoding_name(info.format & SF_FORMAT_SUBMASK);
+    m_info.rate = info.samplerate;
+    m_info.channels = info.channels;
+    // Some containers (an Ogg stream cut short) do not know their length.
+    m_info.frames = info.frames >= 0 && info.frames < std::numeric_limits<sf_count_t>::max() / 2
+                        ? info.frames
+                        : -1;
+    return PrepareCode::Ok;
+}
+
+std::size_t AudioReader::read_mono(float* mono, std::size_t max_frames) {
+    if (m_file == nullptr || m_read_failed) {
+        return 0;
+    }
+    const auto channels = static_cast<std::size_t>(m_info.channels);
+    const std::size_t frames =
+        std::max<std::size_t>(1, std::min(max_frames, kMaxBlockValues / channels));
+    m_block.resize(frames * channels);
+    const sf_count_t got = sf_readf_float(m_file, m_block.data(), static_cast<sf_count_t>(frames));
+    if (got <= 0) {
+        m_read_failed = sf_error(m_file) != SF_ERR_NO_ERROR;
+        return 0;
+    }
+    const auto n = static_cast<std::size_t>(got);
+    // A float file may hold infinities or NaNs, which the filter would smear over its length.
+    std::replace_if(
+        m_block.begin(), m_block.begin() + static_cast<std::ptrdiff_t>(n * channels),
+        [](float v) { return !std::isfinite(v); }, 0.0f);
+    if (channels == 1) {
+        std::copy_n(m_block.data(), n, mono);
+    } else {
+        const float scale = 1.0f / static_cast<float>(channels);
+        for (std::size_t i = 0; i < n; ++i) {
+            const float* frame = m_block.data() + i * channels;
+            float sum = 0.0f;
+            for (std::size_t c = 0; c < channels; ++c) {
+                sum += frame[c];
+            }
+            mono[i] = sum * scale;
+        }
+    }
+    m_frames_read += got;
+    return n;
+}
+
+std::string AudioReader::damage() const {
+    if (m_file == nullptr) {
+        return {};
+    }
+    if (m_read_failed) {
+        return "Datei kann nicht vollständig gelesen werden";
+    }
+    if (m_info.frames < 0) {
+        return "Datei ist unvollständig (ihr Ende fehlt)"; // an Ogg stream without its last page
+    }
+    if (m_info.frames >= 0 && m_frames_read < m_info.frames) {
+        // An MP3 without a length header declares an estimate; only a clear shortfall counts.
+        const bool estimate = m_info.format.rfind("MPEG", 0) == 0;
+        if (!estimate || m_frames_read < m_info.frames - m_info.frames / 100) {
+            return "Datei ist unvollständig oder beschädigt: nur " + std::to_string(m_frames_read) +
+                   " von " + std::to_string(m_info.frames) + " Samples lesbar";
+        }
+    }
+    return damage_in_log(m_file);
+}
+
+} // namespace melo

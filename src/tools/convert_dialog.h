@@ -1,0 +1,67 @@
+#pragma once
+
+#include "prepare/sound_preparation.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <memory>
+
+class Prompts;
+
+// The window that converts one audio file into the project folder in the module's format:
+// it shows the input's format, rate, channels and length, takes the target name and the
+// normalize and trim settings, and runs the conversion on a worker thread with a progress
+// bar and a cancel button, so the main window keeps painting. It knows only the files.
+class ConvertDialog : public QDialog {
+    Q_OBJECT
+public:
+    ConvertDialog(Prompts& prompts, const QString& input, const melo::SourceInfo& info,
+                  const QString& projfiledir, QWidget* parent = nullptr);
+    // Stops a running conversion and waits for its thread.
+    ~ConvertDialog() override;
+
+    QLineEdit* target() const { return m_target; }
+    QCheckBox* normalize() const { return m_normalize; }
+    QDoubleSpinBox* normalizeLevel() const { return m_normalizeLevel; }
+    QCheckBox* trim() const { return m_trim; }
+    QDoubleSpinBox* trimLevel() const { return m_trimLevel; }
+    QPushButton* startButton() const { return m_start; }
+    QPushButton* cancelButton() const { return m_cancel; }
+    QLabel* status() const { return m_status; }
+    QProgressBar* progress() const { return m_progress; }
+    bool running() const { return m_thread != nullptr; }
+
+    // "Abbrechen", Escape or closing: stops a running conversion, else closes.
+    void reject() override;
+
+signals:
+    // The conversion succeeded; `name` is the written file's bare name in the project folder.
+    void converted(const QString& name);
+
+private:
+    void start();
+    void finished(const melo::PrepareResult& result, const QString& name);
+    void setRunning(bool running);
+    void showStatus(const QString& text, bool failure);
+
+    Prompts& m_prompts;
+    QString m_input;
+    QString m_projfiledir;
+    QLineEdit* m_target;
+    QCheckBox* m_normalize;
+    QDoubleSpinBox* m_normalizeLevel;
+    QCheckBox* m_trim;
+    QDoubleSpinBox* m_trimLevel;
+    QProgressBar* m_progress;
+    QLabel* m_status;
+    QPushButton* m_start;
+    QPushButton* m_cancel;
+    std::unique_ptr<melo::SoundPreparation> m_preparation;
+    QThread* m_thread = nullptr;
+};

@@ -1,0 +1,92 @@
+#include "run_process.h"
+#include "sound_file.h"
+#include "temp_dir.h"
+#include "wav_builder.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+ProcessResult melo_dsu(const std::vector<std::string>& args, const TempDir& dir) {
+    return run_process(MELO_DSU_PATH, args, dir.root());
+}
+} // namespace
+
+TEST(CliConvert, ConvertsFilesThatTheRunTakesWithoutAWarning) {
+    TempDir dir;
+    fs::copy(fs::path(MELO_SOURCE_DIR) / "examples/demo", dir.path("demo"),
+             fs::copy_options::recursive);
+    fs::create_directory(dir.path("in"));
+    ASSERT_TRUE(sndtest::write_sound(dir.path("in/motor_lauf.flac"),
+                                     SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, 0.5,
+                                     sndtest::sine(140, 0.5)));
+    ASSERT_TRUE(sndtest::write_sound(dir.path("in/horn_an.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24,
+                                     48000, 1, 0.2, sndtest::sine(370, 0.1)));
+    const ProcessResult r =
+        melo_dsu({"convert", dir.path("in/motor_lauf.flac"), dir.path("in/horn_an.wav"), "--into",
+                  dir.path("demo"), "--normalize", "--trim=-60"},
+                 dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(
+        r.out,
+        dir.path("in/motor_lauf.flac") + ": FLAC, 16 bit PCM, 44100 Hz, 2 Kanäle, 0m 0.50s\n  -> " +
+            dir.path("demo/motor_lauf.wav") +
+            ": 13021 Hz, 1 Kanal, 16 bit, 6511 Samples (0m 0.50s); aus 2 Kanälen gemischt; von "
+            "44100 "
+            "Hz umgerechnet; Stille unter -60.0 dBFS entfernt: 0m 0.00s am Anfang, 0m 0.00s am "
+            "Ende; "
+            "auf -1.0 dBFS normalisiert (+5.0 dB)\n" +
+            dir.path("in/horn_an.wav") + ": WAV, 24 bit PCM, 48000 Hz, 1 Kanal, 0m 0.20s\n  -> " +
+            dir.path("demo/horn_an.wav") +
+            ": 13021 Hz, 1 Kanal, 16 bit, 2604 Samples (0m 0.19s); von 48000 Hz umgerechnet; "
+            "Stille "
+            "unter -60.0 dBFS entfernt: 0m 0.00s am Anfang, 0m 0.00s am Ende; auf -1.0 dBFS "
+            "normalisiert (+19.0 dB)\n");
+    const ProcessResult run = melo_dsu({"build", dir.path("demo/demo.DSP")}, dir);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.find("Warnung"), std::string::npos) << run.out;
+
+    // Without --out or --into the output lies beside its input, and never replaces it.
+    ASSERT_TRUE(sndtest::write_sound(dir.path("in/x.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100,
+                                     1, 0.1, sndtest::sine(440, 0.5)));
+    EXPECT_EQ(melo_dsu({"convert", dir.path("in/x.wav"), "--rate", "22050"}, dir).status, 0);
+    EXPECT_TRUE(fs::exists(dir.path("in/x_22050.wav")));
+}
+
+TEST(CliConvert, FailuresAndUsageErrors) {
+    TempDir dir;
+    wavb::write_file(dir.path("notes.ogg"), "Dies ist keine Audiodatei.\n");
+    wavb::write_file(dir.path("ok.wav"), wavb::wav({.rate = 44100}, std::string(4410, '\x90')));
+    const ProcessResult bad = melo_dsu({"convert", dir.path("notes.ogg"), dir.path("ok.wav")}, dir);
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err,
+              "melo-dsu convert: " + dir.path("notes.ogg") + ": unbekanntes Dateiformat\n");
+    EXPECT_FALSE(fs::exists(dir.path("notes.wav")));
+    EXPECT_TRUE(fs::exists(dir.path("ok_13021.wav"))); // the next file is converted all the same
+
+    const std::vector<std::vector<std::string>> usage = {
+        {"convert"},
+        {"convert", dir.path("missing.wav")},
+        {"convert", dir.path("ok.wav"), "--fast"},
+        {"convert", dir.path("ok.wav"), "--rate", "abc"},
+        {"convert", dir.path("ok.wav"), "--rate", "500"},
+        {"convert", dir.path("ok.wav"), "--normalize=laut"},
+        {"convert", dir.path("ok.wav"), "--out"},
+        {"convert", dir.path("ok.wav"), dir.path("ok_13021.wav"), "--out", dir.path("a.wav")},
+        {"convert", dir.path("ok.wav"), "--out", dir.path("a.wav"), "--into", dir.root()},
+        {"convert", dir.path("ok.wav"), "--into", dir.path("nowhere")},
+    };
+    for (const auto& args : usage) {
+        const ProcessResult u = melo_dsu(args, dir);
+        EXPECT_EQ(u.status, 2) << args.back();
+        EXPECT_FALSE(u.err.empty());
+    }
+    EXPECT_EQ(melo_dsu({"convert", dir.path("ok.wav"), "--rate", "500"}, dir).err,
+              "melo-dsu convert: Abtastrate 500 Hz liegt nicht zwischen 1000 und 192000 Hz (see "
+              "melo-dsu --help)\n");
+    EXPECT_NE(
+        melo_dsu({"convert", "--help"}, dir).out.find("convert IN... [--out FILE | --into DIR]"),
+        std::string::npos);
+}
