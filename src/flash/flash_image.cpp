@@ -76,4 +76,16 @@ void getWAVdata(SoundSlots& slots, const DecodedSound& sound) {
     slots.sndmark[s] = 255;
 }
 
+PlacedSamples placed_samples(std::int32_t sndstart, std::int32_t sndend,
+                             const DecodedSound& sound) {
+    PlacedSamples p;
+    p.first = static_cast<std::int64_t>(sndstart) - sound.wavdatastart + 1;
+    p.last = std::min<std::int64_t>(static_cast<std::int64_t>(sndend) - sound.wavdatastart,
+                                    sound.wavend);
+    p.valid_first = std::max<std::int64_t>(p.first, 0);
+    p.valid_last =
+        std::min<std::int64_t>(p.last, static_cast<std::int64_t>(sound.wavdata.size()) - 1);
+    return p;
+}
+
 } // namespace melo

@@ -63,4 +63,16 @@ struct SoundSlots {
 // decode that did not reach the sample count, or a slot outside the table, changes nothing.
 void getWAVdata(SoundSlots& slot_tables, const DecodedSound& sound);
 
+// The samples of a slot that the placement copies from the slot's full decode `sound`:
+// indices `first` to `last` into sound.wavdata as the slot's start and end ask for them, and
+// of these the ones the decode really produced, `valid_first` to `valid_last` (none when
+// valid_first > valid_last: a file shorter than its header says gives fewer samples).
+struct PlacedSamples {
+    std::int64_t first = 0;
+    std::int64_t last = -1;
+    std::int64_t valid_first = 0;
+    std::int64_t valid_last = -1;
+};
+PlacedSamples placed_samples(std::int32_t sndstart, std::int32_t sndend, const DecodedSound& sound);
+
 } // namespace melo

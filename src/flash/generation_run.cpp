@@ -195,11 +195,10 @@ void GenerationRun::placement(const RunInput&) {
         // The part's samples. Only samples this decode produced are copied: a file that is
         // shorter than its header says (a cut-off download) gives fewer samples, not bytes
         // left over from an earlier file.
-        const std::int64_t first = static_cast<std::int64_t>(m_slots.sndstart[s]) - m_sound.wavdatastart + 1;
-        std::int64_t last = static_cast<std::int64_t>(m_slots.sndend[s]) - m_sound.wavdatastart;
-        last = std::min<std::int64_t>(last, m_sound.wavend);
-        const std::int64_t valid_first = std::max<std::int64_t>(first, 0);
-        const std::int64_t valid_last = std::min<std::int64_t>(last, static_cast<std::int64_t>(m_sound.wavdata.size()) - 1);
+        const PlacedSamples placed =
+            placed_samples(m_slots.sndstart[s], m_slots.sndend[s], m_sound);
+        const std::int64_t first = placed.first, last = placed.last;
+        const std::int64_t valid_first = placed.valid_first, valid_last = placed.valid_last;
         if (valid_first <= valid_last) {
             m_flash.writeBlock(flashpos + (valid_first - first), m_sound.wavdata.data() + valid_first,
                                valid_last - valid_first + 1);
