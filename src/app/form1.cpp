@@ -26,10 +26,6 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     m_timer1.start();
     // Timer2 only ends the half-second wait of shut-down.
     connect(&m_timer2, &QTimer::timeout, this, [this] { m_waitdone = true; });
-    // The listen playback reads the play position as often as the event loop allows.
-    m_listenTimer.setInterval(2);
-    m_listenTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_listenTimer, &QTimer::timeout, this, &Form1::listenPoll);
 }
 
 Form1::~Form1() {
