@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QTimer>
 
+#include "app/form1_waveform.h"
 #include "app/prompts.h"
 #include "tools/listen_playback.h"
 #include "tools/qt_audio.h"
@@ -26,6 +27,7 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     m_timer1.start();
     // Timer2 only ends the half-second wait of shut-down.
     connect(&m_timer2, &QTimer::timeout, this, [this] { m_waitdone = true; });
+    install_waveform_entries(*this);
 }
 
 Form1::~Form1() {

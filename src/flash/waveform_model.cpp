@@ -135,6 +135,7 @@ WaveformRow project_row(const std::string& projfiledir, int row,
     DecodedSound sound;
     for (int p = 0; p < 3; ++p) {
         WaveformPart& part = result.parts[static_cast<std::size_t>(p)];
+        part.title = part_title(p);
         part.name = names[static_cast<std::size_t>(p)];
         // An empty part still gets its marker byte; the end part's is always 0.
         part.marker = 0;
@@ -183,6 +184,7 @@ ImageRows image_rows(const std::string& image) {
     for (const SlotDump& slot : dump.slots) {
         WaveformPart& part = result.rows[static_cast<std::size_t>((slot.slot - 1) / 3)]
                                  .parts[static_cast<std::size_t>((slot.slot - 1) % 3)];
+        part.title = part_title((slot.slot - 1) % 3);
         part.name = "Slot " + std::to_string(slot.slot);
         part.address = slot.address;
         part.marker = slot.marker;

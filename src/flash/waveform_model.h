@@ -46,6 +46,7 @@ private:
 
 // One part of a sound row as the image holds it.
 struct WaveformPart {
+    std::string title;                 // "Anfang", "Loop" or "Ende"
     std::string name;                  // the project's file name, or the slot for an image
     std::string path;                  // the WAV file it came from; "" for an image
     std::int32_t wavfreq = 0;          // the WAV file's sample rate; 0 for an image
