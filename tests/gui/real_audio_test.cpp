@@ -265,11 +265,13 @@ void RealAudioTest::listenJoinsAreSeamless() {
                       .arg(r.end - r.begin, 0, 'f', 2);
     }
     // From the press to the start part's first rise (one period before its first crossing),
-    // as the recording shows it; the recorder's own delay makes it seem a little longer.
+    // as the recording shows it; the recorder's own delay makes it seem a little longer. It
+    // is some 30 to 45 ms; the bound only catches an output buffer grown far too long, as a
+    // machine under load can delay the first sound beyond 50 ms.
     const double latency = runs.isEmpty() ? 0 : runs.first().begin - 1000.0 / hz[0];
     qInfo("hold %d ms, %d loop passes, latency %.1f ms; runs (tone:ms+ms):%s", holdMs, passes,
           latency, qPrintable(report));
-    QVERIFY2(latency < 50, qPrintable(QString::number(latency)));
+    QVERIFY2(latency < 150, qPrintable(QString::number(latency)));
     // The start part, the loop part's two tones once per pass, the end part: nothing else,
     // each part with all its periods and its length.
     QCOMPARE(runs.size(), 2 + 2 * passes);
