@@ -152,7 +152,8 @@ QString WaveformWindow::partText(int part) const {
     text += "<br>" + QString::number(p.count()) + " Samples, " + seconds_text(p.seconds());
     text += ", Marker " + (p.marker < 0 ? QString("fehlt") : hex_text(p.marker, 2));
     if (p.address >= 0) {
-        text += "<br>Adresse " + hex_text(p.address, 6);
+        text += "<br>Adresse " + hex_text(p.address, 6) + ", Marker an " +
+                hex_text(p.address + p.count(), 6);
     }
     if (p.wavfreq != 0 && p.wavfreq != melo::kModuleRate) {
         text += "<br>WAV-Datei mit " + QString::number(p.wavfreq) + " Hz";

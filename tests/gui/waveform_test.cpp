@@ -204,9 +204,8 @@ void WaveformTest::anImageShowsItsTwelveParts() {
     QVERIFY(window);
     QCOMPARE(window->rowCount(), 4);
     QVERIFY(window->moduleToggle()->isChecked() && !window->moduleToggle()->isEnabled());
-    QCOMPARE(
-        window->partText(0),
-        QString("<b>Anfang</b>: Slot 1<br>5208 Samples, 0,400 s, Marker FF<br>Adresse 000FA8"));
+    QCOMPARE(window->partText(0), QString("<b>Anfang</b>: Slot 1<br>5208 Samples, 0,400 s, Marker "
+                                          "FF<br>Adresse 000FA8, Marker an 002400"));
     window->findChild<QTabBar*>()->setCurrentIndex(3);
     QCOMPARE(window->row().title, std::string("Sound D (203)"));
     QVERIFY(window->partText(2).contains("0 Samples"));
