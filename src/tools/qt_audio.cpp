@@ -162,8 +162,11 @@ public:
         m_sink->setBufferSize(format.bytesForDuration(kBufferMs * 1000));
         m_sink->start(&m_sequence);
         m_clock.start();
-        m_tail.setSingleShot(true);
-        QObject::connect(&m_tail, &QTimer::timeout, [this] { stop(); });
+        // Watched also when nobody asks what is heard (the file player), so that the output
+        // is closed once the sound is over.
+        m_watch.setInterval(50);
+        QObject::connect(&m_watch, &QTimer::timeout, [this] { heard(); });
+        m_watch.start();
     }
     ~QtPlayStream() override { stop(); }
 
@@ -185,10 +188,11 @@ public:
             m_clock.elapsed() - m_lastMove > kStallMs || m_sink->state() == QAudio::StoppedState;
         if (stalled || (m_sequence.ended() && at >= m_sequence.end())) {
             h.state = HeardPosition::Ended;
-            if (stalled) {
+            if (m_endHeard < 0) {
+                m_endHeard = m_clock.elapsed();
+            }
+            if (stalled || m_clock.elapsed() - m_endHeard >= kTailMs) {
                 stop();
-            } else if (!m_tail.isActive()) {
-                m_tail.start(kTailMs);
             }
             return h;
         }
@@ -202,7 +206,7 @@ public:
     }
 
     void stop() override {
-        m_tail.stop();
+        m_watch.stop();
         if (m_sink) {
             m_sink->stop();
             m_sink.reset();
@@ -217,7 +221,8 @@ private:
     QElapsedTimer m_clock;
     qint64 m_lastProcessed = -1;
     qint64 m_lastMove = 0;
-    QTimer m_tail;
+    qint64 m_endHeard = -1;
+    QTimer m_watch;
 };
 
 std::unique_ptr<PlayStream> start_stream(const std::array<PlayBuffer*, 3>& parts, NextPart next) {

@@ -32,6 +32,8 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     : QWidget(parent, Qt::Window), m_player(&player), m_rows(std::move(rows)), m_image(image) {
     setObjectName("Wellenform");
     setAttribute(Qt::WA_DeleteOnClose);
+    // Beside a main window, that one's close ends the program, this one's does not.
+    setAttribute(Qt::WA_QuitOnClose, parent == nullptr);
     resize(960, 480);
 
     auto* layout = new QVBoxLayout(this);
