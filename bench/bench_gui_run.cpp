@@ -23,6 +23,10 @@ public:
     Answer askYesNoCancel(const QString&, const QString&) override { return Answer::No; }
     bool open(long&, QString&) override { return true; }
     std::unique_ptr<PlayBuffer> createBuffer(const QString&) override { return nullptr; }
+    std::unique_ptr<PlayBuffer> createBuffer(melo::PcmSound) override { return nullptr; }
+    std::unique_ptr<PlayStream> startStream(const std::array<PlayBuffer*, 3>&, NextPart) override {
+        return nullptr;
+    }
     FilePlayer& filePlayer() override { return *this; }
     void close() override {}
     void setFile(const QString&) override {}

@@ -17,11 +17,13 @@ namespace {
 
 const char* const kHelp =
     "Aufruf: melo-sound-manager [PROJEKT.DSP]\n"
+    "        melo-sound-manager --image IMAGE.DSU\n"
     "\n"
     "Öffnet das Fenster von MELO Sound-Manager mit dem Projekt PROJEKT.DSP, ohne Angabe\n"
     "mit dem zuletzt benutzten Projekt.\n"
     "\n"
     "Optionen:\n"
+    "  --image    die Sounds des Images IMAGE.DSU in der Wellenform anzeigen und anhören\n"
     "  --help     diese Hilfe anzeigen\n"
     "  --version  die Version anzeigen\n";
 
@@ -30,18 +32,26 @@ const char* const kHelp =
 CommandLine parse_command_line(const QStringList& arguments) {
     CommandLine result;
     bool optionsEnded = false;
+    bool imageNext = false;
     for (const QString& argument : arguments) {
+        if (imageNext) {
+            imageNext = false;
+            result.image = argument;
+            continue;
+        }
         if (!optionsEnded && (argument == "--help" || argument == "-h")) {
-            return CommandLine{CommandLine::Action::Help, {}, {}};
+            return CommandLine{CommandLine::Action::Help, {}, {}, {}};
         }
         if (!optionsEnded && argument == "--version") {
-            return CommandLine{CommandLine::Action::Version, {}, {}};
+            return CommandLine{CommandLine::Action::Version, {}, {}, {}};
         }
         if (!result.error.isEmpty()) {
             continue; // a later --help or --version still wins
         }
         if (!optionsEnded && argument == "--") {
             optionsEnded = true;
+        } else if (!optionsEnded && argument == "--image") {
+            imageNext = true;
         } else if (!optionsEnded && argument.startsWith('-') && argument != "-") {
             result.error = "unbekannte Option '" + argument + "'";
         } else if (!result.project.isEmpty()) {
@@ -50,9 +60,15 @@ CommandLine parse_command_line(const QStringList& arguments) {
             result.project = argument;
         }
     }
+    if (result.error.isEmpty() && imageNext) {
+        result.error = "'--image' braucht eine Image-Datei";
+    } else if (result.error.isEmpty() && !result.image.isEmpty() && !result.project.isEmpty()) {
+        result.error = "ein Projekt oder '--image', nicht beides";
+    }
     if (!result.error.isEmpty()) {
         result.action = CommandLine::Action::UsageError;
         result.project.clear();
+        result.image.clear();
     }
     return result;
 }

@@ -7,17 +7,18 @@
 class Form1;
 class Prompts;
 
-// What the window's command line asks for: `melo-sound-manager [PROJECT.DSP]`, `--help`,
-// `--version`.
+// What the window's command line asks for: `melo-sound-manager [PROJECT.DSP]`,
+// `--image FILE.DSU`, `--help`, `--version`.
 struct CommandLine {
     enum class Action { Run, Help, Version, UsageError };
     Action action = Action::Run;
     QString project; // the project file to open instead of the stored one; "" for none
+    QString image;   // the image whose sounds to show instead of the main window; "" for none
     QString error;   // the German reason of a usage error
 };
 
 // Reads the arguments after the program name. "--help" (or "-h") and "--version" win over
-// everything else; otherwise at most one project path is allowed ("--" ends the options, so a
+// everything else; otherwise at most one project path or one "--image FILE" is allowed ("--" ends the options, so a
 // path may start with "-"). An unknown option or a second path is a usage error.
 CommandLine parse_command_line(const QStringList& arguments);
 

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QTimer>
 
+#include "app/form1_waveform.h"
 #include "app/prompts.h"
 #include "app/sound_drop.h"
 #include "tools/listen_playback.h"
@@ -29,10 +30,7 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     m_timer1.start();
     // Timer2 only ends the half-second wait of shut-down.
     connect(&m_timer2, &QTimer::timeout, this, [this] { m_waitdone = true; });
-    // The listen playback reads the play position as often as the event loop allows.
-    m_listenTimer.setInterval(2);
-    m_listenTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_listenTimer, &QTimer::timeout, this, &Form1::listenPoll);
+    install_waveform_entries(*this);
 }
 
 Form1::~Form1() {

@@ -101,6 +101,11 @@ public:
     // Plays one of the result sounds ("ok.wav", "warn.wav", "nok.wav") through the file player.
     void playResultSound(const QString& name);
 
+    // For the windows of their own: the listen player (outside the listen mode made when
+    // first asked for, without the listen buttons) and the dialogs.
+    ListenPlayback& listenPlayer();
+    Prompts& prompts();
+
 signals:
     // Mouse pressed or released on a listen button (row 0 to 3) or on Command3 (row 2).
     void listenPressed(int row);
@@ -116,10 +121,8 @@ private:
     friend class RunView;
 
     void wireSignals();
-    Prompts& prompts();
     AudioSystem& audio();
     void listenPress(int row);
-    void listenPoll();
     std::optional<StartupFailure> openListenSound();
     void freeme();
     QString settingsPath() const;
@@ -164,7 +167,6 @@ private:
     std::unique_ptr<Prompts> m_ownPrompts;
     std::unique_ptr<AudioSystem> m_ownAudio;
     std::unique_ptr<ListenPlayback> m_listenPlayback;
-    QTimer m_listenTimer;
     QTimer m_timer2;
     bool m_waitdone = false;
     Form1Controls m_c;

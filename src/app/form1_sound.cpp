@@ -1,30 +1,23 @@
 // Sound: the listen playback of a sound row, the result sounds, and the release of the
 // sound objects at shut-down.
 
-#include <QDir>
-#include <QEventLoop>
-
 #include "app/form1.h"
+#include "project/project_file.h"
+#include "project/project_path.h"
 #include "tools/audio_system.h"
 #include "tools/listen_playback.h"
 
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+
 void Form1::listenPress(int row) {
     // Without the listen mode there are no sound objects; Command3 then does nothing.
-    if (!m_listenPlayback) {
+    if (m_listen == 0 || !m_listenPlayback) {
         return;
     }
     m_listenPlayback->press(row);
-    if (!m_listenPlayback->ready()) {
-        m_listenTimer.start();
-    }
-}
-
-void Form1::listenPoll() {
-    if (!m_listenPlayback || m_listenPlayback->ready()) {
-        m_listenTimer.stop();
-        return;
-    }
-    m_listenPlayback->poll();
 }
 
 void Form1::playResultSound(const QString& name) {
@@ -33,7 +26,6 @@ void Form1::playResultSound(const QString& name) {
 }
 
 void Form1::freeme() {
-    m_listenTimer.stop();
     if (m_listenPlayback) {
         m_listenPlayback->stopAll();
     }
@@ -54,20 +46,33 @@ void Form1::freeme() {
     audio().close();
 }
 
+ListenPlayback& Form1::listenPlayer() {
+    if (!m_listenPlayback) {
+        // A part's file is found in the project folder as the generation run finds it; a
+        // name leading out of the folder is left out like a missing file.
+        m_listenPlayback = std::make_unique<ListenPlayback>(
+            audio(),
+            [this](int row, int part) {
+                const std::string name = partField(row, part - 1)->text().toStdString();
+                if (melo::is_empty_part(name)) {
+                    return QString();
+                }
+                const melo::ProjectFile file = melo::resolve_project_file(
+                    QFile::encodeName(m_projfiledir).toStdString(), name);
+                return file.outside ? QString()
+                                    : QFile::decodeName(QByteArray::fromStdString(file.path));
+            },
+            [this](qint64 cursor) { m_c.Text1->setText(QString::number(cursor)); });
+    }
+    return *m_listenPlayback;
+}
+
 std::optional<StartupFailure> Form1::openListenSound() {
     long number = 0;
     QString text;
     if (!audio().open(number, text)) {
         return StartupFailure{number, text};
     }
-    m_listenPlayback = std::make_unique<ListenPlayback>(
-        audio(),
-        [this](int row, int part) {
-            const QLineEdit* field = part == ListenPlayback::kStart  ? m_c.txt_useranf[row]
-                                     : part == ListenPlayback::kLoop ? m_c.txt_userloop[row]
-                                                                     : m_c.txt_userend[row];
-            return m_projfiledir + QDir::separator() + field->text();
-        },
-        [this](qint64 cursor) { m_c.Text1->setText(QString::number(cursor)); });
+    listenPlayer();
     return std::nullopt;
 }

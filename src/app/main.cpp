@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "app/form1.h"
 #include "app/gui_setup.h"
+#include "app/image_window_main.h"
 #include "app/prompts.h"
 #include "app/safe_application.h"
 #include "common/process_signals.h"
@@ -44,6 +45,9 @@ int main(int argc, char* argv[]) {
     }
     setup_application_look(app);
     try {
+        if (!command.image.isEmpty()) {
+            return run_image_window(command.image); // the image's sounds, without the main window
+        }
         return run(app, command);
     } catch (...) {
         // Outside any event handler (start-up, shut-down): tell the user and end cleanly.

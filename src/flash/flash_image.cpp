@@ -76,4 +76,16 @@ void getWAVdata(SoundSlots& slots, const DecodedSound& sound) {
     slots.sndmark[s] = 255;
 }
 
+PlacedSamples placed_samples(std::int32_t sndstart, std::int32_t sndend, const DecodedSound& sound,
+                             std::uint8_t code) {
+    PlacedSamples p;
+    p.declared = static_cast<std::int64_t>(sndend) - sndstart;
+    p.first = static_cast<std::int64_t>(sndstart) - sound.wavdatastart + 1;
+    p.cut_off = code == kDecodeOk && p.declared > 0 && sound.wavend < p.declared;
+    p.last = p.first + (p.cut_off ? sound.wavend : p.declared) - 1;
+    p.valid_first = std::max<std::int64_t>(p.first, 1);
+    p.valid_last = std::min<std::int64_t>(p.last, sound.wavend);
+    return p;
+}
+
 } // namespace melo

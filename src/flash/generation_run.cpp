@@ -217,11 +217,9 @@ void GenerationRun::placement(const RunInput&) {
         const auto s = static_cast<std::size_t>(i);
         const std::string& name = m_slots.sndname[s];
         add2log("WAV  " + std::to_string(i) + ": " + name + ":", true);
-        // The part's samples as its header declared them in the check.
-        const std::int64_t declared = static_cast<std::int64_t>(m_slots.sndend[s]) - m_slots.sndstart[s];
-        std::int64_t occupied = declared;
+        std::uint8_t code = kDecodeOk;
         if (!is_empty_part(name)) {
-            const std::uint8_t code = decode(m_paths[s], true, false);
+            code = decode(m_paths[s], true, false);
             if (code != kDecodeOk && code != kTooLong) {
                 // The file vanished or changed since its check: the image cannot be trusted.
                 decode_failed(name, code);
@@ -233,22 +231,15 @@ void GenerationRun::placement(const RunInput&) {
                 m_generror = true;
                 break;
             }
-            if (code == kDecodeOk && m_sound.wavend < declared) {
-                // A file cut off behind its header (an interrupted copy) has fewer samples than
-                // declared; the part holds those it has.
-                occupied = m_sound.wavend;
-                warning(name, "File kürzer als im Header angegeben: " + std::to_string(m_sound.wavend) + " von " +
-                                  std::to_string(declared) + " Samples");
-            }
+        }
+        const PlacedSamples placed = placed_samples(m_slots.sndstart[s], m_slots.sndend[s], m_sound, code);
+        if (placed.cut_off) {
+            warning(name, "File kürzer als im Header angegeben: " + std::to_string(placed.occupied()) + " von " +
+                              std::to_string(placed.declared) + " Samples");
         }
         m_flash.writeFLASH3(kAddressTable + 3 * (i - 1), static_cast<std::int32_t>(flashpos));
-
-        // The samples the decode produced, at most `occupied` of them; a part beyond the full
-        // sample buffer still takes its whole length in the image, so the size check sees it.
-        const std::int64_t first = static_cast<std::int64_t>(m_slots.sndstart[s]) - m_sound.wavdatastart + 1;
-        const std::int64_t last = first + occupied - 1;
-        const std::int64_t valid_first = std::max<std::int64_t>(first, 1);
-        const std::int64_t valid_last = std::min<std::int64_t>(last, m_sound.wavend);
+        const std::int64_t first = placed.first, last = placed.last;
+        const std::int64_t valid_first = placed.valid_first, valid_last = placed.valid_last;
         if (valid_first <= valid_last) {
             m_flash.writeBlock(flashpos + (valid_first - first), m_sound.wavdata.data() + valid_first,
                                valid_last - valid_first + 1);
@@ -267,7 +258,7 @@ void GenerationRun::placement(const RunInput&) {
                 dump += sample_hex(j);
             }
         }
-        flashpos += std::max<std::int64_t>(occupied, 0);
+        flashpos += placed.occupied();
 
         const std::int32_t marker = i % 3 == 0 ? 0 : m_slots.sndmark[s];
         m_flash.writeFLASH(static_cast<std::int32_t>(std::min<std::int64_t>(flashpos, INT32_MAX)),

@@ -1,105 +1,121 @@
 #include "tools/listen_playback.h"
 
+namespace {
+constexpr int kDone = 4; // nothing follows any more
+} // namespace
+
 ListenPlayback::ListenPlayback(AudioSystem& audio, std::function<QString(int, int)> partPath,
                                std::function<void(qint64)> showCursor)
-    : m_audio(audio), m_partPath(std::move(partPath)), m_showCursor(std::move(showCursor)) {}
+    : m_audio(audio), m_partPath(std::move(partPath)), m_showCursor(std::move(showCursor)) {
+    // The play position is shown as often as the event loop allows; the sound itself does
+    // not depend on it.
+    m_pollTimer.setInterval(5);
+    m_pollTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_pollTimer, &QTimer::timeout, this, &ListenPlayback::poll);
+}
 
-void ListenPlayback::loadlistensound(int row) {
+void ListenPlayback::loadlistensound(std::array<ListenSource, 3>& parts) {
     for (int part = kStart; part <= kEnd; ++part) {
-        // A new buffer replaces the old one; a file that cannot be loaded leaves the part out.
-        m_dsbuf[part - 1] = m_audio.createBuffer(m_partPath(row, part));
-        m_loaded[part - 1] = m_dsbuf[part - 1] != nullptr;
+        // A new buffer replaces the old one; a source that cannot be loaded leaves the part out.
+        ListenSource& source = parts[part - 1];
+        std::unique_ptr<PlayBuffer>& buffer = m_dsbuf[part - 1];
+        if (const QString* path = std::get_if<QString>(&source);
+            path != nullptr && !path->isEmpty()) {
+            buffer = m_audio.createBuffer(*path);
+        } else if (melo::PcmSound* sound = std::get_if<melo::PcmSound>(&source)) {
+            buffer = m_audio.createBuffer(std::move(*sound));
+        } else {
+            buffer.reset();
+        }
+        m_loaded[part - 1] = buffer != nullptr;
     }
 }
 
 void ListenPlayback::press(int row) {
+    std::array<ListenSource, 3> parts;
+    if (m_listenready && !m_stopplay) {
+        for (int part = kStart; part <= kEnd; ++part) {
+            parts[part - 1] = m_partPath(row, part);
+        }
+    }
+    press(std::move(parts), nullptr);
+}
+
+void ListenPlayback::press(std::array<ListenSource, 3> parts, const void* owner) {
     if (!m_listenready || m_stopplay) {
         return;
     }
     m_listenready = false;
     m_listenheld = true;
     m_first = true;
-    loadlistensound(row);
-    if (loaded(kStart)) {
-        startPart(kStart);
-    } else {
-        loopOrEnd();
+    m_queued = 0;
+    m_passes = 0;
+    m_position = HeardPosition{};
+    m_owner = owner;
+    m_stream.reset(); // the last playback's stream, silent by now, before its buffers go
+    loadlistensound(parts);
+    if (loaded(kStart) || loaded(kLoop) || loaded(kEnd)) {
+        m_stream = m_audio.startStream({m_dsbuf[0].get(), m_dsbuf[1].get(), m_dsbuf[2].get()},
+                                       [this] { return nextPart(); });
     }
+    if (!m_stream) {
+        m_listenready = true; // nothing to play
+        return;
+    }
+    m_pollTimer.start();
 }
 
-void ListenPlayback::startPart(Part part) {
-    m_part = part;
-    m_started = false;
-    buffer(part)->play();
+int ListenPlayback::nextPart() {
+    int next = 0;
+    if (m_stopplay) {
+        next = 0;
+    } else if (m_queued == 0 && loaded(kStart)) {
+        next = kStart;
+    } else if (m_queued == 0 || m_queued == kStart || m_queued == kLoop) {
+        // The loop part plays at least once, and again after every pass while the button is
+        // held; then the end part.
+        if ((m_first || m_listenheld) && loaded(kLoop)) {
+            m_first = false;
+            ++m_passes;
+            next = kLoop;
+        } else if (loaded(kEnd)) {
+            next = kEnd;
+        }
+    }
+    m_queued = next != 0 ? next : kDone;
+    return next;
 }
 
 void ListenPlayback::poll() {
-    if (m_listenready || m_stopplay) {
+    if (m_listenready || m_stopplay || !m_stream) {
+        m_pollTimer.stop();
         return;
     }
-    PlayBuffer* playing = buffer(m_part);
-    const qint64 cursor = playing->playCursor();
-    if (!m_started) {
-        // Waiting for the part to start. A part so short that it ended before its cursor was
-        // ever seen away from 0 is over when the buffer no longer plays.
-        if (cursor != 0) {
-            m_started = true;
-            m_showCursor(cursor);
-        } else if (!playing->isPlaying()) {
-            afterPart();
-        }
+    const HeardPosition heard = m_stream->heard();
+    if (heard.state == HeardPosition::Waiting) {
         return;
     }
-    m_showCursor(cursor);
-    if (cursor == 0 || !playing->isPlaying()) {
-        afterPart();
-    }
-}
-
-void ListenPlayback::afterPart() {
-    switch (m_part) {
-    case kStart:
-    case kLoop:
-        loopOrEnd();
-        break;
-    case kEnd:
-        buffer(kEnd)->stop();
-        m_listenready = true;
-        break;
-    }
-}
-
-void ListenPlayback::loopOrEnd() {
-    // The loop part plays at least once, and again after every pass while the button is held.
-    if ((m_first || m_listenheld) && loaded(kLoop)) {
-        m_first = false;
-        startPart(kLoop);
+    m_position = heard;
+    if (heard.state == HeardPosition::Playing) {
+        m_showCursor(heard.cursor);
         return;
     }
-    if (loaded(kLoop)) {
-        buffer(kLoop)->stop();
-    }
-    endPart();
-}
-
-void ListenPlayback::endPart() {
-    if (loaded(kEnd)) {
-        startPart(kEnd);
-    } else {
-        m_listenready = true;
-    }
+    // The stream stays until the next press, so what the output still holds is heard.
+    m_showCursor(0);
+    m_listenready = true;
+    m_pollTimer.stop();
 }
 
 void ListenPlayback::stopAll() {
     m_stopplay = true;
-    for (int part = kStart; part <= kEnd; ++part) {
-        if (m_loaded[part - 1]) {
-            m_dsbuf[part - 1]->stop();
-        }
+    m_pollTimer.stop();
+    if (m_stream) {
+        m_stream->stop();
     }
 }
 
 void ListenPlayback::releaseBuffers() {
+    m_stream.reset();
     for (auto& b : m_dsbuf) {
         b.reset();
     }

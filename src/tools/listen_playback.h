@@ -1,61 +1,78 @@
 #pragma once
 
+#include "tools/audio_system.h"
+
+#include <QObject>
 #include <QString>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
+#include <variant>
 
-#include "tools/audio_system.h"
+// What a press plays of one part: a WAV file, samples in memory, or nothing (a missing part).
+using ListenSource = std::variant<std::monostate, QString, melo::PcmSound>;
 
 // Listening to a sound row while its button is held: the start part once, the loop part at
 // least once and again after each pass while the button is held, then the end part once.
-// Parts that are missing or cannot be loaded are left out. It is driven by poll(), which the
-// window calls from a timer, so the window stays responsive and nothing waits in a loop.
-class ListenPlayback {
+// Parts that are missing or cannot be loaded are left out. All of it plays in one output
+// stream, which asks for the next part when it has taken the whole of one, so every join is
+// sample-exact; a release thus takes effect at the end of the pass being handed over, a few
+// hundredths of a second ahead of the pass being heard. poll() reads what is heard, from a
+// timer of its own, so the window stays responsive and nothing waits in a loop.
+class ListenPlayback : public QObject {
 public:
     enum Part { kStart = 1, kLoop = 2, kEnd = 3 };
 
-    // `partPath` gives the file of a part of a row; `showCursor` receives each play position
-    // read while a part plays.
+    // `partPath` gives the file of a part of a row ("" for none); `showCursor` receives each
+    // play position read while a part plays, and 0 at the end.
     ListenPlayback(AudioSystem& audio, std::function<QString(int row, int part)> partPath,
                    std::function<void(qint64)> showCursor);
 
     // A press on a row's listen button; ignored while a playback runs.
     void press(int row);
+    // A press that plays the given sources for the parts 1 to 3; ignored while a playback
+    // runs. `owner` says who pressed (position() is theirs while it plays).
+    void press(std::array<ListenSource, 3> parts, const void* owner);
     // The release of the button: the loop part ends with its current pass.
     void release() { m_listenheld = false; }
-    // One step: reads the playing part's cursor and moves on when the part has ended.
+    // One step: reads what is heard, shows it, and notes the end of the playback.
     void poll();
 
     // True when no playback runs (listenready).
     bool ready() const { return m_listenready; }
     bool loaded(Part part) const { return m_loaded[part - 1]; }
-    // The part playing now, 0 when none.
-    int playingPart() const { return m_listenready ? 0 : m_part; }
+    // The part heard now, 0 when none.
+    int playingPart() const { return m_listenready ? 0 : m_position.part; }
+    // What was heard at the last poll, and who pressed for it (nullptr: a listen button).
+    const HeardPosition& position() const { return m_position; }
+    const void* owner() const { return m_owner; }
+    // Loop passes the playback has begun so far.
+    int loopPasses() const { return m_passes; }
 
-    // Shut-down: no step touches a buffer again, and the loaded parts stop.
+    // Shut-down: no step touches a buffer again, and the output stops.
     void stopAll();
-    // Shut-down, after the wait: the buffers are released.
+    // Shut-down, after the wait: the stream and the buffers are released.
     void releaseBuffers();
 
 private:
-    void loadlistensound(int row);
-    void startPart(Part part);
-    void afterPart();
-    void loopOrEnd();
-    void endPart();
-    PlayBuffer* buffer(Part part) { return m_loaded[part - 1] ? m_dsbuf[part - 1].get() : nullptr; }
+    void loadlistensound(std::array<ListenSource, 3>& parts);
+    int nextPart();
 
     AudioSystem& m_audio;
     std::function<QString(int, int)> m_partPath;
     std::function<void(qint64)> m_showCursor;
+    QTimer m_pollTimer;
 
     std::array<std::unique_ptr<PlayBuffer>, 3> m_dsbuf;
     std::array<bool, 3> m_loaded{};
+    std::unique_ptr<PlayStream> m_stream;
     bool m_listenready = true;
     bool m_listenheld = false;
     bool m_stopplay = false;
     bool m_first = false;
-    Part m_part = kStart;
-    bool m_started = false; // the playing part's cursor has been seen away from 0
+    int m_queued = 0; // the part handed to the stream last; 0 before the first, kDone after all
+    int m_passes = 0;
+    HeardPosition m_position;
+    const void* m_owner = nullptr;
 };

@@ -1,20 +1,21 @@
 #pragma once
 
+#include "tools/audio_system.h"
+
 #include <QFileInfo>
 #include <QStringList>
 #include <map>
 #include <memory>
 
-#include "tools/audio_system.h"
-
-// A sound output without sound and without real time: a buffer's play position advances by
-// one step each time it is read, so a test drives a playback by polling it.
+// A sound output without sound and without real time: a stream's play position advances by
+// one step each time it is read, and a part is taken from the listener (logged "play NAME")
+// when the one before it has had all its steps, so a test drives a playback by polling it.
 class FakeAudio : public AudioSystem {
 public:
     struct Shape {
-        int steps = 3;         // reads that show the position away from 0
-        int startDelay = 0;    // reads at 0 before it is seen playing
-        bool neverSeen = false; // ends before its position is ever away from 0
+        int steps = 3;          // reads that show the position away from 0
+        int startDelay = 0;     // reads before it is heard
+        bool neverSeen = false; // over before its position is ever read
     };
 
     // Files with these base names (for example "a1.wav") load, with their shape; others fail.
@@ -34,6 +35,20 @@ public:
         log << "load " + name;
         return std::make_unique<Buffer>(*this, name, it->second);
     }
+    // Samples in memory load as "memory N" (N frames), one step per 100 frames.
+    std::unique_ptr<PlayBuffer> createBuffer(melo::PcmSound sound) override {
+        if (sound.data.empty()) {
+            return nullptr;
+        }
+        const auto frames = static_cast<int>(sound.data.size()) / sound.block_align;
+        const QString name = QString("memory %1").arg(frames);
+        log << "load " + name;
+        return std::make_unique<Buffer>(*this, name, Shape{.steps = std::max(1, frames / 100)});
+    }
+    std::unique_ptr<PlayStream> startStream(const std::array<PlayBuffer*, 3>& parts,
+                                            NextPart next) override {
+        return std::make_unique<Stream>(*this, parts, std::move(next));
+    }
     FilePlayer& filePlayer() override { return m_player; }
     void close() override { log << "close"; }
 
@@ -41,41 +56,62 @@ public:
     int released = 0;
 
 private:
-    class Buffer : public PlayBuffer {
-    public:
-        Buffer(FakeAudio& owner, QString name, Shape shape) : m_owner(owner), m_name(std::move(name)), m_shape(shape) {}
+    struct Buffer : PlayBuffer {
+        Buffer(FakeAudio& a, QString n, Shape s) : owner(a), name(std::move(n)), shape(s) {}
         ~Buffer() override {
-            m_owner.log << "release " + m_name;
-            ++m_owner.released;
+            owner.log << "release " + name;
+            ++owner.released;
         }
-        void play() override {
-            m_owner.log << "play " + m_name;
-            m_reads = 0;
-            m_playing = true;
+        FakeAudio& owner;
+        QString name;
+        Shape shape;
+    };
+
+    class Stream : public PlayStream {
+    public:
+        Stream(FakeAudio& owner, const std::array<PlayBuffer*, 3>& parts, NextPart next)
+            : m_owner(owner), m_parts(parts), m_next(std::move(next)) {
+            take();
         }
-        qint64 playCursor() override {
-            if (!m_playing) {
-                return 0;
+        HeardPosition heard() override {
+            while (!m_stopped && m_current != nullptr) {
+                const Shape& s = m_current->shape;
+                if (s.neverSeen || m_reads >= s.startDelay + s.steps) {
+                    take();
+                    continue;
+                }
+                ++m_reads;
+                if (m_reads <= s.startDelay) {
+                    return {};
+                }
+                return {HeardPosition::Playing, m_part, 100 * (m_reads - s.startDelay),
+                        100 * s.steps};
             }
-            ++m_reads;
-            if (m_shape.neverSeen || m_reads > m_shape.startDelay + m_shape.steps) {
-                m_playing = false;
-                return 0;
-            }
-            return m_reads <= m_shape.startDelay ? 0 : 100 * (m_reads - m_shape.startDelay);
+            return {HeardPosition::Ended};
         }
-        bool isPlaying() override { return m_playing; }
         void stop() override {
-            m_owner.log << "stop " + m_name;
-            m_playing = false;
+            m_owner.log << "stop";
+            m_stopped = true;
         }
 
     private:
+        void take() {
+            m_part = m_next();
+            m_current =
+                m_part >= 1 && m_part <= 3 ? static_cast<Buffer*>(m_parts[m_part - 1]) : nullptr;
+            m_reads = 0;
+            if (m_current != nullptr) {
+                m_owner.log << "play " + m_current->name;
+            }
+        }
+
         FakeAudio& m_owner;
-        QString m_name;
-        Shape m_shape;
+        std::array<PlayBuffer*, 3> m_parts;
+        NextPart m_next;
+        Buffer* m_current = nullptr;
+        int m_part = 0;
         int m_reads = 0;
-        bool m_playing = false;
+        bool m_stopped = false;
     };
 
     class Player : public FilePlayer {

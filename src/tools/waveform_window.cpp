@@ -1,0 +1,261 @@
+#include "tools/waveform_window.h"
+
+#include "common/atomic_file.h"
+#include "flash/flash_image.h"
+#include "tools/listen_playback.h"
+#include "tools/waveform_view.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace {
+
+QString seconds_text(double seconds) {
+    return QString::number(seconds, 'f', 3).replace('.', ',') + " s";
+}
+
+QString hex_text(std::int64_t value, int width) {
+    return QString("%1").arg(value, width, 16, QChar('0')).toUpper();
+}
+
+} // namespace
+
+WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::WaveformRow> rows,
+                               bool image, const QStringList& problems, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_player(&player), m_rows(std::move(rows)), m_image(image) {
+    setObjectName("Wellenform");
+    setAttribute(Qt::WA_DeleteOnClose);
+    // Beside a main window, that one's close ends the program, this one's does not.
+    setAttribute(Qt::WA_QuitOnClose, parent == nullptr);
+    resize(960, 480);
+
+    auto* layout = new QVBoxLayout(this);
+    m_tabs = new QTabBar(this);
+    m_tabs->setFocusPolicy(Qt::NoFocus);
+    for (const melo::WaveformRow& r : m_rows) {
+        m_tabs->addTab(QString::fromStdString(r.title));
+    }
+    m_tabs->setVisible(m_rows.size() > 1);
+    layout->addWidget(m_tabs);
+
+    auto* parts = new QHBoxLayout;
+    for (QLabel*& label : m_partLabels) {
+        label = new QLabel(this);
+        label->setTextFormat(Qt::RichText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        parts->addWidget(label, 1);
+    }
+    layout->addLayout(parts);
+    m_view = new WaveformView(this);
+    layout->addWidget(m_view, 3);
+    m_seamLabel = new QLabel(this);
+    layout->addWidget(m_seamLabel);
+    m_seam = new SeamView(this);
+    layout->addWidget(m_seam, 1);
+
+    auto* bottom = new QHBoxLayout;
+    m_module = new QCheckBox("wie im Modul", this);
+    m_module->setFocusPolicy(Qt::NoFocus); // the space bar plays, it does not tick the box
+    m_module->setToolTip(
+        "Spielt die 8-Bit-Samples, die das Image hält, mit 13021 Hz statt der WAV-Dateien");
+    m_module->setChecked(image);
+    m_module->setEnabled(!image); // an image has nothing but its samples
+    bottom->addWidget(m_module);
+    m_status = new QLabel(this);
+    m_status->setTextFormat(Qt::RichText);
+    m_status->setWordWrap(true);
+    QString status = "Leertaste halten: Anfang, Loop (wiederholt), Ende &middot; Mausrad: Zoom "
+                     "&middot; Ziehen: Verschieben";
+    for (const QString& problem : problems) {
+        status += "<br><span style='color:#d00000'>" + problem.toHtmlEscaped() + "</span>";
+    }
+    m_status->setText(status);
+    bottom->addWidget(m_status, 1);
+    layout->addLayout(bottom);
+
+    connect(m_tabs, &QTabBar::currentChanged, this, &WaveformWindow::showRow);
+    m_follow.setInterval(16); // the play line moves at the display's pace
+    connect(&m_follow, &QTimer::timeout, this, &WaveformWindow::followPlayback);
+    showRow(0);
+    m_view->setFocus();
+}
+
+WaveformWindow::~WaveformWindow() {
+    // A row still held plays out its loop pass and its end part.
+    releasePlay();
+}
+
+WaveformWindow* WaveformWindow::forProjectRow(ListenPlayback& player, const QString& projfiledir,
+                                              int row, const std::array<QString, 3>& names,
+                                              QWidget* parent) {
+    std::array<std::string, 3> parts;
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        parts[p] = names[p].toStdString();
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::vector<melo::WaveformRow> rows{
+        melo::project_row(QFile::encodeName(projfiledir).toStdString(), row, parts)};
+    QApplication::restoreOverrideCursor();
+    auto* window = new WaveformWindow(player, std::move(rows), false, {}, parent);
+    window->setWindowTitle("Wellenform – " + QString::fromStdString(window->row().title));
+    return window;
+}
+
+WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& path,
+                                         QString& error, QWidget* parent) {
+    std::string image;
+    std::string reason;
+    if (!melo::read_file(QFile::encodeName(path).toStdString(), image,
+                         static_cast<std::size_t>(melo::kFlashLastAddress) + 1, &reason)) {
+        error = "DSU-Image \"" + path +
+                "\" kann nicht gelesen werden: " + QString::fromStdString(reason);
+        return nullptr;
+    }
+    melo::ImageRows read = melo::image_rows(image);
+    QStringList problems;
+    for (const std::string& problem : read.problems) {
+        problems << QString::fromStdString(problem);
+    }
+    std::vector<melo::WaveformRow> rows(read.rows.begin(), read.rows.end());
+    auto* window = new WaveformWindow(player, std::move(rows), true, problems, parent);
+    window->setWindowTitle("Wellenform – " + QFileInfo(path).fileName());
+    return window;
+}
+
+void WaveformWindow::showRow(int index) {
+    if (index < 0 || index >= rowCount()) {
+        return;
+    }
+    m_index = index;
+    m_view->setRow(&row());
+    for (int p = 0; p < 3; ++p) {
+        m_partLabels[static_cast<std::size_t>(p)]->setText(partText(p));
+    }
+    m_seam->setSeam(melo::loop_seam(row().parts[1]));
+    m_seamLabel->setText(seamText());
+}
+
+QString WaveformWindow::partText(int part) const {
+    const melo::WaveformPart& p = row().parts[static_cast<std::size_t>(part)];
+    QString text =
+        "<b>" + QString::fromStdString(p.title) + "</b>: " +
+        (p.name.empty() ? QString("(leer)") : QString::fromStdString(p.name).toHtmlEscaped());
+    if (!p.problem.empty()) {
+        return text + "<br><span style='color:#d00000'>" +
+               QString::fromStdString(p.problem).toHtmlEscaped() + "</span>";
+    }
+    text += "<br>" + QString::number(p.count()) + " Samples, " + seconds_text(p.seconds());
+    text += ", Marker " + (p.marker < 0 ? QString("fehlt") : hex_text(p.marker, 2));
+    if (p.address >= 0) {
+        text += "<br>Adresse " + hex_text(p.address, 6) + ", Marker an " +
+                hex_text(p.address + p.count(), 6);
+    }
+    if (p.wavfreq != 0 && p.wavfreq != melo::kModuleRate) {
+        text += "<br>WAV-Datei mit " + QString::number(p.wavfreq) + " Hz";
+    }
+    if (const std::int64_t clipped = p.clipped(); clipped > 0) {
+        text += "<br><span style='color:#d00000'>" + QString::number(clipped) +
+                " Samples begrenzt (1 oder 254)</span>";
+    }
+    return text;
+}
+
+QString WaveformWindow::seamText() const {
+    const melo::SeamCloseUp& seam = m_seam->seam();
+    if (seam.before.empty()) {
+        return "Nahtstelle Loop: kein Loop-Teil";
+    }
+    return QString("Nahtstelle Loop → Loop: die letzten %1 und die ersten %2 Samples; Sprung %3%4 "
+                   "(%5 → %6)")
+        .arg(seam.before.size())
+        .arg(seam.after.size())
+        .arg(seam.step > 0 ? "+" : "")
+        .arg(seam.step)
+        .arg(seam.before.back())
+        .arg(seam.after.front());
+}
+
+void WaveformWindow::pressPlay() {
+    if (!m_player || m_holding || !m_player->ready()) {
+        return;
+    }
+    std::array<ListenSource, 3> sources;
+    for (std::size_t p = 0; p < sources.size(); ++p) {
+        const melo::WaveformPart& part = row().parts[p];
+        if (m_module->isChecked()) {
+            // What the module plays: the image's bytes, unsigned 8-bit mono at 13021 Hz.
+            if (part.count() > 0) {
+                sources[p] = melo::PcmSound{1, melo::kModuleRate, 8, 1,
+                                            std::string(part.samples.begin(), part.samples.end())};
+            }
+        } else if (!part.path.empty() && part.problem.empty()) {
+            sources[p] = QFile::decodeName(QByteArray::fromStdString(part.path));
+        }
+    }
+    m_player->press(std::move(sources), this);
+    if (!m_player->ready() && m_player->owner() == this) {
+        m_holding = true;
+        m_follow.start();
+    }
+}
+
+void WaveformWindow::releasePlay() {
+    if (m_holding && m_player && m_player->owner() == this) {
+        m_player->release();
+    }
+    m_holding = false;
+}
+
+void WaveformWindow::followPlayback() {
+    if (!m_player || m_player->owner() != this || m_player->ready()) {
+        m_view->setPlayPosition(-1);
+        m_follow.stop();
+        return;
+    }
+    const HeardPosition& heard = m_player->position();
+    if (heard.state == HeardPosition::Playing && heard.part >= 1 && heard.length > 0) {
+        // The share of the part heard, laid over the part's samples as the image holds them.
+        const int p = heard.part - 1;
+        const double share = static_cast<double>(heard.cursor) / static_cast<double>(heard.length);
+        m_view->setPlayPosition(
+            static_cast<double>(row().offset(p)) +
+            share * static_cast<double>(row().parts[static_cast<std::size_t>(p)].count()));
+    }
+}
+
+void WaveformWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat()) {
+            pressPlay();
+        }
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void WaveformWindow::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat()) {
+            releasePlay();
+        }
+        event->accept();
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
+}
+
+bool WaveformWindow::event(QEvent* event) {
+    // A window left while the space bar is held never sees its release.
+    if (event->type() == QEvent::WindowDeactivate) {
+        releasePlay();
+    }
+    return QWidget::event(event);
+}

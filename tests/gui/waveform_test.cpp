@@ -1,0 +1,244 @@
+#include "app/gui_setup.h"
+#include "common/atomic_file.h"
+#include "gui_fixture.h"
+#include "tools/listen_playback.h"
+#include "tools/waveform_view.h"
+#include "tools/waveform_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMenu>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+class WaveformTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void demoRowShowsItsPartsAsTheImageHoldsThem();
+    void clippedSamplesAreMarked();
+    void spaceBarPlaysTheRowThroughTheListenPlayer();
+    void anImageShowsItsTwelveParts();
+    void zoomAndScroll();
+};
+
+namespace {
+
+// Opens the context menu of `widget` and picks the entry `text`; false when it has none.
+bool pick_context_entry(QWidget* widget, const QString& text) {
+    bool found = false;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) {
+            return;
+        }
+        for (QAction* action : menu->actions()) {
+            if (action->text() == text) {
+                found = true;
+                menu->close();
+                action->trigger();
+                return;
+            }
+        }
+        menu->close();
+    });
+    emit widget->customContextMenuRequested(QPoint(2, 2));
+    return found;
+}
+
+// The demo project copied into the fixture's directory, and the window started on it.
+std::unique_ptr<Form1> start_on_demo(GuiFixture& f, const std::string& settings = "") {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(MELO_SOURCE_DIR "/examples/demo")) {
+        std::filesystem::copy_file(entry.path(), f.dir.path(entry.path().filename().string()));
+    }
+    f.settings("[DIRS]\nprojfiledir=" + f.dir.root() + "\nprojname=demo.DSP\n" + settings);
+    return f.start();
+}
+
+WaveformWindow* open_row(Form1& form, int row) {
+    if (!pick_context_entry(form.controls().Label14[row], "Wellenform anzeigen…")) {
+        return nullptr;
+    }
+    return form.findChild<WaveformWindow*>();
+}
+
+} // namespace
+
+void WaveformTest::demoRowShowsItsPartsAsTheImageHoldsThem() {
+    GuiFixture f;
+    auto form = start_on_demo(f);
+    WaveformWindow* window = open_row(*form, 0);
+    QVERIFY(window);
+    QCOMPARE(window->windowTitle(), QString("Wellenform – Sound A (200)"));
+    // The samples are the ones the demo's image holds for its first row.
+    std::string image;
+    QVERIFY(melo::read_file(MELO_SOURCE_DIR "/tests/data/golden/demo.DSU", image));
+    const melo::WaveformRow golden = melo::image_rows(image).rows[0];
+    const melo::WaveformRow& row = window->row();
+    for (int p = 0; p < 3; ++p) {
+        QCOMPARE(row.parts[p].samples, golden.parts[p].samples);
+        QCOMPARE(row.parts[p].marker, golden.parts[p].marker);
+    }
+    QCOMPARE(window->partText(0),
+             QString("<b>Anfang</b>: motor_an.wav<br>5208 Samples, 0,400 s, Marker FF"));
+    QVERIFY(window->partText(2).contains("4557 Samples, 0,350 s, Marker 00"));
+
+    // Side by side: every column belongs to the part whose stretch of the row it lies in, and
+    // the whole row fits the view.
+    const WaveformView* view = window->view();
+    const double end0 = view->xOf(static_cast<double>(row.marker_position(0)));
+    const double start1 = view->xOf(static_cast<double>(row.offset(1)));
+    const double start2 = view->xOf(static_cast<double>(row.offset(2)));
+    QVERIFY(end0 < start1 && start1 < start2 &&
+            view->xOf(static_cast<double>(row.length())) <= view->width() + 0.5);
+    const std::vector<WaveformView::Column> columns = view->columns();
+    QVERIFY(columns.size() >= static_cast<std::size_t>(view->width()) - 2);
+    for (const WaveformView::Column& c : columns) {
+        const int expected = c.x < start1 - 1 ? 0 : c.x < start2 - 1 ? 1 : 2;
+        if (std::abs(c.x - start1) > 1 && std::abs(c.x - start2) > 1) {
+            QCOMPARE(c.part, expected);
+        }
+        QVERIFY(!c.range.clipped()); // the demo is never clipped
+    }
+
+    // The seam: the loop part's last 64 samples, then its first 64, and the step between.
+    const std::vector<std::uint8_t>& loop = row.parts[1].samples;
+    std::vector<std::uint8_t> seam(loop.end() - 64, loop.end());
+    seam.insert(seam.end(), loop.begin(), loop.begin() + 64);
+    QCOMPARE(window->seamView()->values(), seam);
+    const int step = loop.front() - loop.back();
+    QVERIFY2(window->seamText().contains(QString("Sprung %1%2 (%3 → %4)")
+                                             .arg(step > 0 ? "+" : "")
+                                             .arg(step)
+                                             .arg(loop.back())
+                                             .arg(loop.front())),
+             qPrintable(window->seamText()));
+    // The same entry sits on the part fields.
+    QVERIFY(pick_context_entry(form->controls().txt_userend[3], "Wellenform anzeigen…"));
+}
+
+void WaveformTest::clippedSamplesAreMarked() {
+    GuiFixture f;
+    std::string start(1000, '\x80');
+    start[100] = '\0';                   // becomes 1
+    start[700] = static_cast<char>(255); // becomes 254
+    wavb::write_file(f.dir.path("clip.wav"), wavb::wav({}, start));
+    wavb::write_file(f.dir.path("ok.wav"), wavb::wav({}, std::string(500, '\x70')));
+    FakeAudio audio;
+    ListenPlayback player(
+        audio, [](int, int) { return QString(); }, [](qint64) {});
+    std::unique_ptr<WaveformWindow> window(WaveformWindow::forProjectRow(
+        player, QString::fromStdString(f.dir.root()), 1, {"clip.wav", "ok.wav", "(leer)"}));
+    window->resize(1100, 400);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->partText(0).contains("2 Samples begrenzt (1 oder 254)"));
+    // Red columns exactly where the clipped samples are, none elsewhere.
+    const WaveformView* view = window->view();
+    QList<int> red;
+    for (const WaveformView::Column& c : view->columns()) {
+        if (c.range.clipped()) {
+            red << c.x;
+        }
+    }
+    const double at[2] = {view->xOf(100.5), view->xOf(700.5)};
+    for (int x : red) {
+        QVERIFY(std::abs(x - at[0]) <= 1.5 || std::abs(x - at[1]) <= 1.5);
+    }
+    QVERIFY(red.size() >= 2 && std::abs(red.first() - at[0]) <= 1.5 &&
+            std::abs(red.last() - at[1]) <= 1.5);
+    QVERIFY(window->partText(2).contains("(leer)"));
+}
+
+void WaveformTest::spaceBarPlaysTheRowThroughTheListenPlayer() {
+    GuiFixture f;
+    for (const char* name : {"motor_an.wav", "motor_lauf.wav", "motor_aus.wav"}) {
+        f.audio.addSound(name, {.steps = 20});
+    }
+    auto form = start_on_demo(f, "[VARS]\nlisten=1\n");
+    WaveformWindow* window = open_row(*form, 0);
+    QVERIFY(window);
+    ListenPlayback& player = form->listenPlayer();
+
+    // From the WAV files, as the listen button plays them.
+    QTest::keyPress(window, Qt::Key_Space);
+    QCOMPARE(player.owner(), window);
+    QVERIFY(!player.ready());
+    QTRY_VERIFY(window->view()->playPosition() > 0);
+    emit form->listenPressed(1);           // ignored: the window's row plays
+    QTRY_VERIFY(player.loopPasses() >= 2); // held: the loop repeats
+    QTest::keyRelease(window, Qt::Key_Space);
+    QTRY_VERIFY(player.ready());
+    QTRY_COMPARE(window->view()->playPosition(), -1.0);
+    QCOMPARE(f.audio.log.filter("load ").mid(0, 3),
+             QStringList({"load motor_an.wav", "load motor_lauf.wav", "load motor_aus.wav"}));
+    QVERIFY(!f.audio.log.contains("load horn_an.wav"));
+    QVERIFY(form->controls().Text1->text() == "0");
+
+    // As the module plays it: the image's samples from memory.
+    window->moduleToggle()->setChecked(true);
+    f.audio.log.clear();
+    QTest::keyPress(window, Qt::Key_Space);
+    QTest::keyRelease(window, Qt::Key_Space);
+    QTRY_VERIFY(player.ready());
+    QCOMPARE(f.audio.log.filter("load "),
+             QStringList({"load memory 5208", "load memory 3255", "load memory 4557"}));
+    window->close();
+}
+
+void WaveformTest::anImageShowsItsTwelveParts() {
+    GuiFixture f;
+    auto form = start_on_demo(f);
+    f.prompts.chooseFile(QString::fromStdString(f.dir.path("missing.DSU")));
+    QVERIFY(pick_context_entry(form->controls().txt_projektfile, "DSU-Image ansehen…"));
+    QCOMPARE(f.prompts.messages.size(), 1);
+    QVERIFY(f.prompts.messages[0].contains("kann nicht gelesen werden"));
+    QVERIFY(!form->findChild<WaveformWindow*>());
+
+    f.prompts.chooseFile(MELO_SOURCE_DIR "/tests/data/golden/demo.DSU");
+    QVERIFY(pick_context_entry(form->controls().txt_projektfile, "DSU-Image ansehen…"));
+    WaveformWindow* window = form->findChild<WaveformWindow*>();
+    QVERIFY(window);
+    QCOMPARE(window->rowCount(), 4);
+    QVERIFY(window->moduleToggle()->isChecked() && !window->moduleToggle()->isEnabled());
+    QCOMPARE(window->partText(0), QString("<b>Anfang</b>: Slot 1<br>5208 Samples, 0,400 s, Marker "
+                                          "FF<br>Adresse 000FA8, Marker an 002400"));
+    window->findChild<QTabBar*>()->setCurrentIndex(3);
+    QCOMPARE(window->row().title, std::string("Sound D (203)"));
+    QVERIFY(window->partText(2).contains("5854 Samples"));
+    QCOMPARE(window->seamView()->values().size(), 128u);
+}
+
+void WaveformTest::zoomAndScroll() {
+    GuiFixture f;
+    auto form = start_on_demo(f);
+    WaveformWindow* window = open_row(*form, 2);
+    QVERIFY(window);
+    WaveformView* view = window->view();
+    const double whole = view->samplesPerPixel();
+    const QPoint mid(view->width() / 2, view->height() / 2);
+    QWheelEvent wheel(mid, view->mapToGlobal(mid), QPoint(), QPoint(0, 120 * 10), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &wheel);
+    QVERIFY(view->samplesPerPixel() < whole / 8);
+    const double before = view->xOf(0);
+    QTest::mousePress(view, Qt::LeftButton, {}, mid);
+    QTest::mouseMove(view, mid + QPoint(-100, 0));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, mid + QPoint(-100, 0));
+    QVERIFY(std::abs(view->xOf(0) - (before - 100)) < 1);
+    // Zooming out stops at the whole row.
+    view->zoom(1000, 0);
+    QCOMPARE(view->samplesPerPixel(), whole);
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    setup_application_look(app);
+    WaveformTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "waveform_test.moc"
