@@ -17,7 +17,7 @@ namespace {
 
 const char* const kHelp =
     "Aufruf: melo-sound-manager [PROJEKT.DSP]\n"
-    "        melo-sound-manager --image IMAGE.DSU\n"
+    "        melo-sound-manager [--image] IMAGE.DSU\n"
     "\n"
     "Öffnet das Fenster von MELO Sound-Manager mit dem Projekt PROJEKT.DSP, ohne Angabe\n"
     "mit dem zuletzt benutzten Projekt.\n"
@@ -59,6 +59,12 @@ CommandLine parse_command_line(const QStringList& arguments) {
         } else {
             result.project = argument;
         }
+    }
+    // An image named like a project (a double-click on a .DSU in the file manager) is shown
+    // as an image.
+    if (result.image.isEmpty() && result.project.endsWith(".DSU", Qt::CaseInsensitive)) {
+        result.image = result.project;
+        result.project.clear();
     }
     if (result.error.isEmpty() && imageNext) {
         result.error = "'--image' braucht eine Image-Datei";

@@ -36,6 +36,10 @@ void InstalledStartTest::commandLine_data() {
     QTest::newRow("after --") << QStringList{"--", "--help"} << Action::Run << "--help";
     QTest::newRow("unknown") << QStringList{"--bogus"} << Action::UsageError << "";
     QTest::newRow("two paths") << QStringList{"a.DSP", "b.DSP"} << Action::UsageError << "";
+    QTest::newRow("image") << QStringList{"--image", "x.bin"} << Action::Run << "";
+    QTest::newRow("image by name") << QStringList{"x.dsu"} << Action::Run << "";
+    QTest::newRow("image and project") << QStringList{"--image", "x.DSU", "a.DSP"} << Action::UsageError << "";
+    QTest::newRow("image missing") << QStringList{"--image"} << Action::UsageError << "";
 }
 
 void InstalledStartTest::commandLine() {
@@ -46,6 +50,8 @@ void InstalledStartTest::commandLine() {
     QCOMPARE(command.action, action);
     QCOMPARE(command.project, project);
     QCOMPARE(command.error.isEmpty(), action != Action::UsageError);
+    QCOMPARE(!command.image.isEmpty(), QString(QTest::currentDataTag()).startsWith("image by") ||
+                                           QString(QTest::currentDataTag()) == "image");
 }
 
 void InstalledStartTest::projectFromTheCommandLineOpensLikeTheFolderButton() {
