@@ -49,7 +49,7 @@ public:
     // Takes `n` samples; false once the part has become too long.
     bool take(const float* x, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) {
-            const bool loud = !m_threshold || std::fabs(x[i]) >= *m_threshold;
+            const bool loud = std::fabs(x[i]) >= m_threshold;
             if (!m_started) {
                 if (!loud) {
                     ++m_front;
@@ -80,7 +80,7 @@ public:
     }
 
 private:
-    std::optional<float> m_threshold;
+    float m_threshold = 0.0f; // 0 without trimming: every sample counts as sound
     std::vector<float> m_samples;
     bool m_started = false;
     std::size_t m_loud_end = 0;

@@ -183,7 +183,8 @@ QString WaveformWindow::seamText() const {
 }
 
 void WaveformWindow::pressPlay() {
-    if (!m_player || m_holding || !m_player->ready()) {
+    ListenPlayback* player = m_player.data();
+    if (player == nullptr || m_holding || !player->ready()) {
         return;
     }
     std::array<ListenSource, 3> sources;
@@ -199,27 +200,29 @@ void WaveformWindow::pressPlay() {
             sources[p] = QFile::decodeName(QByteArray::fromStdString(part.path));
         }
     }
-    m_player->press(std::move(sources), this);
-    if (!m_player->ready() && m_player->owner() == this) {
+    player->press(std::move(sources), this);
+    if (!player->ready() && player->owner() == this) {
         m_holding = true;
         m_follow.start();
     }
 }
 
 void WaveformWindow::releasePlay() {
-    if (m_holding && m_player && m_player->owner() == this) {
-        m_player->release();
+    ListenPlayback* player = m_player.data();
+    if (m_holding && player != nullptr && player->owner() == this) {
+        player->release();
     }
     m_holding = false;
 }
 
 void WaveformWindow::followPlayback() {
-    if (!m_player || m_player->owner() != this || m_player->ready()) {
+    ListenPlayback* player = m_player.data();
+    if (player == nullptr || player->owner() != this || player->ready()) {
         m_view->setPlayPosition(-1);
         m_follow.stop();
         return;
     }
-    const HeardPosition& heard = m_player->position();
+    const HeardPosition& heard = player->position();
     if (heard.state == HeardPosition::Playing && heard.part >= 1 && heard.length > 0) {
         // The share of the part heard, laid over the part's samples as the image holds them.
         const int p = heard.part - 1;
