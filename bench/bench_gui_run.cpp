@@ -12,26 +12,15 @@
 #include "app/form1.h"
 #include "app/gui_setup.h"
 #include "app/prompts.h"
-#include "tools/audio_system.h"
+#include "silent_audio.h"
 
 namespace {
 // No dialogs and no sound: the benchmark measures the run.
-class Silent : public Prompts, public AudioSystem, public FilePlayer {
+class Silent : public Prompts, public SilentAudio {
 public:
     OpenFileResult openFile(const OpenFileRequest&) override { return {}; }
     void message(const QString&, const QString&) override {}
     Answer askYesNoCancel(const QString&, const QString&) override { return Answer::No; }
-    bool open(long&, QString&) override { return true; }
-    std::unique_ptr<PlayBuffer> createBuffer(const QString&) override { return nullptr; }
-    std::unique_ptr<PlayBuffer> createBuffer(melo::PcmSound) override { return nullptr; }
-    std::unique_ptr<PlayStream> startStream(const std::array<PlayBuffer*, 3>&, NextPart) override {
-        return nullptr;
-    }
-    FilePlayer& filePlayer() override { return *this; }
-    void close() override {}
-    void setFile(const QString&) override {}
-    void play() override {}
-    void stop() override {}
 };
 } // namespace
 

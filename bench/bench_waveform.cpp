@@ -4,6 +4,7 @@
 //   bench_waveform [RUNS]
 
 #include "app/gui_setup.h"
+#include "silent_audio.h"
 #include "temp_dir.h"
 #include "tools/listen_playback.h"
 #include "tools/waveform_view.h"
@@ -19,22 +20,6 @@
 #include <cstdio>
 
 namespace {
-
-// Nothing is played: the benchmark measures the window.
-class Silent : public AudioSystem, public FilePlayer {
-public:
-    bool open(long&, QString&) override { return true; }
-    std::unique_ptr<PlayBuffer> createBuffer(const QString&) override { return nullptr; }
-    std::unique_ptr<PlayBuffer> createBuffer(melo::PcmSound) override { return nullptr; }
-    std::unique_ptr<PlayStream> startStream(const std::array<PlayBuffer*, 3>&, NextPart) override {
-        return nullptr;
-    }
-    FilePlayer& filePlayer() override { return *this; }
-    void close() override {}
-    void setFile(const QString&) override {}
-    void play() override {}
-    void stop() override {}
-};
 
 // 16-bit mono at 13021 Hz: a tone with a slow swell, so every column has something to draw.
 void write_part(const std::string& path, int samples) {
@@ -65,7 +50,7 @@ int main(int argc, char** argv) {
     write_part(dir.path("an.wav"), 13021);
     write_part(dir.path("lauf.wav"), 1000000);
     write_part(dir.path("aus.wav"), 13021);
-    Silent silent;
+    SilentAudio silent;
     ListenPlayback player(
         silent, [](int, int) { return QString(); }, [](qint64) {});
 
