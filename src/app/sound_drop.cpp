@@ -1,5 +1,7 @@
 #include "app/sound_drop.h"
 
+#include "app/qt_text.h"
+
 #include "app/context_menus.h"
 #include "app/copy_into_project.h"
 #include "app/prompts.h"
@@ -28,10 +30,6 @@ QString droppedFile(const QMimeData* mime) {
         }
     }
     return {};
-}
-
-std::string file_path(const QString& path) {
-    return QFile::encodeName(path).toStdString();
 }
 
 } // namespace

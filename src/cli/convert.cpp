@@ -26,7 +26,7 @@ struct ConvertArgs {
 };
 
 bool usage_error(const std::string& text) {
-    std::fprintf(stderr, "melo-dsu convert: %s (see melo-dsu --help)\n", text.c_str());
+    std::fprintf(stderr, "melo-dsu convert: %s (siehe melo-dsu --help)\n", text.c_str());
     return false;
 }
 
@@ -49,7 +49,7 @@ bool option_value(const std::vector<std::string>& args, std::size_t& i, const st
         return true;
     }
     if (i + 1 >= args.size()) {
-        return usage_error("option '" + name + "' needs a value");
+        return usage_error("Option '" + name + "' braucht einen Wert");
     }
     value = args[++i];
     return true;
@@ -71,37 +71,37 @@ bool parse(const std::vector<std::string>& args, ConvertArgs& c) {
             }
             const std::optional<double> hz = parse_number(value);
             if (!hz || !(std::fabs(*hz) < 1e9) || *hz != std::floor(*hz)) {
-                return usage_error("'" + value + "' is no sample rate in Hz");
+                return usage_error("'" + value + "' ist keine Abtastrate in Hz");
             }
             c.options.rate = static_cast<std::int32_t>(*hz);
         } else if (name == "--normalize" || name == "--trim") {
             const bool normalize = name == "--normalize";
             std::optional<double> db = normalize ? kDefaultNormalizeDb : kDefaultTrimDb;
             if (a.size() > name.size() && !(db = parse_number(a.substr(name.size() + 1)))) {
-                return usage_error("'" + a + "' needs a level in dBFS, such as " + name + "=-3");
+                return usage_error("'" + a + "' braucht einen Pegel in dBFS, etwa " + name + "=-3");
             }
             (normalize ? c.options.normalize_db : c.options.trim_db) = db;
         } else if (a.size() > 1 && a[0] == '-') {
-            return usage_error("unknown option '" + a + "'");
+            return usage_error("unbekannte Option '" + a + "'");
         } else {
             c.inputs.push_back(a);
         }
     }
     if (c.inputs.empty()) {
-        return usage_error("expected at least one input file");
+        return usage_error("mindestens eine Eingabedatei erwartet");
     }
     if (c.out && c.into) {
-        return usage_error("give either --out or --into");
+        return usage_error("entweder --out oder --into angeben");
     }
     if (c.out && c.inputs.size() > 1) {
-        return usage_error("--out takes one input file; use --into for several");
+        return usage_error("--out nimmt eine Eingabedatei; für mehrere --into");
     }
     if (const std::string bad = check_options(c.options); !bad.empty()) {
         return usage_error(bad);
     }
     std::error_code ec;
     if (c.into && !fs::is_directory(*c.into, ec)) {
-        return usage_error("'" + *c.into + "' is no directory");
+        return usage_error("'" + *c.into + "' ist kein Verzeichnis");
     }
     return true;
 }
@@ -137,13 +137,13 @@ int convert(const std::vector<std::string>& args) {
     for (const std::string& input : c.inputs) {
         std::error_code ec;
         if (!fs::is_regular_file(input, ec) || !fileexists(input)) {
-            std::fprintf(stderr, "melo-dsu convert: cannot read the input file '%s'\n",
+            std::fprintf(stderr, "melo-dsu convert: Eingabedatei '%s' nicht lesbar\n",
                          input.c_str());
             return kUsageError;
         }
         outputs.push_back(output_of(c, input));
         if (!seen.insert(fs::weakly_canonical(outputs.back(), ec).string()).second) {
-            std::fprintf(stderr, "melo-dsu convert: two inputs would both write '%s'\n",
+            std::fprintf(stderr, "melo-dsu convert: zwei Eingaben würden beide '%s' schreiben\n",
                          outputs.back().c_str());
             return kUsageError;
         }

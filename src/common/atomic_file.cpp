@@ -54,10 +54,35 @@ std::string directory_part(const std::string& path) {
 
 // A name beside `path` that does not exist yet, for the moment between link and rename.
 std::string temporary_name(const std::string& path) {
-    static std::mt19937_64 random{std::random_device{}()};
+    thread_local std::mt19937_64 random{std::random_device{}()};
     char suffix[20];
     std::snprintf(suffix, sizeof suffix, ".tmp%012llx", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
     return path + suffix;
+}
+
+// The process's file creation mask. Read from /proc where it can be: setting and restoring it
+// would change it for every thread meanwhile (a conversion writes on a worker thread).
+mode_t read_umask() {
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[128];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        }
+        std::fclose(status);
+        if (found) {
+            return static_cast<mode_t>(mask);
+        }
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+mode_t process_umask() {
+    static const mode_t mask = read_umask(); // the programs never change it
+    return mask;
 }
 
 // The file's permissions: those of the file it replaces, or the usual ones for a new file.
@@ -65,9 +90,7 @@ mode_t target_mode(bool existed, const struct stat& st) {
     if (existed) {
         return st.st_mode & 07777;
     }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    return 0666 & ~process_umask();
 }
 
 // Writes, syncs and links an unnamed file into place. Returns 1 on success, 0 on a failure
@@ -263,6 +286,14 @@ bool read_file(const std::string& path, std::string& contents, std::size_t limit
         while (ok) {
             if (got == contents.size()) {
                 if (contents.size() >= limit) {
+                    // A file that grew past the limit while it was read is too large too.
+                    char extra = 0;
+                    if (::read(fd, &extra, 1) > 0) {
+                        if (error != nullptr) {
+                            *error = "Datei zu groß (mehr als " + std::to_string(limit) + " Bytes)";
+                        }
+                        ok = false;
+                    }
                     break;
                 }
                 contents.resize(std::min(limit, contents.size() + 65536));

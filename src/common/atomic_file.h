@@ -9,9 +9,11 @@ namespace melo {
 // Replaces (or creates) the file at `path` with `contents` atomically. The bytes go to an
 // unnamed temporary file in the same directory, which is flushed, synced and only then linked
 // into place, so a writer that is cut off (disk full, file size limit) or killed leaves the
-// old file intact and nothing behind. Returns false, with the old file untouched, when any
-// step fails (missing directory, write-protected file or directory, disk full). A
-// write-protected existing file is not replaced. `error` receives the reason in German.
+// old file intact and nothing behind (where the file system has no unnamed files, a named
+// temporary file takes their place, which only a killed writer can leave behind). Returns
+// false, with the old file untouched, when any step fails (missing directory, write-protected
+// file or directory, disk full). A write-protected existing file is not replaced. `error`
+// receives the reason in German.
 bool replace_file(const std::string& path, std::string_view contents, std::string* error = nullptr);
 
 // True when `directory` exists and replace_file may create files in it: the same test the

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "flash/flash_image.h"
+
 namespace melo {
 
 // One entry of an image's address table, read back.
@@ -22,7 +24,7 @@ struct ImageDump {
 };
 
 // The largest image: the whole image buffer.
-inline constexpr std::int64_t kMaxImageSize = 8388609;
+inline constexpr std::int64_t kMaxImageSize = static_cast<std::int64_t>(kFlashLastAddress) + 1;
 
 // Reads the address table of an image (the bytes of a .DSU file) and checks that the parts
 // follow each other behind their addresses, each closed by the marker its slot should have,

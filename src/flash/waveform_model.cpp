@@ -157,7 +157,7 @@ WaveformRow project_row(const std::string& projfiledir, int row,
             getWAVdata(slot, sound);
             code = decode_sound(file.path, true, sound);
         }
-        if (code != kDecodeOk) {
+        if (code != kDecodeOk && code != kTooLong) { // a full sample buffer is placed all the same
             part.marker = -1;
             part.problem = wavdecoderesult_text(code, sound);
             continue;

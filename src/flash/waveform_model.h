@@ -6,10 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace melo {
+#include "flash/generation_run.h"
 
-// The sample rate the module plays its sounds at.
-inline constexpr std::int32_t kModuleRate = 13021;
+namespace melo {
 
 // The values the conversion clips to: 0 and 255 are the marker bytes.
 inline bool is_clipped(std::uint8_t sample) {
@@ -21,7 +20,7 @@ struct SampleRange {
     std::uint8_t lo = 255;
     std::uint8_t hi = 0;
     bool empty() const { return lo > hi; }
-    bool clipped() const { return !empty() && (lo <= 1 || hi >= 254); }
+    bool clipped() const { return !empty() && (is_clipped(lo) || is_clipped(hi)); }
 };
 
 // Minima and maxima of blocks of 16, 256, 4096 ... samples, so the lowest and highest sample
@@ -58,7 +57,7 @@ struct WaveformPart {
 
     std::int64_t count() const { return static_cast<std::int64_t>(samples.size()); }
     // The part's play time in the module, in seconds.
-    double seconds() const { return static_cast<double>(samples.size()) / kModuleRate; }
+    double seconds() const { return static_cast<double>(samples.size()) / kTargetFreq; }
     std::int64_t clipped() const;
     SampleRange range(std::int64_t begin, std::int64_t end) const;
 };

@@ -208,7 +208,7 @@ std::string AudioReader::damage() const {
     if (m_info.frames < 0) {
         return "Datei ist unvollständig (ihr Ende fehlt)"; // an Ogg stream without its last page
     }
-    if (m_info.frames >= 0 && m_frames_read < m_info.frames) {
+    if (m_frames_read < m_info.frames) {
         // An MP3 without a length header declares an estimate; only a clear shortfall counts.
         const bool estimate = m_info.format.rfind("MPEG", 0) == 0;
         if (!estimate || m_frames_read < m_info.frames - m_info.frames / 100) {

@@ -108,6 +108,21 @@ std::string check_options(const PrepareOptions& o) {
 
 PrepareResult SoundPreparation::run(const std::string& input, const std::string& output,
                                     const PrepareOptions& options, PrepareObserver& observer) {
+    // Nothing may leave a conversion: it runs on the window's worker thread too, where an
+    // exception would end the program. The output is written only at the very end, so a
+    // conversion that ends here leaves none.
+    try {
+        return convert(input, output, options, observer);
+    } catch (...) {
+        PrepareResult r;
+        r.code = PrepareCode::NoMemory;
+        r.message = "Der Arbeitsspeicher reicht für diese Umwandlung nicht aus";
+        return r;
+    }
+}
+
+PrepareResult SoundPreparation::convert(const std::string& input, const std::string& output,
+                                        const PrepareOptions& options, PrepareObserver& observer) {
     PrepareResult r;
     if (std::string bad = check_options(options); !bad.empty()) {
         return failure(r, PrepareCode::BadOptions, bad);
@@ -194,10 +209,12 @@ PrepareResult SoundPreparation::run(const std::string& input, const std::string&
     }
     std::vector<float>& samples = collector.finish(r.trimmed_front, r.trimmed_back);
     if (samples.empty()) {
-        return failure(r, PrepareCode::Empty,
-                       reader.frames_read() == 0 ? std::string("Datei enthält keine Samples")
-                                                 : "Datei enthält nur Stille unter " +
-                                                       db_text(*options.trim_db) + " dBFS");
+        std::string why = "Datei enthält keine Samples";
+        if (reader.frames_read() > 0) {
+            why = options.trim_db ? "Datei enthält nur Stille unter " + db_text(*options.trim_db) + " dBFS"
+                                  : "Datei ergibt bei dieser Abtastrate keine Samples";
+        }
+        return failure(r, PrepareCode::Empty, why);
     }
 
     // Full scale is 32768, so a 16-bit input at the output rate comes out unchanged; a

@@ -44,6 +44,7 @@ enum class PrepareCode {
     Empty,         // no samples, or nothing but silence below the trim threshold
     TooLong,       // more samples than the decoder takes
     WriteFailed,   // the output could not be written (disk full, no permission ...)
+    NoMemory,      // the working memory ran out
 };
 
 struct PrepareResult {
@@ -82,6 +83,9 @@ public:
     void cancel() { m_cancel.store(true); }
 
 private:
+    PrepareResult convert(const std::string& input, const std::string& output, const PrepareOptions& options,
+                          PrepareObserver& observer);
+
     std::atomic<bool> m_cancel{false};
 };
 

@@ -119,10 +119,9 @@ void IniDocument::parse(std::string_view raw) {
 }
 
 std::pair<std::size_t, std::size_t> IniDocument::section_range(const std::string& section) const {
-    const std::string& wanted = section;
     std::string name;
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        if (section_name(m_lines[i].text, name) && same_name(name, wanted)) {
+        if (section_name(m_lines[i].text, name) && same_name(name, section)) {
             std::size_t end = i + 1;
             while (end < m_lines.size() && !section_name(m_lines[end].text, name)) {
                 ++end;
@@ -191,7 +190,7 @@ std::string IniDocument::bytes() const {
     }
     std::string out = utf8_to_file_text(text);
     // A byte-order mark stays with a file that stays UTF-8.
-    if (m_bom && out.size() == text.size() && out == text) {
+    if (m_bom && out == text) {
         out.insert(0, kUtf8Bom);
     }
     return out;

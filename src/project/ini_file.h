@@ -55,7 +55,8 @@ private:
     bool m_bom = false; // the file began with a UTF-8 byte-order mark
 };
 
-// The most characters a read returns (a 255-byte buffer with its terminating zero).
+// The most characters a read returns, as the profile-string functions of Windows did (their
+// 255-byte buffer held 254 characters and the terminating zero).
 inline constexpr std::size_t kIniValueLimit = 254;
 // The largest settings or project file read; anything larger is no such file.
 inline constexpr std::size_t kIniFileLimit = 16 * 1024 * 1024;

@@ -11,9 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Files up to this size are compared and copied: more than any part or base file can be.
-constexpr std::size_t kCopyLimit = 64 * 1024 * 1024;
-
 } // namespace
 
 CopyIn copy_in_state(const std::string& projfiledir, const std::string& path) {
@@ -36,25 +33,31 @@ CopyIn copy_in_state(const std::string& projfiledir, const std::string& path) {
     if (fs::equivalent(there.path, path, ec)) {
         return CopyIn::Same;
     }
+    if (fs::file_size(path, ec) != fs::file_size(there.path, ec)) {
+        return CopyIn::Different;
+    }
     std::string ours;
     std::string theirs;
-    const bool same = read_file(path, ours, kCopyLimit) &&
-                      read_file(there.path, theirs, kCopyLimit) && ours == theirs;
+    const bool same = read_file(path, ours, kReadLimit) &&
+                      read_file(there.path, theirs, kReadLimit) && ours == theirs;
     return same ? CopyIn::Same : CopyIn::Different;
 }
 
 bool copy_into_project(const std::string& projfiledir, const std::string& path,
                        std::string* error) {
-    const std::string target = projfiledir + path_separator() + bare_name_of(path);
+    // The file the project's bare name leads to, so a namesake that differs only in case is
+    // the one replaced, not joined by a second file.
+    const ProjectFile there = resolve_project_file(projfiledir, bare_name_of(path));
+    const std::string& target = there.path;
     std::error_code ec;
-    if (fs::is_symlink(target, ec)) {
+    if (there.outside || fs::is_symlink(target, ec)) {
         if (error != nullptr) {
             *error = "im Projektordner ist „" + bare_name_of(path) + "“ ein symbolischer Verweis";
         }
         return false;
     }
     std::string contents;
-    return read_file(path, contents, kCopyLimit, error) && replace_file(target, contents, error);
+    return read_file(path, contents, kReadLimit, error) && replace_file(target, contents, error);
 }
 
 } // namespace melo

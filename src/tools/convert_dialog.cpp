@@ -1,8 +1,10 @@
 #include "tools/convert_dialog.h"
 
-#include "app/copy_into_project.h"
 #include "app/prompts.h"
+#include "app/qt_text.h"
 #include "common/number_format.h"
+#include "project/ini_file.h"
+#include "project/project_path.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,10 +14,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-std::string file_path(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
 
 QDoubleSpinBox* levelBox(const char* name, double minimum, double value) {
     auto* box = new QDoubleSpinBox;
@@ -127,8 +125,8 @@ void ConvertDialog::start() {
         return;
     }
     QString name = m_target->text().trimmed();
-    if (name.isEmpty() || name.contains('/') || name.contains(QDir::separator()) ||
-        !fitsProjectValue(name) || name == "." || name == "..") {
+    if (name.isEmpty() || name.contains('/') || melo::has_line_break(name.toStdString()) || name == "." ||
+        name == "..") {
         showStatus("Bitte einen Dateinamen ohne Ordner und ohne Zeilenumbruch angeben.", true);
         return;
     }
@@ -136,7 +134,15 @@ void ConvertDialog::start() {
         name += ".wav";
     }
     m_target->setText(name);
-    const QString output = m_projfiledir + QDir::separator() + name;
+    // The file the project will read for this name: a namesake differing only in case is
+    // replaced rather than joined, and a link leading out of the folder is not written through.
+    const melo::ProjectFile target = melo::resolve_project_file(file_path(m_projfiledir), file_path(name));
+    if (target.outside) {
+        showStatus("„" + name + "“ führt aus dem Projektordner hinaus.", true);
+        return;
+    }
+    const QString output = QFile::decodeName(target.path.c_str());
+    name = QFileInfo(output).fileName(); // the project names the file as it is spelt
     const bool replacesInput =
         QFileInfo(output).canonicalFilePath() == QFileInfo(m_input).canonicalFilePath();
     if (QFileInfo::exists(output) && !replacesInput &&

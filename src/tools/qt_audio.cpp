@@ -118,8 +118,14 @@ private:
     void takeNext() {
         const qint64 at =
             m_segments.empty() ? 0 : m_segments.back().begin + m_segments.back().length;
-        const int part = m_next();
+        // A part that could not be converted has no samples: the next one plays in its place.
+        // (A held loop part without samples would come back for ever: a few tries, then the end.)
+        int part = m_next();
         const QtPlayBuffer* buffer = part >= 1 && part <= 3 ? m_parts[part - 1] : nullptr;
+        for (int tries = 0; buffer != nullptr && buffer->pcm.data.empty() && tries < 4; ++tries) {
+            part = m_next();
+            buffer = part >= 1 && part <= 3 ? m_parts[part - 1] : nullptr;
+        }
         if (buffer == nullptr || buffer->pcm.data.empty()) {
             m_ended = true;
             m_end = at;
@@ -152,7 +158,7 @@ public:
         for (QtPlayBuffer* p : parts) {
             if (p != nullptr &&
                 !melo::convert_pcm(p->pcm, first.rate, first.channels, first.bits)) {
-                p->pcm.data.clear(); // cannot be played: left out when its turn comes
+                p->pcm.data.clear(); // cannot be played: the stream skips it
             }
         }
         m_rate = first.rate;

@@ -46,7 +46,7 @@ double WaveformView::fitPerPixel() const {
 
 void WaveformView::clampView() {
     const double fit = fitPerPixel();
-    m_perPixel = std::clamp(m_perPixel, 1.0 / kMostPixelsPerSample, fit);
+    m_perPixel = std::clamp(m_perPixel, std::min(1.0 / kMostPixelsPerSample, fit), fit);
     m_fitted = m_perPixel >= fit;
     const double length = m_row != nullptr ? static_cast<double>(m_row->length()) : 0.0;
     m_first = std::clamp(m_first, 0.0, std::max(0.0, length - width() * m_perPixel));

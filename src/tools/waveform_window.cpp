@@ -157,7 +157,7 @@ QString WaveformWindow::partText(int part) const {
         text += "<br>Adresse " + hex_text(p.address, 6) + ", Marker an " +
                 hex_text(p.address + p.count(), 6);
     }
-    if (p.wavfreq != 0 && p.wavfreq != melo::kModuleRate) {
+    if (p.wavfreq != 0 && p.wavfreq != melo::kTargetFreq) {
         text += "<br>WAV-Datei mit " + QString::number(p.wavfreq) + " Hz";
     }
     if (const std::int64_t clipped = p.clipped(); clipped > 0) {
@@ -193,7 +193,7 @@ void WaveformWindow::pressPlay() {
         if (m_module->isChecked()) {
             // What the module plays: the image's bytes, unsigned 8-bit mono at 13021 Hz.
             if (part.count() > 0) {
-                sources[p] = melo::PcmSound{1, melo::kModuleRate, 8, 1,
+                sources[p] = melo::PcmSound{1, melo::kTargetFreq, 8, 1,
                                             std::string(part.samples.begin(), part.samples.end())};
             }
         } else if (!part.path.empty() && part.problem.empty()) {

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "wav/wav_decoder.h"
+
 namespace melo {
 
 // A WAV file's samples in its own format, for playback.
@@ -16,7 +18,7 @@ struct PcmSound {
 
 // The most frames load_pcm reads from one file: as many as the decoder converts into its
 // sample buffer (2^23).
-inline constexpr std::int64_t kMaxPlayFrames = 8388608;
+inline constexpr std::int64_t kMaxPlayFrames = kMaxSamples;
 
 // Reads the format (as the decoder's header check finds it) and the raw frames of the data
 // chunk, as many as the file really holds behind the chunk header (never more than its header

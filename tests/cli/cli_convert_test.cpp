@@ -84,7 +84,7 @@ TEST(CliConvert, FailuresAndUsageErrors) {
         EXPECT_FALSE(u.err.empty());
     }
     EXPECT_EQ(melo_dsu({"convert", dir.path("ok.wav"), "--rate", "500"}, dir).err,
-              "melo-dsu convert: Abtastrate 500 Hz liegt nicht zwischen 1000 und 192000 Hz (see "
+              "melo-dsu convert: Abtastrate 500 Hz liegt nicht zwischen 1000 und 192000 Hz (siehe "
               "melo-dsu --help)\n");
     EXPECT_NE(
         melo_dsu({"convert", "--help"}, dir).out.find("convert IN... [--out FILE | --into DIR]"),

@@ -30,10 +30,12 @@ TEST(ProjectCopy, StateAndCopy) {
     // The run would take Other.WAV for "other.wav", as on Windows: a different file.
     EXPECT_EQ(copy_in_state(proj, dir.path("elsewhere/other.wav")), CopyIn::Different);
 
+    // Replacing it replaces Other.WAV itself, rather than putting other.wav beside it.
     ASSERT_TRUE(copy_into_project(proj, dir.path("elsewhere/other.wav")));
     std::string copied;
-    ASSERT_TRUE(read_file(dir.path("proj/other.wav"), copied));
+    ASSERT_TRUE(read_file(dir.path("proj/Other.WAV"), copied));
     EXPECT_EQ(copied, "D");
+    EXPECT_FALSE(std::filesystem::exists(dir.path("proj/other.wav")));
     EXPECT_EQ(copy_in_state(proj, dir.path("elsewhere/other.wav")), CopyIn::Same);
 
     // A name in the project folder that is a symbolic link is not written through.
