@@ -49,8 +49,8 @@ int build(const std::vector<std::string>& args) {
     }
     auto has = [&](const char* flag) { return std::find(flags.begin(), flags.end(), flag) != flags.end(); };
     std::error_code ec;
-    const std::string path = std::filesystem::absolute(files[0], ec).lexically_normal().string();
-    if (ec || !std::filesystem::is_regular_file(path, ec) || !fileexists(path)) {
+    const std::string path = utf8_path(std::filesystem::absolute(native_path(files[0]), ec).lexically_normal());
+    if (ec || !std::filesystem::is_regular_file(native_path(path), ec) || !fileexists(path)) {
         std::fprintf(stderr, "melo-dsu build: Projektfile '%s' nicht lesbar\n", files[0].c_str());
         return kUsageError;
     }
@@ -85,13 +85,13 @@ int dump(const std::vector<std::string>& args) {
     // The file's type and size first: a device or a FIFO would never end, and no image is
     // larger than the image buffer.
     std::error_code ec;
-    const auto status = std::filesystem::status(files[0], ec);
+    const auto status = std::filesystem::status(native_path(files[0]), ec);
     if (ec || !std::filesystem::is_regular_file(status)) {
         std::fprintf(stderr, "melo-dsu dump: '%s' %s\n", files[0].c_str(),
                      ec || !std::filesystem::exists(status) ? "existiert nicht" : "ist keine gewöhnliche Datei");
         return kUsageError;
     }
-    const std::uintmax_t size = std::filesystem::file_size(files[0], ec);
+    const std::uintmax_t size = std::filesystem::file_size(native_path(files[0]), ec);
     if (!ec && size > static_cast<std::uintmax_t>(kMaxImageSize)) {
         std::printf("Fehler: Image ist %ju Bytes groß, ein Image hat höchstens %lld Bytes\n1 Fehler gefunden.\n",
                     size, static_cast<long long>(kMaxImageSize));

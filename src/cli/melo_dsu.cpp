@@ -47,7 +47,7 @@ const char* const kUsage =
 
 int main(int argc, char** argv) {
     melo::ignore_file_size_signal();
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = melo::program_arguments(argc, argv);
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);

@@ -1,7 +1,10 @@
-// Atomic file replacement on POSIX systems. The unnamed temporary file (O_TMPFILE) lives
-// here and nowhere else.
+// Atomic file replacement, whole-file reads and file names: the one place that calls the
+// operating system's file API. POSIX systems (with the unnamed temporary file, O_TMPFILE)
+// first, Windows (wide-character API, ReplaceFileW/MoveFileExW) below.
 
 #include "common/atomic_file.h"
+
+#ifndef _WIN32
 
 #include <algorithm>
 #include <cerrno>
@@ -318,3 +321,339 @@ bool read_file(const std::string& path, std::string& contents, std::size_t limit
 }
 
 } // namespace melo
+
+#endif // !_WIN32
+
+#ifdef _WIN32
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cwchar>
+#include <random>
+#include <string>
+#include <windows.h>
+
+namespace melo {
+namespace {
+
+void set_system_error(std::string* error, const std::string& what, DWORD code) {
+    if (error != nullptr) {
+        *error = what + ": " + system_error_text(code);
+    }
+}
+
+// Closes a handle when it goes out of scope.
+class Handle {
+public:
+    explicit Handle(HANDLE h) : m_h(h) {}
+    ~Handle() { close(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool valid() const { return m_h != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_h; }
+    bool close() {
+        const bool ok = !valid() || CloseHandle(m_h) != 0;
+        m_h = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+
+private:
+    HANDLE m_h;
+};
+
+bool write_all(HANDLE h, std::string_view data) {
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(h, p, chunk, &written, nullptr)) {
+            return false;
+        }
+        if (written == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        p += written;
+        left -= written;
+    }
+    return true;
+}
+
+// A new file beside `path` for the bytes, under a name nobody else uses.
+HANDLE create_temporary(const std::wstring& path, std::wstring& temp) {
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 8 && h == INVALID_HANDLE_VALUE; ++attempt) {
+        wchar_t suffix[20];
+        std::swprintf(suffix, 20, L".tmp%012llx", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        temp = path + suffix;
+        h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    return h;
+}
+
+} // namespace
+
+std::wstring wide_text(std::string_view utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+std::string utf8_text(std::wstring_view wide) {
+    if (wide.empty()) {
+        return {};
+    }
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+std::filesystem::path native_path(std::string_view utf8) {
+    return std::filesystem::path(wide_text(utf8));
+}
+
+std::string utf8_path(const std::filesystem::path& path) {
+    return utf8_text(path.native());
+}
+
+std::string path_separator() {
+    return "\\";
+}
+
+bool is_path_separator(char c) {
+    return c == '\\' || c == '/';
+}
+
+std::string system_error_text(unsigned long code) {
+    switch (code) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD:
+        return "keine Berechtigung";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return "kein Speicherplatz mehr auf dem Datenträger";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+        return "die Datei wird von einem anderen Programm benutzt";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_INVALID_DRIVE:
+        return "Verzeichnis oder Datei existiert nicht";
+    case ERROR_WRITE_PROTECT:
+        return "Datenträger ist schreibgeschützt";
+    case ERROR_FILE_TOO_LARGE:
+        return "Datei zu groß";
+    case ERROR_DIRECTORY:
+        return "ist ein Verzeichnis";
+    case ERROR_NOT_READY:
+        return "Laufwerk ist nicht bereit";
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+        return "Ein-/Ausgabefehler";
+    default:
+        return "Windows-Fehler Nr. " + std::to_string(code);
+    }
+}
+
+std::string file_error_text(int error_number) {
+    switch (error_number) {
+    case EACCES:
+    case EPERM:
+        return system_error_text(ERROR_ACCESS_DENIED);
+    case ENOSPC:
+        return system_error_text(ERROR_DISK_FULL);
+    case ENOENT:
+    case ENOTDIR:
+        return system_error_text(ERROR_PATH_NOT_FOUND);
+    case EFBIG:
+        return system_error_text(ERROR_FILE_TOO_LARGE);
+    case EISDIR:
+        return system_error_text(ERROR_DIRECTORY);
+    case EIO:
+        return system_error_text(ERROR_GEN_FAILURE);
+    default:
+        return "Fehler Nr. " + std::to_string(error_number);
+    }
+}
+
+bool directory_writable(const std::string& directory) {
+    const std::wstring dir = native_path(directory).native();
+    const DWORD attributes = GetFileAttributesW(dir.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return false;
+    }
+    // Windows decides by access control lists, which only an attempt reads right: a file that
+    // vanishes when it is closed.
+    std::wstring probe;
+    const Handle h(create_temporary(dir + L"\\.melo-probe", probe));
+    if (h.valid()) {
+        FILE_DISPOSITION_INFO dispose{TRUE};
+        SetFileInformationByHandle(h.get(), FileDispositionInfo, &dispose, sizeof dispose);
+    }
+    return h.valid();
+}
+
+bool replace_file(const std::string& target, std::string_view contents, std::string* error) {
+    if (target.empty() || is_path_separator(target.back())) {
+        set_system_error(error, "kein Dateiname", ERROR_DIRECTORY);
+        return false;
+    }
+    std::filesystem::path path = native_path(target);
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        // Replace the file a symbolic link points to, not the link.
+        std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+        if (!ec) {
+            path = std::move(resolved);
+        }
+    }
+    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(L".");
+    const DWORD dir_attributes = GetFileAttributesW(dir.c_str());
+    if (dir_attributes == INVALID_FILE_ATTRIBUTES || (dir_attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        set_system_error(error, "Verzeichnis existiert nicht", ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    // A write-protected file stays as it is, as it would with a plain overwrite.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    if (existed && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        set_system_error(error, "keine gewöhnliche Datei", ERROR_DIRECTORY);
+        return false;
+    }
+    if (existed && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        set_system_error(error, "Datei ist schreibgeschützt", ERROR_ACCESS_DENIED);
+        return false;
+    }
+
+    std::wstring temp;
+    Handle h(create_temporary(path.native(), temp));
+    if (!h.valid()) {
+        const DWORD e = GetLastError();
+        set_system_error(error, e == ERROR_ACCESS_DENIED ? "Verzeichnis ist schreibgeschützt" : "Datei kann nicht angelegt werden", e);
+        return false;
+    }
+    const bool written = write_all(h.get(), contents) && FlushFileBuffers(h.get());
+    DWORD e = written ? ERROR_SUCCESS : GetLastError();
+    if (!h.close() && written) {
+        e = GetLastError();
+    }
+    if (e != ERROR_SUCCESS) {
+        DeleteFileW(temp.c_str());
+        set_system_error(error, "Datei kann nicht geschrieben werden", e);
+        return false;
+    }
+    // ReplaceFileW keeps what the old file had (attributes, access rights, creation time);
+    // where it cannot, the rename, which any file system can.
+    bool replaced = existed && ReplaceFileW(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                            nullptr, nullptr);
+    if (!replaced) {
+        replaced = MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    }
+    if (!replaced) {
+        e = GetLastError();
+        DeleteFileW(temp.c_str());
+        set_system_error(error, "Datei kann nicht ersetzt werden", e);
+        return false;
+    }
+    return true;
+}
+
+bool read_file(const std::string& path, std::string& contents, std::size_t limit, std::string* error) {
+    contents.clear();
+    const std::wstring wide = native_path(path).native();
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        set_system_error(error, "keine gewöhnliche Datei", ERROR_DIRECTORY);
+        return false;
+    }
+    // Others may read, write or delete the file meanwhile, as they may on POSIX systems.
+    Handle h(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!h.valid()) {
+        set_system_error(error, "Datei kann nicht geöffnet werden", GetLastError());
+        return false;
+    }
+    LARGE_INTEGER size{};
+    if (GetFileType(h.get()) != FILE_TYPE_DISK || !GetFileSizeEx(h.get(), &size)) {
+        set_system_error(error, "keine gewöhnliche Datei", ERROR_INVALID_FUNCTION);
+        return false;
+    }
+    if (static_cast<std::uint64_t>(size.QuadPart) > limit) {
+        if (error != nullptr) {
+            *error = "Datei zu groß (" + std::to_string(size.QuadPart) + " Bytes, höchstens " + std::to_string(limit) + ")";
+        }
+        return false;
+    }
+    // Read what the file holds now, never more than the limit.
+    contents.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t got = 0;
+    for (;;) {
+        if (got == contents.size()) {
+            if (contents.size() >= limit) {
+                // A file that grew past the limit while it was read is too large too.
+                char extra = 0;
+                DWORD n = 0;
+                if (ReadFile(h.get(), &extra, 1, &n, nullptr) && n > 0) {
+                    if (error != nullptr) {
+                        *error = "Datei zu groß (mehr als " + std::to_string(limit) + " Bytes)";
+                    }
+                    contents.clear();
+                    return false;
+                }
+                break;
+            }
+            contents.resize(std::min(limit, contents.size() + 65536));
+        }
+        DWORD n = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(contents.size() - got, 1u << 30));
+        if (!ReadFile(h.get(), contents.data() + got, want, &n, nullptr)) {
+            set_system_error(error, "Datei kann nicht gelesen werden", GetLastError());
+            contents.clear();
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    contents.resize(got);
+    return true;
+}
+
+} // namespace melo
+
+#else // POSIX: names are the program's own UTF-8 bytes.
+
+namespace melo {
+
+bool is_path_separator(char c) {
+    return c == '/';
+}
+
+std::filesystem::path native_path(std::string_view utf8) {
+    return std::filesystem::path(utf8);
+}
+
+std::string utf8_path(const std::filesystem::path& path) {
+    return path.string();
+}
+
+} // namespace melo
+
+#endif // _WIN32

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -34,5 +35,22 @@ std::string file_error_text(int error_number);
 
 // The platform's path separator as a string ("/" here, "\" on Windows).
 std::string path_separator();
+
+// True for a character that ends a path's directory part: "/", and on Windows "\" as well.
+bool is_path_separator(char c);
+
+// A path from the UTF-8 text the program holds, and its UTF-8 text again. On Windows the
+// names go through the wide-character API, so any name (Звук/日本.wav) works; the narrow
+// conversion of std::filesystem would take the ANSI code page there.
+std::filesystem::path native_path(std::string_view utf8);
+std::string utf8_path(const std::filesystem::path& path);
+
+#ifdef _WIN32
+// UTF-8 and the wide characters of the Windows API; bytes that are no UTF-8 become U+FFFD.
+std::wstring wide_text(std::string_view utf8);
+std::string utf8_text(std::wstring_view wide);
+// The German reason for a Windows error code (GetLastError) that users meet.
+std::string system_error_text(unsigned long code);
+#endif
 
 } // namespace melo

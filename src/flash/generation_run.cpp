@@ -115,8 +115,8 @@ void GenerationRun::base_image(const RunInput& input) {
     }
     const std::string& path = file.path;
     std::error_code ec;
-    const bool regular = std::filesystem::is_regular_file(path, ec);
-    const std::uintmax_t size = regular ? std::filesystem::file_size(path, ec) : 0;
+    const bool regular = std::filesystem::is_regular_file(native_path(path), ec);
+    const std::uintmax_t size = regular ? std::filesystem::file_size(native_path(path), ec) : 0;
     const std::int64_t length = ec ? 0 : static_cast<std::int64_t>(size);
     if (length == 0) {
         m_result.flashpos = kAddressTableEnd;
@@ -128,7 +128,7 @@ void GenerationRun::base_image(const RunInput& input) {
     // Copy the base file to address 0 on. The progress display moves at each per-mille
     // change, as if the file were read byte by byte; the bytes go in blocks. Bytes that
     // cannot be read keep the fill value.
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(native_path(path), std::ios::binary);
     const std::int64_t readable = std::min<std::int64_t>(length, static_cast<std::int64_t>(kFlashLastAddress) + 1);
     std::vector<std::uint8_t> block(64 * 1024);
     int shown = 1;

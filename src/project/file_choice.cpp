@@ -4,6 +4,8 @@
 #include <cctype>
 #include <fstream>
 
+#include "common/atomic_file.h"
+
 namespace melo {
 namespace {
 
@@ -37,23 +39,33 @@ int classify_choice(const std::string& full_path, bool ext_differs,
     return ext_differs ? kWrongTypeDiffers : kWrongTypeNoExt;
 }
 
+// Where the last directory part of `path` ends, or npos.
+std::size_t last_separator(const std::string& path) {
+    for (std::size_t i = path.size(); i > 0; --i) {
+        if (is_path_separator(path[i - 1])) {
+            return i - 1;
+        }
+    }
+    return std::string::npos;
+}
+
 std::string bare_name_of(const std::string& path) {
-    const auto slash = path.find_last_of('/');
+    const auto slash = last_separator(path);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string directory_of(const std::string& path) {
-    const auto slash = path.find_last_of('/');
+    const auto slash = last_separator(path);
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 std::string directory_with_separator(const std::string& path) {
-    const auto slash = path.find_last_of('/');
+    const auto slash = last_separator(path);
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 bool fileexists(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(native_path(path), std::ios::binary);
     return in.is_open();
 }
 

@@ -84,7 +84,7 @@ bool IniDocument::load_for_update(const std::string& path, std::string* error) {
     m_bom = false;
     std::string bytes;
     std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+    if (!std::filesystem::exists(std::filesystem::symlink_status(native_path(path), ec))) {
         return true;
     }
     if (!read_file(path, bytes, kIniFileLimit, error)) {

@@ -15,25 +15,25 @@ namespace fs = std::filesystem;
 
 CopyIn copy_in_state(const std::string& projfiledir, const std::string& path) {
     std::error_code ec;
-    if (projfiledir.empty() || !fs::is_regular_file(path, ec) ||
-        !fs::is_directory(projfiledir, ec)) {
+    if (projfiledir.empty() || !fs::is_regular_file(native_path(path), ec) ||
+        !fs::is_directory(native_path(projfiledir), ec)) {
         return CopyIn::NotNeeded;
     }
-    const fs::path parent = fs::absolute(path, ec).parent_path();
-    if (fs::equivalent(parent, projfiledir, ec)) {
+    const fs::path parent = fs::absolute(native_path(path), ec).parent_path();
+    if (fs::equivalent(parent, native_path(projfiledir), ec)) {
         return CopyIn::NotNeeded;
     }
     const ProjectFile there = resolve_project_file(projfiledir, bare_name_of(path));
     if (there.outside) {
         return CopyIn::Different;
     }
-    if (!fs::exists(fs::symlink_status(there.path, ec))) {
+    if (!fs::exists(fs::symlink_status(native_path(there.path), ec))) {
         return CopyIn::Missing;
     }
-    if (fs::equivalent(there.path, path, ec)) {
+    if (fs::equivalent(native_path(there.path), native_path(path), ec)) {
         return CopyIn::Same;
     }
-    if (fs::file_size(path, ec) != fs::file_size(there.path, ec)) {
+    if (fs::file_size(native_path(path), ec) != fs::file_size(native_path(there.path), ec)) {
         return CopyIn::Different;
     }
     std::string ours;
@@ -50,7 +50,7 @@ bool copy_into_project(const std::string& projfiledir, const std::string& path,
     const ProjectFile there = resolve_project_file(projfiledir, bare_name_of(path));
     const std::string& target = there.path;
     std::error_code ec;
-    if (there.outside || fs::is_symlink(target, ec)) {
+    if (there.outside || fs::is_symlink(native_path(target), ec)) {
         if (error != nullptr) {
             *error = "im Projektordner ist „" + bare_name_of(path) + "“ ein symbolischer Verweis";
         }

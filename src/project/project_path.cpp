@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/atomic_file.h"
 #include "common/cp1252.h"
 
 namespace melo {
@@ -41,7 +42,7 @@ std::string unique_case_match(const fs::path& dir, const std::string& wanted) {
     std::string found;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
+        const std::string entry = utf8_path(it->path().filename());
         if (fold_case(entry) == key) {
             if (!found.empty()) {
                 return {};
@@ -83,11 +84,11 @@ std::string fold_case(std::string_view name) {
 
 ProjectFile resolve_project_file(const std::string& projfiledir, const std::string& name) {
     ProjectFile result;
-    const fs::path root(projfiledir);
+    const fs::path root = native_path(projfiledir);
     fs::path current = root;
     bool matching = true;
-    for (const fs::path& component : fs::path(name).relative_path()) {
-        const std::string part = component.string();
+    for (const fs::path& component : native_path(name).relative_path()) {
+        const std::string part = utf8_path(component);
         if (part.empty() || part == ".") {
             continue;
         }
@@ -97,12 +98,12 @@ ProjectFile resolve_project_file(const std::string& projfiledir, const std::stri
             if (match.empty()) {
                 matching = false; // the rest of the name is looked for as written
             } else {
-                next = current / match;
+                next = current / native_path(match);
             }
         }
         current = std::move(next);
     }
-    result.path = current.string();
+    result.path = utf8_path(current);
 
     std::error_code ec;
     fs::path real_root = fs::weakly_canonical(fs::absolute(root, ec), ec);

@@ -3,11 +3,76 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "common/atomic_file.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace melo {
+
+#ifdef _WIN32
+
+std::optional<std::int64_t> FileSource::length() {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (m_path.empty() ||
+        !GetFileAttributesExW(native_path(m_path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        return std::nullopt;
+    }
+    return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool FileSource::open() {
+    close();
+    const HANDLE h = CreateFileW(native_path(m_path).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    m_handle = h;
+    return true;
+}
+
+std::int64_t FileSource::read(std::uint8_t* buffer, std::int64_t n) {
+    if (m_handle == nullptr) {
+        return -1;
+    }
+    std::int64_t total = 0;
+    while (total < n) {
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::int64_t>(n - total, 1 << 30));
+        if (!ReadFile(m_handle, buffer + total, want, &got, nullptr)) {
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        total += got;
+    }
+    return total;
+}
+
+bool FileSource::skip(std::int64_t n) {
+    LARGE_INTEGER distance{};
+    distance.QuadPart = n;
+    return m_handle != nullptr && SetFilePointerEx(m_handle, distance, nullptr, FILE_CURRENT);
+}
+
+void FileSource::close() {
+    if (m_handle != nullptr) {
+        CloseHandle(m_handle);
+        m_handle = nullptr;
+    }
+}
+
+#else
 
 std::optional<std::int64_t> FileSource::length() {
     struct stat st {};
@@ -57,6 +122,8 @@ void FileSource::close() {
         m_fd = -1;
     }
 }
+
+#endif // _WIN32
 
 std::int64_t MemorySource::read(std::uint8_t* buffer, std::int64_t n) {
     const std::size_t count = std::min(static_cast<std::size_t>(n), m_bytes.size() - m_pos);

@@ -22,7 +22,7 @@ public:
     virtual void close() = 0;
 };
 
-// A file on disk, read with plain POSIX calls.
+// A file on disk, read with plain POSIX calls (on Windows: the wide-character file API).
 class FileSource final : public ByteSource {
 public:
     explicit FileSource(std::string path) : m_path(std::move(path)) {}
@@ -38,7 +38,11 @@ public:
 
 private:
     std::string m_path;
+#ifdef _WIN32
+    void* m_handle = nullptr; // a HANDLE; nullptr while closed
+#else
     int m_fd = -1;
+#endif
 };
 
 // Bytes in memory; the view must outlive the source.
