@@ -1,6 +1,6 @@
 // Atomic file replacement, whole-file reads and file names: the one place that calls the
 // operating system's file API. POSIX systems (with the unnamed temporary file, O_TMPFILE)
-// first, Windows (wide-character API, ReplaceFileW/MoveFileExW) below.
+// first, Windows (wide-character API, MoveFileExW) below.
 
 #include "common/atomic_file.h"
 
@@ -381,18 +381,30 @@ bool write_all(HANDLE h, std::string_view data) {
     return true;
 }
 
-// A new file beside `path` for the bytes, under a name nobody else uses.
-HANDLE create_temporary(const std::wstring& path, std::wstring& temp) {
+// Marks an open file to vanish when its last handle closes, or takes that mark back.
+bool set_delete_on_close(HANDLE h, bool on) {
+    FILE_DISPOSITION_INFO dispose{static_cast<BOOLEAN>(on ? TRUE : FALSE)};
+    return SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose) != 0;
+}
+
+// A new file beside `path` for the bytes, under a name nobody else uses. It is marked to
+// vanish with its handle, so a writer that is killed while it writes leaves nothing behind;
+// the mark is taken back just before the file takes the target's place.
+HANDLE create_temporary(const std::wstring& path, std::wstring& temp, bool* marked = nullptr) {
     thread_local std::mt19937_64 random{std::random_device{}()};
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 8 && h == INVALID_HANDLE_VALUE; ++attempt) {
         wchar_t suffix[20];
         std::swprintf(suffix, 20, L".tmp%012llx", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
         temp = path + suffix;
-        h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        h = CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
             break;
         }
+    }
+    const bool mark = h != INVALID_HANDLE_VALUE && set_delete_on_close(h, true);
+    if (marked != nullptr) {
+        *marked = mark;
     }
     return h;
 }
@@ -502,10 +514,6 @@ bool directory_writable(const std::string& directory) {
     // vanishes when it is closed.
     std::wstring probe;
     const Handle h(create_temporary(dir + L"\\.melo-probe", probe));
-    if (h.valid()) {
-        FILE_DISPOSITION_INFO dispose{TRUE};
-        SetFileInformationByHandle(h.get(), FileDispositionInfo, &dispose, sizeof dispose);
-    }
     return h.valid();
 }
 
@@ -542,13 +550,15 @@ bool replace_file(const std::string& target, std::string_view contents, std::str
     }
 
     std::wstring temp;
-    Handle h(create_temporary(path.native(), temp));
+    bool marked = false;
+    Handle h(create_temporary(path.native(), temp, &marked));
     if (!h.valid()) {
         const DWORD e = GetLastError();
         set_system_error(error, e == ERROR_ACCESS_DENIED ? "Verzeichnis ist schreibgeschützt" : "Datei kann nicht angelegt werden", e);
         return false;
     }
-    const bool written = write_all(h.get(), contents) && FlushFileBuffers(h.get());
+    const bool written = write_all(h.get(), contents) && FlushFileBuffers(h.get()) &&
+                         (!marked || set_delete_on_close(h.get(), false));
     DWORD e = written ? ERROR_SUCCESS : GetLastError();
     if (!h.close() && written) {
         e = GetLastError();
@@ -558,16 +568,20 @@ bool replace_file(const std::string& target, std::string_view contents, std::str
         set_system_error(error, "Datei kann nicht geschrieben werden", e);
         return false;
     }
-    // ReplaceFileW keeps what the old file had (attributes, access rights, creation time);
-    // where it cannot, the rename, which any file system can.
-    bool replaced = existed && ReplaceFileW(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                                            nullptr, nullptr);
-    if (!replaced) {
-        replaced = MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    }
-    if (!replaced) {
+    // One rename puts the new file in place: readers see the old file or the new one. (Not
+    // ReplaceFileW: where it fails halfway it may leave a file of its own behind.)
+    if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         e = GetLastError();
         DeleteFileW(temp.c_str());
+        if (e == ERROR_ACCESS_DENIED && existed) {
+            // Windows says "access denied" for a file that another program holds open; say
+            // what the user can do something about.
+            const Handle probe(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!probe.valid() && GetLastError() == ERROR_SHARING_VIOLATION) {
+                e = ERROR_SHARING_VIOLATION;
+            }
+        }
         set_system_error(error, "Datei kann nicht ersetzt werden", e);
         return false;
     }

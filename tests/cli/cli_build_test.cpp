@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#ifndef _WIN32
 #include <sys/stat.h>
-#include <unistd.h>
+#endif
 
 #include "common/atomic_file.h"
+#include "project/project_file.h"
 #include "run_process.h"
 #include "temp_dir.h"
 #include "wav_builder.h"
@@ -93,14 +95,18 @@ TEST(CliDump, NamesEveryInconsistency) {
 TEST(CliDump, ChecksTheFileBeforeReadingIt) {
     TempDir dir;
     // A device and a FIFO would never end; neither is read.
+#ifdef _WIN32
+    EXPECT_EQ(melo_dsu({"dump", "NUL"}, dir).status, 2);
+#else
     EXPECT_EQ(melo_dsu({"dump", "/dev/zero"}, dir).status, 2);
     ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0600), 0);
     const ProcessResult fifo = melo_dsu({"dump", dir.path("fifo")}, dir);
     EXPECT_EQ(fifo.status, 2);
     EXPECT_NE(fifo.err.find("ist keine gewöhnliche Datei"), std::string::npos);
+#endif
     // Larger than the image buffer: said, not read.
     wavb::write_file(dir.path("big.DSU"), "");
-    ASSERT_EQ(::truncate(dir.path("big.DSU").c_str(), 8388610), 0);
+    fs::resize_file(dir.path("big.DSU"), 8388610);
     const ProcessResult big = melo_dsu({"dump", dir.path("big.DSU")}, dir);
     EXPECT_EQ(big.status, 1);
     EXPECT_NE(big.out.find("Image ist 8388610 Bytes groß, ein Image hat höchstens 8388609 Bytes"), std::string::npos);
@@ -114,4 +120,71 @@ TEST(CliBuild, ALogFileThatCannotBeWrittenIsAFailure) {
     EXPECT_NE(r.err.find("melo-dsu build: Fehler: Logfile \"" + demo.dir.path("demo.LOG") + "\" nicht geschrieben: "),
               std::string::npos);
     EXPECT_EQ(demo.file("demo.DSU").size(), 47633u); // the image itself is fine
+}
+
+namespace {
+std::string golden(const std::string& name) {
+    std::string bytes;
+    melo::read_file(std::string(MELO_SOURCE_DIR) + "/tests/data/golden/" + name, bytes);
+    return bytes;
+}
+} // namespace
+
+TEST(CliBuild, TheDemoGivesTheGoldenImageAndLogByteForByte) {
+    Demo demo;
+    ASSERT_EQ(melo_dsu({"build", "--log", demo.dir.path("demo.DSP")}, demo.dir).status, 0);
+    EXPECT_TRUE(demo.file("demo.DSU") == golden("demo.DSU"));
+    EXPECT_TRUE(demo.file("demo.LOG") == golden("demo.LOG"));
+}
+
+TEST(CliBuild, NamesThatDifferInCaseFromTheFilesFindThem) {
+    Demo demo;
+    std::string dsp = demo.file("demo.DSP");
+    for (char& c : dsp) {
+        if (c >= 'a' && c <= 'z' && &c > &dsp[dsp.find(']')]) {
+            c = static_cast<char>(c - 'a' + 'A'); // values and keys; keys match without case anyway
+        }
+    }
+    ASSERT_TRUE(melo::replace_file(demo.dir.path("demo.DSP"), dsp));
+    const ProcessResult r = melo_dsu({"build", demo.dir.path("demo.DSP")}, demo.dir);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(demo.file("demo.DSU") == golden("demo.DSU"));
+}
+
+// A project, its sounds, its log and its image with names outside Latin letters, in a
+// folder named so too: written, read back and listed.
+TEST(CliBuild, NonLatinNamesOfProjectSoundsAndFolders) {
+    Demo demo;
+    const std::string folder = demo.dir.path("Звук");
+    fs::create_directory(melo::native_path(folder));
+    const std::string sep = melo::path_separator();
+    melo::ProjectFields fields = melo::load_project(demo.dir.path("demo.DSP"));
+    auto move_in = [&](std::string& name, std::string renamed) {
+        std::string bytes;
+        ASSERT_TRUE(melo::read_file(demo.dir.path(name), bytes));
+        ASSERT_TRUE(melo::replace_file(folder + sep + renamed, bytes));
+        name = renamed;
+    };
+    move_in(fields.dsdfilename, "основа.DS3");
+    for (std::size_t i = 0; i < 4; ++i) {
+        move_in(fields.useranf[i], i == 0 ? "日本の汽笛.wav" : fields.useranf[i]);
+        move_in(fields.userloop[i], i == 0 ? "Ελληνικά.wav" : fields.userloop[i]);
+        move_in(fields.userend[i], fields.userend[i]);
+    }
+    const std::string project = folder + sep + "日本.DSP";
+    ASSERT_TRUE(melo::save_project(project, fields));
+    EXPECT_EQ(melo::load_project(project).useranf[0], "日本の汽笛.wav");
+
+    const ProcessResult r = melo_dsu({"build", "--log", project}, demo.dir);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("WAV  1: 日本の汽笛.wav:\n"), std::string::npos) << r.out;
+    std::string image;
+    std::string log;
+    ASSERT_TRUE(melo::read_file(folder + sep + "日本.DSU", image));
+    ASSERT_TRUE(melo::read_file(folder + sep + "日本.LOG", log));
+    EXPECT_TRUE(image == golden("demo.DSU"));
+    EXPECT_NE(log.find("日本の汽笛.wav"), std::string::npos); // UTF-8: the names fit no code page
+    const ProcessResult d = melo_dsu({"dump", folder + sep + "日本.DSU"}, demo.dir);
+    EXPECT_EQ(d.status, 0);
+    EXPECT_NE(d.out.find("Konsistent."), std::string::npos);
 }

@@ -1,6 +1,7 @@
 // Writers cut off from outside: a file size limit that runs out mid-write, and a kill at
 // any moment. Each time the old file is intact or the new one complete, nothing is left
-// behind, and a failure is reported.
+// behind, and a failure is reported. Windows has no per-process file size limit, so there
+// only the kill is tried.
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,7 @@ struct FullProject {
 
 } // namespace
 
+#ifndef _WIN32
 TEST(CutOffWrites, AnImageOrLogFileOverTheSizeLimitIsReportedAndTheOldOneKept) {
     FullProject p;
     ASSERT_EQ(p.build().status, 0);
@@ -85,6 +87,7 @@ TEST(CutOffWrites, AnImageOrLogFileOverTheSizeLimitIsReportedAndTheOldOneKept) {
     EXPECT_EQ(slurp(small.path("s.DSU")).size(), 218u);
     EXPECT_EQ(small.entries(), (std::vector<std::string>{"s.DS3", "s.DSP", "s.DSU", "s.LOG"}));
 }
+#endif
 
 TEST(CutOffWrites, AWriterKilledAtAnyMomentLeavesTheOldImageOrTheNew) {
     FullProject p;
@@ -95,7 +98,7 @@ TEST(CutOffWrites, AWriterKilledAtAnyMomentLeavesTheOldImageOrTheNew) {
 
     // How long a whole run takes here, to spread the kills over it.
     const auto started = std::chrono::steady_clock::now();
-    const pid_t probe = spawn_process(MELO_DSU_PATH, {"build", p.dir.path("full.DSP")});
+    const ProcessHandle probe = spawn_process(MELO_DSU_PATH, {"build", p.dir.path("full.DSP")});
     wait_process(probe);
     const auto run_time = std::chrono::steady_clock::now() - started;
     const std::string new_image = slurp(p.dir.path("full.DSU"));
@@ -109,11 +112,11 @@ TEST(CutOffWrites, AWriterKilledAtAnyMomentLeavesTheOldImageOrTheNew) {
     int left_behind = 0;
     while (killed < kKills && runs < 4 * kKills) {
         ASSERT_TRUE(melo::replace_file(p.dir.path("full.DSU"), old_image)); // back to the old image
-        const pid_t pid = spawn_process(MELO_DSU_PATH, {"build", p.dir.path("full.DSP")});
+        const ProcessHandle pid = spawn_process(MELO_DSU_PATH, {"build", p.dir.path("full.DSP")});
         std::this_thread::sleep_for(run_time * (runs % 20) / 20);
-        ::kill(pid, SIGKILL);
+        kill_process(pid);
         const int status = wait_process(pid);
-        killed += WIFSIGNALED(status) ? 1 : 0;
+        killed += was_killed(status) ? 1 : 0;
         const std::string image = slurp(p.dir.path("full.DSU"));
         EXPECT_TRUE(image == old_image || image == new_image) << "run " << runs << ": " << image.size() << " bytes";
         if (p.dir.entries() != entries) {

@@ -3,6 +3,9 @@
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
@@ -300,9 +303,21 @@ TEST(GenerationRun, SampleRateWarnings) {
 TEST(GenerationRun, AnImageThatCannotBeWrittenIsAFailure) {
     Project p;
     p.base(400);
+#ifdef _WIN32
+    // Windows protects folders by access lists, not bits: an image that another program
+    // holds open (a flasher tool reading it) cannot be replaced.
+    wavb::write_file(p.dir.path("Test.DSU"), "old");
+    const HANDLE held =
+        CreateFileW(melo::native_path(p.dir.path("Test.DSU")).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const RunResult r = p.run();
+    CloseHandle(held);
+    EXPECT_EQ(p.file("Test.DSU"), "old");
+    std::filesystem::remove(p.dir.path("Test.DSU"));
+#else
     ::chmod(p.dir.root().c_str(), 0555);
     const RunResult r = p.run();
     ::chmod(p.dir.root().c_str(), 0755);
+#endif
     EXPECT_TRUE(r.failed);
     EXPECT_FALSE(r.dsu_written);
     EXPECT_NE(r.log_text.find("Fehler: DSU-File \"" + p.dir.path("Test.DSU") + "\" nicht geschrieben"),
@@ -394,15 +409,17 @@ TEST(GenerationRun, NamesAreFoundInTheProjectFolderOnly) {
     p.base(300);
     std::filesystem::create_directory(p.dir.path("sub"));
     wavb::write_file(p.dir.path("sub/inside.wav"), wavb::wav({}, "abc"));
-    std::filesystem::create_symlink(outside.path("secret.wav"), p.dir.path("link.wav"));
+    std::error_code no_links; // Wine before 9 has no symbolic links
+    std::filesystem::create_symlink(outside.path("secret.wav"), p.dir.path("link.wav"), no_links);
     p.input.fields.useranf[0] = "sub/../sub/inside.wav"; // a subfolder that stays inside
     p.input.fields.userloop[0] = up + "secret.wav";
-    p.input.fields.userend[0] = "link.wav";
+    p.input.fields.userend[0] = no_links ? "" : "link.wav";
     r = p.run();
     EXPECT_TRUE(r.failed);
     EXPECT_EQ(p.observer.checked, 1);
     EXPECT_NE(r.log_text.find("\r\n" + up + "secret.wav: WAV-File liegt außerhalb des Projektordners"), std::string::npos);
-    EXPECT_NE(r.log_text.find("\r\nlink.wav: WAV-File liegt außerhalb des Projektordners"), std::string::npos);
+    EXPECT_TRUE(no_links ||
+                r.log_text.find("\r\nlink.wav: WAV-File liegt außerhalb des Projektordners") != std::string::npos);
 }
 
 TEST(GenerationRun, NamesOfWindowsProjectsMatchWithoutRegardToCase) {
@@ -421,6 +438,7 @@ TEST(GenerationRun, NamesOfWindowsProjectsMatchWithoutRegardToCase) {
     EXPECT_FALSE(r.failed) << r.log_text;
     EXPECT_NE(r.log_text.find("\r\nWAV  1: Motor_An.WAV:\r\nWAV  2: GRÖßE.WAV:"), std::string::npos); // as written
 
+#ifndef _WIN32 // a Windows folder cannot hold two names that differ only in case
     // Two names that differ only in case are not guessed between.
     p.part(1, 0, "x.wav", 5);
     p.part(1, 1, "X.wav", 5);
@@ -428,6 +446,7 @@ TEST(GenerationRun, NamesOfWindowsProjectsMatchWithoutRegardToCase) {
     r = p.run();
     EXPECT_TRUE(r.failed);
     EXPECT_NE(r.log_text.find("x.WAV: WAV-Filedecodierung mit Fehler 3 beendet:"), std::string::npos);
+#endif
 }
 
 TEST(GenerationRun, LogFilesInAnyCharacterAndTheirWriteFailures) {

@@ -5,6 +5,7 @@
 #include "temp_dir.h"
 #include "wav_builder.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -35,17 +36,26 @@ TEST(ProjectCopy, StateAndCopy) {
     std::string copied;
     ASSERT_TRUE(read_file(dir.path("proj/Other.WAV"), copied));
     EXPECT_EQ(copied, "D");
-    EXPECT_FALSE(std::filesystem::exists(dir.path("proj/other.wav")));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(proj)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Other.WAV", "inside.wav"}));
     EXPECT_EQ(copy_in_state(proj, dir.path("elsewhere/other.wav")), CopyIn::Same);
+    std::string error;
+    EXPECT_FALSE(copy_into_project(proj, dir.path("elsewhere/gone.wav"), &error));
+    EXPECT_EQ(error, "Datei kann nicht geöffnet werden: Verzeichnis oder Datei existiert nicht");
 
     // A name in the project folder that is a symbolic link is not written through.
-    std::filesystem::create_symlink(dir.path("elsewhere/inside.wav"), dir.path("proj/link.wav"));
+    std::error_code ec;
+    std::filesystem::create_symlink(dir.path("elsewhere/inside.wav"), dir.path("proj/link.wav"), ec);
+    if (ec) {
+        GTEST_SKIP() << "no symbolic links here: " << ec.message(); // Wine before 9
+    }
     wavb::write_file(dir.path("elsewhere/link.wav"), "E");
-    std::string error;
     EXPECT_FALSE(copy_into_project(proj, dir.path("elsewhere/link.wav"), &error));
     EXPECT_EQ(error, "im Projektordner ist „link.wav“ ein symbolischer Verweis");
     ASSERT_TRUE(read_file(dir.path("elsewhere/inside.wav"), copied));
     EXPECT_EQ(copied, "A");
-    EXPECT_FALSE(copy_into_project(proj, dir.path("elsewhere/gone.wav"), &error));
-    EXPECT_EQ(error, "Datei kann nicht geöffnet werden: Verzeichnis oder Datei existiert nicht");
 }

@@ -5,7 +5,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 // Runs a program with arguments (no shell), capturing stdout, stderr and the exit status.
@@ -14,6 +13,125 @@ struct ProcessResult {
     std::string out;
     std::string err;
 };
+
+inline std::string slurp_output(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include "common/atomic_file.h"
+
+// A command line that the program's CommandLineToArgvW splits into exactly these arguments.
+inline std::wstring quoted_argument(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        return arg;
+    }
+    std::wstring q = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        q.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        q += c;
+    }
+    q.append(backslashes * 2, L'\\');
+    return q + L"\"";
+}
+
+using ProcessHandle = HANDLE;
+
+// Starts a program with its output going to the given files (or nowhere).
+inline HANDLE start_process(const std::string& program, const std::vector<std::string>& args,
+                            const std::string& out_file = {}, const std::string& err_file = {}) {
+    std::wstring command = quoted_argument(melo::wide_text(program));
+    for (const std::string& a : args) {
+        command += L" " + quoted_argument(melo::wide_text(a));
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    auto open_output = [&](const std::string& file) {
+        return CreateFileW(file.empty() ? L"NUL" : melo::wide_text(file).c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    const HANDLE out = open_output(out_file);
+    const HANDLE err = open_output(err_file);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = INVALID_HANDLE_VALUE;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION info{};
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &info);
+    CloseHandle(out);
+    CloseHandle(err);
+    if (!started) {
+        return nullptr;
+    }
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
+inline HANDLE spawn_process(const std::string& program, const std::vector<std::string>& args) {
+    return start_process(program, args);
+}
+
+// The exit status a killed program reports here; melo-dsu never returns it.
+inline constexpr int kKilledStatus = 0xDEAD;
+
+inline void kill_process(HANDLE process) {
+    TerminateProcess(process, kKilledStatus);
+}
+
+// Waits for a started program; its exit status.
+inline int wait_process(HANDLE process) {
+    if (process == nullptr) {
+        return -1;
+    }
+    WaitForSingleObject(process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return static_cast<int>(code);
+}
+
+inline bool was_killed(int status) {
+    return status == kKilledStatus;
+}
+
+inline ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
+                                 const std::string& scratch_dir) {
+    const std::string out_file = scratch_dir + "\\.stdout";
+    const std::string err_file = scratch_dir + "\\.stderr";
+    ProcessResult r;
+    r.status = wait_process(start_process(program, args, out_file, err_file));
+    // Console output ends its lines with CR LF here; the tests compare lines.
+    auto lines = [](std::string text) {
+        for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+            text.erase(at, 1);
+        }
+        return text;
+    };
+    r.out = lines(slurp_output(out_file));
+    r.err = lines(slurp_output(err_file));
+    std::remove(out_file.c_str());
+    std::remove(err_file.c_str());
+    return r;
+}
+
+#else
+
+#include <sys/wait.h>
 
 inline std::string shell_quote(const std::string& s) {
     std::string q = "'";
@@ -39,14 +157,8 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
     ProcessResult r;
     const int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    auto slurp = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    };
-    r.out = slurp(out_file);
-    r.err = slurp(err_file);
+    r.out = slurp_output(out_file);
+    r.err = slurp_output(err_file);
     std::remove(out_file.c_str());
     std::remove(err_file.c_str());
     return r;
@@ -80,9 +192,21 @@ inline pid_t spawn_process(const std::string& program, const std::vector<std::st
     return pid;
 }
 
+using ProcessHandle = pid_t;
+
+inline void kill_process(pid_t pid) {
+    ::kill(pid, SIGKILL);
+}
+
 // Waits for a started program; its raw wait status.
 inline int wait_process(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return status;
 }
+
+inline bool was_killed(int status) {
+    return WIFSIGNALED(status);
+}
+
+#endif // _WIN32

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <fstream>
+#ifdef _WIN32
+#include "common/atomic_file.h"
+#endif
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -67,7 +70,11 @@ inline std::string samples16(std::initializer_list<int> values) {
 }
 
 inline void write_file(const std::string& path, const std::string& contents) {
+#ifdef _WIN32
+    std::ofstream out(melo::native_path(path), std::ios::binary); // any name, not the ANSI code page
+#else
     std::ofstream out(path, std::ios::binary);
+#endif
     out << contents;
 }
 
