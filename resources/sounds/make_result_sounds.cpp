@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,7 @@ std::vector<double> render(const std::vector<Note>& notes) {
         const int count = static_cast<int>(n.seconds * kRate);
         for (int i = 0; i < count; ++i) {
             const double t = static_cast<double>(i) / kRate;
-            const double phase = 2 * M_PI * n.hz * t;
+            const double phase = 2 * std::numbers::pi * n.hz * t;
             double v = n.buzz ? std::tanh(4 * std::sin(phase)) * 0.7
                               : std::sin(phase) + 0.3 * std::sin(2 * phase) + 0.1 * std::sin(3 * phase);
             // Short attack, exponential decay, so the notes stand apart without clicks.

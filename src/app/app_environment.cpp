@@ -19,7 +19,12 @@ AppEnvironment environment_at(const QString& appDir, const QString& baseName) {
     const bool installed = QFileInfo::exists(appDir + "/" MELO_SOUND_DIR_FROM_BIN);
     if (!QFileInfo::exists(env.settingsPath) &&
         (installed || !melo::directory_writable(QFile::encodeName(env.appDir).toStdString()))) {
+#ifdef Q_OS_WIN
+        // %APPDATA%\<program>, where Windows programs keep a user's settings.
+        const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+#else
         const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+#endif
         QDir().mkpath(userDir);
         env.settingsPath = QDir::toNativeSeparators(userDir + "/" + name);
     }

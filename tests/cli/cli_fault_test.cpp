@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -96,11 +97,14 @@ TEST(CutOffWrites, AWriterKilledAtAnyMomentLeavesTheOldImageOrTheNew) {
     const std::vector<std::string> entries = p.dir.entries();
     p.change();
 
-    // How long a whole run takes here, to spread the kills over it.
-    const auto started = std::chrono::steady_clock::now();
-    const ProcessHandle probe = spawn_process(MELO_DSU_PATH, {"build", p.dir.path("full.DSP")});
-    wait_process(probe);
-    const auto run_time = std::chrono::steady_clock::now() - started;
+    // How long a whole run takes here, to spread the kills over it: the shortest of three, as
+    // a first start may be slow (under Wine, a cold start takes seconds).
+    auto run_time = std::chrono::steady_clock::duration::max();
+    for (int probe = 0; probe < 3; ++probe) {
+        const auto started = std::chrono::steady_clock::now();
+        wait_process(spawn_process(MELO_DSU_PATH, {"build", p.dir.path("full.DSP")}));
+        run_time = std::min(run_time, std::chrono::steady_clock::now() - started);
+    }
     const std::string new_image = slurp(p.dir.path("full.DSU"));
     ASSERT_NE(new_image, old_image);
 
