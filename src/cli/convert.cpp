@@ -100,7 +100,7 @@ bool parse(const std::vector<std::string>& args, ConvertArgs& c) {
         return usage_error(bad);
     }
     std::error_code ec;
-    if (c.into && !fs::is_directory(*c.into, ec)) {
+    if (c.into && !fs::is_directory(native_path(*c.into), ec)) {
         return usage_error("'" + *c.into + "' ist kein Verzeichnis");
     }
     return true;
@@ -115,7 +115,7 @@ std::string output_of(const ConvertArgs& c, const std::string& input) {
     if (dir.empty()) {
         dir = ".";
     }
-    return (fs::path(dir) / prepared_file_name(input, dir, c.options.rate)).string();
+    return utf8_path(native_path(dir) / native_path(prepared_file_name(input, dir, c.options.rate)));
 }
 
 class BarObserver : public PrepareObserver {
@@ -136,13 +136,13 @@ int convert(const std::vector<std::string>& args) {
     std::set<std::string> seen;
     for (const std::string& input : c.inputs) {
         std::error_code ec;
-        if (!fs::is_regular_file(input, ec) || !fileexists(input)) {
+        if (!fs::is_regular_file(native_path(input), ec) || !fileexists(input)) {
             std::fprintf(stderr, "melo-dsu convert: Eingabedatei '%s' nicht lesbar\n",
                          input.c_str());
             return kUsageError;
         }
         outputs.push_back(output_of(c, input));
-        if (!seen.insert(fs::weakly_canonical(outputs.back(), ec).string()).second) {
+        if (!seen.insert(utf8_path(fs::weakly_canonical(native_path(outputs.back()), ec))).second) {
             std::fprintf(stderr, "melo-dsu convert: zwei Eingaben würden beide '%s' schreiben\n",
                          outputs.back().c_str());
             return kUsageError;

@@ -1,5 +1,6 @@
 // The one place that talks to libsndfile. The file is opened here, not by the library, so a
 // FIFO or a device is refused before anything waits on it and a failure keeps its errno.
+// (On Windows libsndfile opens the file by its wide-character name, after the same checks.)
 
 #include "prepare/audio_reader.h"
 
@@ -8,12 +9,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <fcntl.h>
 #include <limits>
-#include <sndfile.h>
 #include <sstream>
+
+#ifdef _WIN32
+// libsndfile opens Windows files by their wide-character names.
+#include <windows.h>
+#define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
+#include <sndfile.h>
+#else
+#include <fcntl.h>
+#include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace melo {
 namespace {
@@ -106,12 +115,45 @@ AudioReader::~AudioReader() {
     if (m_file != nullptr) {
         sf_close(m_file);
     }
+#ifndef _WIN32
     if (m_fd >= 0) {
         ::close(m_fd);
     }
+#endif
 }
 
 PrepareCode AudioReader::open(const std::string& path, std::string& error) {
+#ifdef _WIN32
+    // Windows has no FIFOs to wait on, but devices ("CON", pipes): only a file on a disk is
+    // handed to libsndfile, which then opens it by name.
+    const std::wstring name = native_path(path).native();
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error = "ist ein Verzeichnis";
+        return PrepareCode::Unreadable;
+    }
+    LARGE_INTEGER size{};
+    {
+        const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            error = "Datei kann nicht geöffnet werden: " + system_error_text(GetLastError());
+            return PrepareCode::Unreadable;
+        }
+        const bool disk_file = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size);
+        CloseHandle(h);
+        if (!disk_file) {
+            error = "keine gewöhnliche Datei";
+            return PrepareCode::Unreadable;
+        }
+    }
+    const bool empty = size.QuadPart == 0;
+    SF_INFO info{};
+    SetLastError(ERROR_SUCCESS);
+    m_file = sf_wchar_open(name.c_str(), SFM_READ, &info);
+    const DWORD open_error = GetLastError();
+    const std::string system_reason = system_error_text(open_error != ERROR_SUCCESS ? open_error : ERROR_READ_FAULT);
+#else
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = "Datei kann nicht geöffnet werden: " + file_error_text(errno);
@@ -129,19 +171,21 @@ PrepareCode AudioReader::open(const std::string& path, std::string& error) {
     SF_INFO info{};
     errno = 0;
     m_file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+    const int open_errno = errno;
+    const bool empty = st.st_size == 0;
+    const std::string system_reason = file_error_text(open_errno != 0 ? open_errno : EIO);
+#endif
     if (m_file == nullptr) {
-        const int open_errno = errno;
         const int code = sf_error(nullptr);
         switch (code) {
         case SF_ERR_UNRECOGNISED_FORMAT:
-            error = st.st_size == 0 ? "Datei ist leer" : "unbekanntes Dateiformat";
-            return st.st_size == 0 ? PrepareCode::Empty : PrepareCode::UnknownFormat;
+            error = empty ? "Datei ist leer" : "unbekanntes Dateiformat";
+            return empty ? PrepareCode::Empty : PrepareCode::UnknownFormat;
         case SF_ERR_UNSUPPORTED_ENCODING:
             error = "Kodierung wird nicht unterstützt";
             return PrepareCode::UnknownFormat;
         case SF_ERR_SYSTEM:
-            error = "Datei kann nicht gelesen werden: " +
-                    file_error_text(open_errno != 0 ? open_errno : EIO);
+            error = "Datei kann nicht gelesen werden: " + system_reason;
             return PrepareCode::Unreadable;
         default:
             error = "Datei ist beschädigt oder unvollständig";

@@ -268,9 +268,9 @@ bool ready_for_module(const std::string& path, std::int32_t rate) {
 std::string prepared_file_name(const std::string& input_path, const std::string& target_dir,
                                std::int32_t rate) {
     namespace fs = std::filesystem;
-    const std::string stem = fs::path(input_path).stem().string();
+    const std::string stem = utf8_path(native_path(input_path).stem());
     std::error_code ec;
-    if (fs::equivalent(input_path, fs::path(target_dir) / (stem + ".wav"), ec)) {
+    if (fs::equivalent(native_path(input_path), native_path(target_dir) / native_path(stem + ".wav"), ec)) {
         return stem + "_" + std::to_string(rate) + ".wav";
     }
     return stem + ".wav";
