@@ -40,23 +40,14 @@ bool FileSource::open() {
     return true;
 }
 
-std::int64_t FileSource::read(std::uint8_t* buffer, std::int64_t n) {
-    if (m_handle == nullptr) {
+// One read of the operating system: the bytes read, 0 at the end, -1 on an error.
+std::int64_t FileSource::read_some(std::uint8_t* buffer, std::int64_t n) {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::int64_t>(n, 1 << 30));
+    if (m_handle == nullptr || !ReadFile(m_handle, buffer, want, &got, nullptr)) {
         return -1;
     }
-    std::int64_t total = 0;
-    while (total < n) {
-        DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<std::int64_t>(n - total, 1 << 30));
-        if (!ReadFile(m_handle, buffer + total, want, &got, nullptr)) {
-            return -1;
-        }
-        if (got == 0) {
-            break;
-        }
-        total += got;
-    }
-    return total;
+    return got;
 }
 
 bool FileSource::skip(std::int64_t n) {
@@ -91,25 +82,16 @@ bool FileSource::open() {
     return m_fd >= 0;
 }
 
-std::int64_t FileSource::read(std::uint8_t* buffer, std::int64_t n) {
+std::int64_t FileSource::read_some(std::uint8_t* buffer, std::int64_t n) {
     if (m_fd < 0) {
         return -1;
     }
-    std::int64_t total = 0;
-    while (total < n) {
-        const ssize_t got = ::read(m_fd, buffer + total, static_cast<std::size_t>(n - total));
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return -1;
+    for (;;) {
+        const ssize_t got = ::read(m_fd, buffer, static_cast<std::size_t>(n));
+        if (got >= 0 || errno != EINTR) {
+            return got;
         }
-        if (got == 0) {
-            break;
-        }
-        total += got;
     }
-    return total;
 }
 
 bool FileSource::skip(std::int64_t n) {
@@ -124,6 +106,21 @@ void FileSource::close() {
 }
 
 #endif // _WIN32
+
+std::int64_t FileSource::read(std::uint8_t* buffer, std::int64_t n) {
+    std::int64_t total = 0;
+    while (total < n) {
+        const std::int64_t got = read_some(buffer + total, n - total);
+        if (got < 0) {
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        total += got;
+    }
+    return total;
+}
 
 std::int64_t MemorySource::read(std::uint8_t* buffer, std::int64_t n) {
     const std::size_t count = std::min(static_cast<std::size_t>(n), m_bytes.size() - m_pos);

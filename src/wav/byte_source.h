@@ -37,6 +37,8 @@ public:
     void close() override;
 
 private:
+    std::int64_t read_some(std::uint8_t* buffer, std::int64_t n);
+
     std::string m_path;
 #ifdef _WIN32
     void* m_handle = nullptr; // a HANDLE; nullptr while closed

@@ -69,7 +69,9 @@ TEST_F(ReplaceFile, CreatesAndReplacesWithoutLeftovers) {
     std::string back;
     ASSERT_TRUE(read_file(path, back));
     EXPECT_EQ(back, "second");
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.txt"});
+    EXPECT_TRUE(directory_writable(dir.root()));
+    EXPECT_FALSE(directory_writable(dir.path("missing")));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.txt"}); // no probe left either
 }
 
 TEST_F(ReplaceFile, FailureLeavesTheOldFileIntact) {
