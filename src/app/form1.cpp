@@ -18,7 +18,6 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     m_sound.decimal_separator = QLocale().decimalPoint().at(0).toLatin1();
     m_sndfiledir = env.appDir;
     m_lastvalidsndfile = env.appDir;
-    setWindowIcon(QIcon(":/icons/app.svg"));
     // The designed size; start-up shrinks it to the upper part outside the debug mode.
     setFixedSize(form1_metrics::clientWidth(), form1_metrics::debugHeight());
     wireSignals();

@@ -95,7 +95,7 @@ void WaveformTest::demoRowShowsItsPartsAsTheImageHoldsThem() {
     QVERIFY(end0 < start1 && start1 < start2 &&
             view->xOf(static_cast<double>(row.length())) <= view->width() + 0.5);
     const std::vector<WaveformView::Column> columns = view->columns();
-    QVERIFY(columns.size() >= static_cast<std::size_t>(view->width()) - 2);
+    QVERIFY(columns.size() >= static_cast<std::size_t>(view->areas().wave.width()) - 2);
     for (const WaveformView::Column& c : columns) {
         const int expected = c.x < start1 - 1 ? 0 : c.x < start2 - 1 ? 1 : 2;
         if (std::abs(c.x - start1) > 1 && std::abs(c.x - start2) > 1) {
