@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <random>
 
 class WaveformTest : public QObject {
     Q_OBJECT
@@ -20,8 +21,11 @@ private slots:
     void demoRowShowsItsPartsAsTheImageHoldsThem();
     void clippedSamplesAreMarked();
     void spaceBarPlaysTheRowThroughTheListenPlayer();
+    void aHeldSpaceBarLoopsThroughUnmarkedRepeats();
     void anImageShowsItsTwelveParts();
+    void anImageWithoutPartsIsRefusedWithItsReason();
     void zoomAndScroll();
+    void keysZoomScrollAndClose();
 };
 
 namespace {
@@ -189,6 +193,35 @@ void WaveformTest::spaceBarPlaysTheRowThroughTheListenPlayer() {
     window->close();
 }
 
+void WaveformTest::aHeldSpaceBarLoopsThroughUnmarkedRepeats() {
+    GuiFixture f;
+    for (const char* name : {"motor_an.wav", "motor_lauf.wav", "motor_aus.wav"}) {
+        f.audio.addSound(name, {.steps = 5});
+    }
+    auto form = start_on_demo(f, "[VARS]\nlisten=1\n");
+    WaveformWindow* window = open_row(*form, 0);
+    QVERIFY(window);
+    ListenPlayback& player = form->listenPlayer();
+    // A 1.65 s hold whose repeats come as release/press pairs not marked as repeats, 25 a
+    // second after the usual delay: one playback that loops all along.
+    QTest::keyPress(window, Qt::Key_Space);
+    QTest::qWait(500);
+    for (int pair = 0; pair < 29; ++pair) {
+        QTest::keyRelease(window, Qt::Key_Space);
+        QTest::keyPress(window, Qt::Key_Space);
+        QTest::qWait(40);
+        QVERIFY(!player.ready());
+    }
+    QVERIFY(player.loopPasses() >= 3);
+    QCOMPARE(f.audio.log.filter("load motor_an.wav").size(), 1);
+    QVERIFY(!f.audio.log.contains("play motor_aus.wav"));
+    // The real release ends the loop: its pass, the end part, done.
+    QTest::keyRelease(window, Qt::Key_Space);
+    QTRY_VERIFY(player.ready());
+    QCOMPARE(f.audio.log.filter("play motor_aus.wav").size(), 1);
+    QCOMPARE(f.audio.log.filter("load motor_an.wav").size(), 1);
+}
+
 void WaveformTest::anImageShowsItsTwelveParts() {
     GuiFixture f;
     auto form = start_on_demo(f);
@@ -212,6 +245,30 @@ void WaveformTest::anImageShowsItsTwelveParts() {
     QCOMPARE(window->seamView()->values().size(), 128u);
 }
 
+void WaveformTest::anImageWithoutPartsIsRefusedWithItsReason() {
+    GuiFixture f;
+    auto form = start_on_demo(f);
+    std::string noise(100000, '\0');
+    std::mt19937 random(19);
+    for (char& c : noise) {
+        c = static_cast<char>(random());
+    }
+    const std::pair<std::string, QString> cases[] = {
+        {"", "Image zu kurz für die Adresstabelle (0 Bytes"},
+        {noise, "Slot 1 (Sound A (200) Anfang): Adresse"},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        wavb::write_file(f.dir.path("broken.DSU"), bytes);
+        f.prompts.messages.clear();
+        f.prompts.chooseFile(QString::fromStdString(f.dir.path("broken.DSU")));
+        QVERIFY(pick_context_entry(form->controls().txt_projektfile, "DSU-Image ansehen…"));
+        QCOMPARE(f.prompts.messages.size(), 1);
+        QVERIFY2(f.prompts.messages[0].contains("kann nicht angezeigt werden: " + reason),
+                 qPrintable(f.prompts.messages[0]));
+        QVERIFY(!form->findChild<WaveformWindow*>());
+    }
+}
+
 void WaveformTest::zoomAndScroll() {
     GuiFixture f;
     auto form = start_on_demo(f);
@@ -232,6 +289,49 @@ void WaveformTest::zoomAndScroll() {
     // Zooming out stops at the whole row.
     view->zoom(1000, 0);
     QCOMPARE(view->samplesPerPixel(), whole);
+
+    // Under the mouse: the time, the part, the sample and its value.
+    view->zoom(0.001, mid.x());
+    const double at = view->positionAt(mid.x());
+    const melo::WaveformRow& row = window->row();
+    const auto index = static_cast<std::size_t>(at) - static_cast<std::size_t>(row.offset(1));
+    QVERIFY(at > static_cast<double>(row.offset(1)) && index < row.parts[1].samples.size());
+    QMouseEvent move(QEvent::MouseMove, mid, view->mapToGlobal(mid), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
+    QVERIFY2(view->readout().contains(QString("Loop, Sample %1 von %2   Wert %3")
+                                          .arg(index + 1)
+                                          .arg(row.parts[1].count())
+                                          .arg(row.parts[1].samples[index])),
+             qPrintable(view->readout()));
+}
+
+void WaveformTest::keysZoomScrollAndClose() {
+    GuiFixture f;
+    auto form = start_on_demo(f);
+    QPointer<WaveformWindow> window = open_row(*form, 1);
+    QVERIFY(window);
+    WaveformView* view = window->view();
+    const melo::WaveformViewport& shown = view->viewport();
+    const double whole = shown.per_pixel();
+    QTest::keyClick(view, Qt::Key_Plus);
+    QTest::keyClick(view, Qt::Key_Plus);
+    QCOMPARE(shown.per_pixel(), whole / 4);
+    QTest::keyClick(view, Qt::Key_Minus);
+    QCOMPARE(shown.per_pixel(), whole / 2);
+    QTest::keyClick(view, Qt::Key_End);
+    QCOMPARE(shown.last(), shown.length());
+    QTest::keyClick(view, Qt::Key_Left);
+    QVERIFY(shown.last() < shown.length());
+    QTest::keyClick(view, Qt::Key_Home);
+    QCOMPARE(shown.first(), 0.0);
+    QTest::keyClick(view, Qt::Key_Right);
+    QVERIFY(shown.first() > 0);
+    QTest::keyClick(view, Qt::Key_0);
+    QVERIFY(shown.fitted() && shown.first() == 0);
+    // Escape closes the window from the view, where the keyboard is.
+    QTest::keyClick(view, Qt::Key_Escape);
+    QTRY_VERIFY(window.isNull());
 }
 
 int main(int argc, char** argv) {
