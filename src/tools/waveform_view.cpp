@@ -205,7 +205,7 @@ void WaveformView::paintRuler(QPainter& painter, const Areas& a) const {
     const double perPixel = std::max(to - from, 1e-9) / a.ruler.width();
     const QFontMetrics metrics = fontMetrics();
     const melo::RulerTicks ticks = melo::ruler_ticks(
-        from, to, perPixel, metrics.horizontalAdvance(seconds_text(to, 4)) + 12.0);
+        from, to, perPixel, metrics.horizontalAdvance(seconds_text(to, 4)) + 24.0);
     const double minor = ticks.step / ticks.minor;
     for (double k = std::ceil(from / minor); k * minor <= to; ++k) {
         const int x = round_x(xOf(m_row->position_at_seconds(k * minor)));
@@ -215,18 +215,25 @@ void WaveformView::paintRuler(QPainter& painter, const Areas& a) const {
     painter.setClipRect(a.ruler);
     for (const double t : ticks.values) {
         const int x = round_x(xOf(m_row->position_at_seconds(t)));
+        const QString label = seconds_text(t, ticks.decimals);
         painter.drawLine(x, a.ruler.bottom() - 8, x, a.ruler.bottom());
-        painter.drawText(x + 3, a.ruler.top() + metrics.ascent() + 1,
-                         seconds_text(t, ticks.decimals));
+        if (x + 3 + metrics.horizontalAdvance(label) <= a.ruler.right()) {
+            painter.drawText(x + 3, a.ruler.top() + metrics.ascent() + 1, label);
+        }
     }
     painter.restore();
 }
 
 void WaveformView::paintColumns(QPainter& painter, const Areas& a) const {
-    // One vertical stroke per column, collected by colour and drawn together.
+    // One vertical stroke per column, collected by colour and drawn together. Closer in than a
+    // sample per pixel the samples are drawn one by one instead; clipped ones stay marked.
+    const bool samplesDrawn = m_viewport.per_pixel() < 1.0;
     std::array<QVector<QLine>, 4> strokes; // the three parts, then clipped
     for (const Column& c : columns()) {
         const std::size_t colour = c.range.clipped() ? 3 : static_cast<std::size_t>(c.part);
+        if (samplesDrawn && colour != 3) {
+            continue;
+        }
         strokes[colour].append(
             QLine(c.x, yOf(c.range.hi, a.wave), c.x, yOf(c.range.lo, a.wave)));
     }
@@ -313,6 +320,10 @@ void WaveformView::paintMarkers(QPainter& painter, const Areas& a) const {
             painter.drawText(box, Qt::AlignCenter, m.label);
         }
     }
+    if (m_hoverX && m_drag == Drag::None) {
+        painter.setPen(QPen(QColor(0, 0, 0, 70), 1));
+        painter.drawLine(*m_hoverX, a.wave.top(), *m_hoverX, a.wave.bottom());
+    }
     if (m_play >= 0) {
         painter.setPen(QPen(QColor(200, 0, 0), 2));
         const int x = round_x(xOf(m_play));
@@ -367,10 +378,12 @@ QString WaveformView::hoverText(double position) const {
         if (index >= part.count()) {
             return "Markerbyte " + marker_text(part.marker) + " hinter " + title;
         }
-        // Zoomed out, a pixel holds many samples: their range.
-        const auto last = static_cast<std::int64_t>(std::ceil(position - offset +
-                                                              m_viewport.per_pixel())) - 1;
-        const melo::SampleRange range = part.range(index, std::max(index, last) + 1);
+        // Zoomed out, a pixel holds many samples: their range; zoomed in, the one under it.
+        const double perPixel = m_viewport.per_pixel();
+        const auto end = perPixel < 1 ? index + 1
+                                      : static_cast<std::int64_t>(
+                                            std::ceil(position - offset + perPixel));
+        const melo::SampleRange range = part.range(index, std::max(index + 1, end));
         const QString value = range.lo == range.hi
                                   ? "Wert " + QString::number(range.lo)
                                   : QString("Werte %1 bis %2").arg(range.lo).arg(range.hi);

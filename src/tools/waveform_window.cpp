@@ -51,6 +51,7 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     for (QLabel*& label : m_partLabels) {
         label = new QLabel(this);
         label->setTextFormat(Qt::RichText);
+        label->setWordWrap(true); // a narrow window wraps the lines rather than cutting them
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         parts->addWidget(label, 1);
     }
