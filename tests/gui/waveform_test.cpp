@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QMenu>
 #include <QTabBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -292,6 +293,23 @@ void WaveformTest::zoomAndScroll() {
                                           .arg(row.parts[1].count())
                                           .arg(row.parts[1].samples[index])),
              qPrintable(view->readout()));
+
+    // A draggable marker moves with the mouse, to whole positions; the view stays put.
+    view->setMarkers({{at, "a", Qt::red, true}});
+    QSignalSpy moved(view, &WaveformView::markerMoved);
+    const double first = view->viewport().first();
+    QTest::mousePress(view, Qt::LeftButton, {}, mid);
+    QTest::mouseMove(view, mid + QPoint(64, 0));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, mid + QPoint(64, 0));
+    QCOMPARE(view->viewport().first(), first);
+    QVERIFY(!moved.isEmpty());
+    QCOMPARE(view->markers()[0].position, std::round(view->positionAt(mid.x() + 64)));
+    // A click in the overview brings that stretch into view.
+    const QRect overview = view->areas().overview;
+    const int x = overview.left() + overview.width() * 3 / 4;
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(x, overview.center().y()));
+    const double clicked = view->viewport().length() * (x - overview.left()) / overview.width();
+    QVERIFY(view->viewport().first() < clicked && clicked < view->viewport().last());
 }
 
 void WaveformTest::keysZoomScrollAndClose() {
