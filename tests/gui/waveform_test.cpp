@@ -139,6 +139,7 @@ void WaveformTest::clippedSamplesAreMarked() {
     window->resize(1100, 400);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(!window->windowIcon().isNull()); // a window of its own carries the program's icon
     QVERIFY(window->partText(0).contains("2 Samples begrenzt (1 oder 254)"));
     // Red columns exactly where the clipped samples are, none elsewhere.
     const WaveformView* view = window->view();
