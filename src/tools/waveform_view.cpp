@@ -71,6 +71,7 @@ void WaveformView::setRow(const melo::WaveformRow* row) {
     m_viewport.set_size(length(), areas().wave.width());
     m_play = -1;
     m_markers.clear();
+    m_overviewArea = QRect();
     viewMoved();
 }
 
@@ -336,7 +337,12 @@ void WaveformView::paintOverview(QPainter& painter, const Areas& a) const {
     painter.fillRect(a.overview, QColor(246, 246, 246));
     melo::WaveformViewport whole;
     whole.set_size(length(), a.overview.width());
-    for (const Column& c : columnsOf(whole, a.overview.left())) {
+    // The same for every frame until the row or the size changes.
+    if (m_overviewArea != a.overview) {
+        m_overviewArea = a.overview;
+        m_overview = columnsOf(whole, a.overview.left());
+    }
+    for (const Column& c : m_overview) {
         painter.setPen(c.range.clipped() ? kClipped
                                          : kPartColours[static_cast<std::size_t>(c.part)].lighter(130));
         painter.drawLine(c.x, yOf(c.range.hi, a.overview), c.x, yOf(c.range.lo, a.overview));

@@ -107,6 +107,8 @@ private:
     melo::WaveformViewport m_viewport;
     double m_play = -1;
     std::vector<Marker> m_markers;
+    mutable std::vector<Column> m_overview; // the overview's columns, drawn in m_overviewArea
+    mutable QRect m_overviewArea;
     std::optional<int> m_hoverX;
     Drag m_drag = Drag::None;
     int m_dragMarker = -1;
