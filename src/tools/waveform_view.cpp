@@ -198,12 +198,12 @@ void WaveformView::paintRuler(QPainter& painter, const Areas& a) const {
     painter.fillRect(a.ruler, QColor(242, 242, 242));
     painter.setPen(kText);
     painter.drawLine(a.ruler.bottomLeft(), a.ruler.bottomRight());
-    if (m_row == nullptr || length() <= 0) {
-        return;
+    const double from = m_row != nullptr ? m_row->seconds_at(m_viewport.first()) : 0.0;
+    const double to = m_row != nullptr ? m_row->seconds_at(m_viewport.last()) : 0.0;
+    if (to <= from) {
+        return; // a row without samples has no play time to mark
     }
-    const double from = m_row->seconds_at(m_viewport.first());
-    const double to = m_row->seconds_at(m_viewport.last());
-    const double perPixel = std::max(to - from, 1e-9) / a.ruler.width();
+    const double perPixel = (to - from) / a.ruler.width();
     const QFontMetrics metrics = fontMetrics();
     const melo::RulerTicks ticks = melo::ruler_ticks(
         from, to, perPixel, metrics.horizontalAdvance(seconds_text(to, 4)) + 24.0);
@@ -495,6 +495,9 @@ void WaveformView::mouseMoveEvent(QMouseEvent* event) {
         break;
     }
     case Drag::Marker: {
+        if (m_dragMarker >= static_cast<int>(m_markers.size())) {
+            break; // the markers were replaced while dragging
+        }
         const double position = std::clamp(std::round(positionAt(at.x())), 0.0, length());
         m_markers[static_cast<std::size_t>(m_dragMarker)].position = position;
         update();
