@@ -1,5 +1,6 @@
 #include "flash/waveform_model.h"
 
+#include "common/captions.h"
 #include "flash/flash_image.h"
 #include "flash/image_dump.h"
 #include "flash/part_placement.h"

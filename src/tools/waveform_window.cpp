@@ -1,6 +1,7 @@
 #include "tools/waveform_window.h"
 
 #include "common/atomic_file.h"
+#include "common/number_format.h"
 #include "flash/flash_image.h"
 #include "tools/listen_playback.h"
 #include "tools/waveform_view.h"
@@ -12,17 +13,20 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QTabBar>
 #include <QVBoxLayout>
 
 namespace {
 
+// The user's decimal separator, as the main window's numbers have it.
 QString seconds_text(double seconds) {
-    return QString::number(seconds, 'f', 3).replace('.', ',') + " s";
+    const char separator = QLocale().decimalPoint().at(0).toLatin1();
+    return QString::fromStdString(melo::format_fixed(seconds, 3, separator)) + " s";
 }
 
 QString hex_text(std::int64_t value, int width) {
-    return QString("%1").arg(value, width, 16, QChar('0')).toUpper();
+    return QString::fromStdString(melo::hexx(static_cast<std::int32_t>(value), width));
 }
 
 } // namespace
