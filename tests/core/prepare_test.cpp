@@ -265,6 +265,11 @@ TEST(Prepare, TooLongForAPartAndCancelLeaveNoOutput) {
     EXPECT_EQ(r.code, PrepareCode::Cancelled);
     EXPECT_EQ(r.message, "Umwandlung abgebrochen");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"long.wav"});
+
+    // A cancel ends the run it met; the same object's next run goes through.
+    wavb::write_file(dir.path("short.wav"), wavb::wav({}, std::string(100, '\x90')));
+    PrepareObserver quiet;
+    EXPECT_EQ(preparation.run(dir.path("short.wav"), dir.path("out.wav"), {}, quiet).code, PrepareCode::Ok);
 }
 
 TEST(Prepare, ModuleReadyFilesAndOutputNames) {
