@@ -8,6 +8,7 @@
 
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
+#include "common/module_constants.h"
 #include "common/number_format.h"
 #include "common/progress.h"
 #include "project/project_path.h"
