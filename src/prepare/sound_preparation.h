@@ -59,8 +59,9 @@ public:
     // a German message for every failure; a failed or cancelled run leaves no output.
     PrepareResult run(const std::string& input, const std::string& output,
                       const PrepareOptions& options, PrepareObserver& observer);
-    // Makes the running run stop at its next block with Cancelled; a run started later runs
-    // in full. Safe to call from any thread.
+    // Makes the running run (or, called before it starts, the next one) stop at its next
+    // block with Cancelled; the run it stopped clears it, so a later run goes through. Safe to
+    // call from any thread.
     void cancel() { m_cancel.store(true); }
 
 private:
