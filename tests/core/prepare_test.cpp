@@ -266,10 +266,14 @@ TEST(Prepare, TooLongForAPartAndCancelLeaveNoOutput) {
     EXPECT_EQ(r.message, "Umwandlung abgebrochen");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"long.wav"});
 
-    // A cancel ends the run it met; the same object's next run goes through.
-    wavb::write_file(dir.path("short.wav"), wavb::wav({}, std::string(100, '\x90')));
+    // A cancel that comes before the worker has begun ends that run, and only that run.
+    SoundPreparation early_cancel;
+    early_cancel.cancel();
     PrepareObserver quiet;
-    EXPECT_EQ(preparation.run(dir.path("short.wav"), dir.path("out.wav"), {}, quiet).code, PrepareCode::Ok);
+    EXPECT_EQ(early_cancel.run(dir.path("long.wav"), dir.path("out.wav"), {.trim_db = -48.0}, quiet).code,
+              PrepareCode::Cancelled);
+    EXPECT_NE(early_cancel.run(dir.path("long.wav"), dir.path("out.wav"), {.trim_db = -48.0}, quiet).code,
+              PrepareCode::Cancelled);
 }
 
 TEST(Prepare, ModuleReadyFilesAndOutputNames) {
