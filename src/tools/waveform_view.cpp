@@ -1,5 +1,7 @@
 #include "tools/waveform_view.h"
 
+#include "gui/qt_text.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -26,12 +28,9 @@ const QColor kGrid(225, 225, 225);
 const QColor kText(90, 90, 90);
 
 QString marker_text(int marker) {
-    return marker < 0 ? QString("--") : QString("%1").arg(marker, 2, 16, QChar('0')).toUpper();
+    return marker < 0 ? QString("--") : q(melo::hexx(marker, 2));
 }
 
-QString seconds_text(double seconds, int decimals) {
-    return QString::number(std::max(0.0, seconds), 'f', decimals).replace('.', ',') + " s";
-}
 
 int round_x(double x) {
     return static_cast<int>(std::lround(std::clamp(x, -1e6, 1e6)));
