@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "flash/generation_run.h"
+#include "common/module_constants.h"
 
 namespace melo {
 
 // The values the conversion clips to: 0 and 255 are the marker bytes.
 inline bool is_clipped(std::uint8_t sample) {
-    return sample <= 1 || sample >= 254;
+    return sample <= kMinSample || sample >= kMaxSample;
 }
 
 // Lowest and highest sample of a stretch; empty (lo > hi) for a stretch without samples.
@@ -76,6 +76,11 @@ struct WaveformRow {
     }
     // Image bytes of the whole row, markers included.
     std::int64_t length() const { return offset(3); }
+    // The play time at a row position: the samples before it at the module's rate; a marker
+    // byte takes no time. position_at_seconds() is its inverse (a time on a part boundary
+    // gives the next part's first sample).
+    double seconds_at(double position) const;
+    double position_at_seconds(double seconds) const;
 };
 
 // The close-up of the loop seam: the last samples of the loop part followed by its first.
@@ -99,6 +104,7 @@ WaveformRow project_row(const std::string& projfiledir, int row,
 struct ImageRows {
     std::array<WaveformRow, 4> rows;
     std::vector<std::string> problems; // every inconsistency the image check finds, in German
+    std::string unreadable;            // why there is nothing to show; "" when there is
 };
 
 // The rows of an image (the bytes of a .DSU file).

@@ -1,6 +1,9 @@
 #include "tools/waveform_window.h"
 
+#include "gui/qt_text.h"
+
 #include "common/atomic_file.h"
+#include "common/number_format.h"
 #include "flash/flash_image.h"
 #include "tools/listen_playback.h"
 #include "tools/waveform_view.h"
@@ -17,12 +20,8 @@
 
 namespace {
 
-QString seconds_text(double seconds) {
-    return QString::number(seconds, 'f', 3).replace('.', ',') + " s";
-}
-
 QString hex_text(std::int64_t value, int width) {
-    return QString("%1").arg(value, width, 16, QChar('0')).toUpper();
+    return q(melo::hexx(static_cast<std::int32_t>(value), width));
 }
 
 } // namespace
@@ -49,6 +48,7 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     for (QLabel*& label : m_partLabels) {
         label = new QLabel(this);
         label->setTextFormat(Qt::RichText);
+        label->setWordWrap(true); // a narrow window wraps the lines rather than cutting them
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         parts->addWidget(label, 1);
     }
@@ -71,8 +71,9 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     m_status = new QLabel(this);
     m_status->setTextFormat(Qt::RichText);
     m_status->setWordWrap(true);
-    QString status = "Leertaste halten: Anfang, Loop (wiederholt), Ende &middot; Mausrad: Zoom "
-                     "&middot; Ziehen: Verschieben";
+    QString status = "Leertaste halten: Anfang, Loop (wiederholt), Ende &middot; Mausrad, + - 0: "
+                     "Zoom &middot; Ziehen, Pfeiltasten, Pos1, Ende: Verschieben &middot; Esc: "
+                     "Schließen";
     for (const QString& problem : problems) {
         status += "<br><span style='color:#d00000'>" + problem.toHtmlEscaped() + "</span>";
     }
@@ -83,6 +84,9 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     connect(m_tabs, &QTabBar::currentChanged, this, &WaveformWindow::showRow);
     m_follow.setInterval(16); // the play line moves at the display's pace
     connect(&m_follow, &QTimer::timeout, this, &WaveformWindow::followPlayback);
+    m_spaceUp.setSingleShot(true);
+    m_spaceUp.setInterval(kRepeatGap);
+    connect(&m_spaceUp, &QTimer::timeout, this, &WaveformWindow::releasePlay);
     showRow(0);
     m_view->setFocus();
 }
@@ -101,7 +105,7 @@ WaveformWindow* WaveformWindow::forProjectRow(ListenPlayback& player, const QStr
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::vector<melo::WaveformRow> rows{
-        melo::project_row(QFile::encodeName(projfiledir).toStdString(), row, parts)};
+        melo::project_row(file_path(projfiledir), row, parts)};
     QApplication::restoreOverrideCursor();
     auto* window = new WaveformWindow(player, std::move(rows), false, {}, parent);
     window->setWindowTitle("Wellenform – " + QString::fromStdString(window->row().title));
@@ -112,13 +116,22 @@ WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& 
                                          QString& error, QWidget* parent) {
     std::string image;
     std::string reason;
-    if (!melo::read_file(QFile::encodeName(path).toStdString(), image,
+    if (!melo::read_file(file_path(path), image,
                          static_cast<std::size_t>(melo::kFlashLastAddress) + 1, &reason)) {
         error = "DSU-Image \"" + path +
                 "\" kann nicht gelesen werden: " + QString::fromStdString(reason);
         return nullptr;
     }
     melo::ImageRows read = melo::image_rows(image);
+    if (!read.unreadable.empty()) {
+        // Nothing in it could be drawn as a part: say why instead of an empty window.
+        error = "DSU-Image \"" + path + "\" kann nicht angezeigt werden: " +
+                QString::fromStdString(read.unreadable);
+        if (read.problems.size() > 1) {
+            error += QString(" (und %1 weitere Fehler)").arg(read.problems.size() - 1);
+        }
+        return nullptr;
+    }
     QStringList problems;
     for (const std::string& problem : read.problems) {
         problems << QString::fromStdString(problem);
@@ -197,7 +210,7 @@ void WaveformWindow::pressPlay() {
                                             std::string(part.samples.begin(), part.samples.end())};
             }
         } else if (!part.path.empty() && part.problem.empty()) {
-            sources[p] = QFile::decodeName(QByteArray::fromStdString(part.path));
+            sources[p] = q_path(part.path);
         }
     }
     player->press(std::move(sources), this);
@@ -208,6 +221,7 @@ void WaveformWindow::pressPlay() {
 }
 
 void WaveformWindow::releasePlay() {
+    m_spaceUp.stop();
     ListenPlayback* player = m_player.data();
     if (m_holding && player != nullptr && player->owner() == this) {
         player->release();
@@ -235,10 +249,18 @@ void WaveformWindow::followPlayback() {
 
 void WaveformWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space) {
-        if (!event->isAutoRepeat()) {
+        // A press right behind a release is the key repeating, not a new press: the row
+        // keeps looping.
+        if (m_spaceUp.isActive()) {
+            m_spaceUp.stop();
+        } else if (!event->isAutoRepeat()) {
             pressPlay();
         }
         event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        close();
         return;
     }
     QWidget::keyPressEvent(event);
@@ -246,8 +268,10 @@ void WaveformWindow::keyPressEvent(QKeyEvent* event) {
 
 void WaveformWindow::keyReleaseEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space) {
-        if (!event->isAutoRepeat()) {
-            releasePlay();
+        // Some window systems send a held key's repeats as release/press pairs that Qt does
+        // not mark: the release counts once no press has followed it for a moment.
+        if (!event->isAutoRepeat() && m_holding) {
+            m_spaceUp.start();
         }
         event->accept();
         return;
