@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/terminal_progress.h"
+#include "common/atomic_file.h"
 #include "common/version.h"
 #include "flash/generation_run.h"
 #include "project/file_choice.h"
