@@ -2,12 +2,14 @@
 
 #include "common/number_format.h"
 #include "common/progress.h"
+#include "loop/loop_parts.h"
 #include "loop/real_fft.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <complex>
+#include <new>
 #include <numeric>
 
 namespace melo {
@@ -248,10 +250,6 @@ std::int64_t crossfade_samples(double ms, std::int32_t rate) {
     return ms > 0.0 ? samples_of(ms, rate) : 0;
 }
 
-std::int64_t usable_crossfade(std::int64_t a, std::int64_t b, std::int64_t crossfade) {
-    return std::max<std::int64_t>(0, std::min({crossfade, a, b - a}));
-}
-
 std::string check_loop_settings(const LoopSettings& s, std::int64_t samples) {
     if (s.rate <= 0) {
         return "Abtastrate " + std::to_string(s.rate) + " Hz ist ungültig";
@@ -355,12 +353,14 @@ LoopCandidate snap_loop(std::span<const float> x, std::int64_t a, std::int64_t b
 
 LoopResult LoopFinder::find(std::span<const float> signal, const LoopSettings& settings,
                             LoopObserver& observer) {
+    m_cancel.store(false); // a cancel ends the search it meets, never the next one
     // Nothing may leave a search: it runs on the window's worker thread too.
     try {
         return search(signal, settings, observer);
+    } catch (const std::bad_alloc&) {
+        return failure({}, LoopCode::NoMemory, "Der Arbeitsspeicher reicht für diese Suche nicht aus");
     } catch (...) {
-        LoopResult r;
-        return failure(r, LoopCode::NoMemory, "Der Arbeitsspeicher reicht für diese Suche nicht aus");
+        return failure({}, LoopCode::Failed, "Die Schleifensuche ist an einem inneren Fehler gescheitert");
     }
 }
 
@@ -559,48 +559,6 @@ LoopResult LoopFinder::search(std::span<const float> x, const LoopSettings& sett
                     " %. Eine Überblendung macht die Naht weich.";
     }
     return r;
-}
-
-LoopParts cut_loop(std::span<const float> x, std::int64_t a, std::int64_t b, std::int64_t crossfade) {
-    const auto n = static_cast<std::int64_t>(x.size());
-    LoopParts parts;
-    parts.start.assign(x.begin(), x.begin() + a);
-    parts.loop.assign(x.begin() + a, x.begin() + b);
-    parts.end.assign(x.begin() + b, x.end());
-    const std::int64_t c = usable_crossfade(a, b, crossfade);
-    if (c == 0) {
-        return parts;
-    }
-    // The gains keep the power of the blend for the correlation the two stretches have: linear
-    // for the same waveform, equal power for unrelated noise.
-    double uv = 0.0;
-    double uu = 0.0;
-    double vv = 0.0;
-    for (std::int64_t i = 0; i < c; ++i) {
-        const double u = x[at(b - c + i)];
-        const double v = x[at(a - c + i)];
-        uv += u * v;
-        uu += u * u;
-        vv += v * v;
-    }
-    const double rho = uu > 0.0 && vv > 0.0 ? std::clamp(uv / std::sqrt(uu * vv), 0.0, 1.0) : 1.0;
-    const auto blend = [rho](double from, double to, double t) {
-        const double g_from = 1.0 - t;
-        const double norm = std::sqrt(g_from * g_from + t * t + 2.0 * rho * g_from * t);
-        return static_cast<float>((g_from * from + t * to) / norm);
-    };
-    // The loop's end runs into the material before a: its last sample is x[a - 1].
-    for (std::int64_t i = 0; i < c; ++i) {
-        const double t = static_cast<double>(i + 1) / static_cast<double>(c);
-        parts.loop[at(b - a - c + i)] = blend(x[at(b - c + i)], x[at(a - c + i)], t);
-    }
-    // After the loop the sound carries on as after a, so the end part runs from there into
-    // the material after b.
-    for (std::int64_t i = 0; i < c && b + i < n; ++i) {
-        const double t = static_cast<double>(i) / static_cast<double>(c);
-        parts.end[at(i)] = blend(x[at(a + i)], x[at(b + i)], t);
-    }
-    return parts;
 }
 
 } // namespace melo

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "flash/generation_run.h"
+#include "common/module_constants.h"
 
 #include <atomic>
 #include <cstdint>
@@ -64,6 +64,7 @@ enum class LoopCode {
     TooShort,     // the range cannot hold the shortest loop
     Cancelled,
     NoMemory,
+    Failed, // an unexpected fault inside the search
 };
 
 struct LoopResult {
@@ -94,7 +95,8 @@ public:
     // failure; never throws.
     LoopResult find(std::span<const float> signal, const LoopSettings& settings,
                     LoopObserver& observer);
-    // Makes the running (or the next) search stop with Cancelled. Safe from any thread.
+    // Makes the running search stop with Cancelled; a search started later runs in full.
+    // Safe to call from any thread.
     void cancel() { m_cancel.store(true); }
 
 private:
@@ -121,23 +123,5 @@ std::string check_loop_settings(const LoopSettings& settings, std::int64_t sampl
 
 // Samples of a crossfade of `ms` milliseconds at `rate`.
 std::int64_t crossfade_samples(double ms, std::int32_t rate);
-
-// The three parts of a sound: [0, a), the loop [a, b) and [b, end).
-struct LoopParts {
-    std::vector<float> start;
-    std::vector<float> loop;
-    std::vector<float> end;
-};
-
-// Cuts `signal` at a < b. With a crossfade of c samples (at most a and b - a), the loop's last
-// c samples blend into the c samples before a, so its end runs into its start as the start
-// part runs into it; the end part's first c samples blend from the material after a into
-// that after b, so the end part follows the loop without a step. Without a crossfade the
-// three parts put end to end are the signal, sample for sample.
-LoopParts cut_loop(std::span<const float> signal, std::int64_t a, std::int64_t b,
-                   std::int64_t crossfade);
-
-// The crossfade `cut_loop` applies at most for [a, b): it needs material before a.
-std::int64_t usable_crossfade(std::int64_t a, std::int64_t b, std::int64_t crossfade);
 
 } // namespace melo

@@ -1,4 +1,7 @@
+#include "common/atomic_file.h"
 #include "loop/loop_finder.h"
+#include "loop/loop_parts.h"
+#include "temp_dir.h"
 
 #include <algorithm>
 #include <cmath>
@@ -217,10 +220,52 @@ TEST(LoopFinder, SettingsRangesAndCancel) {
     EXPECT_EQ(finder.find(std::vector<float>(5 * kRate, 0.0f), LoopSettings{}, progress).code,
               LoopCode::NoRepetition); // silence: nothing to loop
 
-    finder.cancel();
-    const LoopResult cancelled = finder.find(x, LoopSettings{}, progress);
+    // A cancel from another thread (here: the observer) ends the search it meets, only that.
+    class Canceller : public melo::LoopObserver {
+    public:
+        explicit Canceller(LoopFinder& f) : finder(f) {}
+        void progress(int permille) override {
+            if (permille >= 100) {
+                finder.cancel();
+            }
+        }
+        LoopFinder& finder;
+    } canceller(finder);
+    const LoopResult cancelled = finder.find(x, LoopSettings{}, canceller);
     EXPECT_EQ(cancelled.code, LoopCode::Cancelled);
+    EXPECT_EQ(cancelled.message, "Schleifensuche abgebrochen");
     EXPECT_TRUE(cancelled.candidates.empty());
+    EXPECT_EQ(finder.find(x, LoopSettings{}, progress).code, LoopCode::Ok);
+}
+
+TEST(LoopParts, FramesRoundTripAndThePartsAreWrittenTogetherOrNotAtAll) {
+    const std::string eight = {'\x01', '\x80', '\xfe', '\x7f'};
+    EXPECT_EQ(melo::frames_of_signal(8, melo::signal_of_frames(8, eight)), eight);
+    const std::string sixteen = {'\x00', '\x80', '\xff', '\x7f', '\x01', '\x00'};
+    EXPECT_EQ(melo::frames_of_signal(16, melo::signal_of_frames(16, sixteen)), sixteen);
+    EXPECT_EQ(melo::frames_of_signal(8, std::vector<float>{-2.0f, 0.999f, 0.004f}), "\x01\xfe\x81");
+
+    TempDir dir;
+    const melo::LoopParts parts{{0.5f, 0.25f}, {0.0f}, {-0.5f}};
+    std::string error;
+    ASSERT_TRUE(melo::write_loop_parts(dir.root(), "horn", parts, kRate, 8, error)) << error;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"horn_anfang.wav", "horn_ende.wav", "horn_loop.wav"}));
+    std::string start;
+    ASSERT_TRUE(melo::read_file(dir.path("horn_anfang.wav"), start));
+    EXPECT_EQ(start.substr(44), "\xc0\xa0");
+
+    // The end part cannot be written: the start part gets its old contents back, the new
+    // loop part goes again.
+    std::filesystem::remove(dir.path("horn_loop.wav"));
+    std::filesystem::remove(dir.path("horn_ende.wav"));
+    std::filesystem::create_directory(dir.path("horn_ende.wav"));
+    const melo::LoopParts other{{0.0f}, {0.0f}, {0.0f}};
+    EXPECT_FALSE(melo::write_loop_parts(dir.root(), "horn", other, kRate, 8, error));
+    EXPECT_EQ(error.rfind("horn_ende.wav: ", 0), 0u) << error;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"horn_anfang.wav", "horn_ende.wav"}));
+    std::string again;
+    ASSERT_TRUE(melo::read_file(dir.path("horn_anfang.wav"), again));
+    EXPECT_EQ(again, start);
 }
 
 } // namespace
