@@ -201,20 +201,30 @@ private:
     std::array<std::size_t, kBands + 1> m_edges{};
 };
 
-// The steps of the loop [a, b) between neighbouring samples: median and 95th percentile.
+// The steps of the loop [a, b) between neighbouring samples: median and 95th percentile, from
+// a histogram of 1/64 of an 8-bit step (a sort of a long loop's steps would cost more than
+// the whole search).
 void step_figures(std::span<const float> x, std::int64_t a, std::int64_t b, SeamFigures& f) {
-    std::vector<float> steps;
-    steps.reserve(at(b - a));
+    constexpr double kFine = 64.0;
+    std::vector<std::int64_t> histogram(static_cast<std::size_t>(2 * k8Bit * kFine) + 2, 0);
     for (std::int64_t i = a; i + 1 < b; ++i) {
-        steps.push_back(std::fabs(x[at(i + 1)] - x[at(i)]));
+        const double step = std::fabs(x[at(i + 1)] - x[at(i)]) * k8Bit * kFine;
+        ++histogram[std::min(histogram.size() - 1, static_cast<std::size_t>(std::lround(step)))];
     }
-    if (steps.empty()) {
+    const std::int64_t count = b - a - 1;
+    if (count <= 0) {
         return;
     }
     const auto nth = [&](double q) {
-        const auto k = static_cast<std::ptrdiff_t>(q * static_cast<double>(steps.size() - 1));
-        std::nth_element(steps.begin(), steps.begin() + k, steps.end());
-        return static_cast<double>(steps[static_cast<std::size_t>(k)]) * k8Bit;
+        const auto k = static_cast<std::int64_t>(q * static_cast<double>(count - 1));
+        std::int64_t seen = 0;
+        for (std::size_t i = 0; i < histogram.size(); ++i) {
+            seen += histogram[i];
+            if (seen > k) {
+                return static_cast<double>(i) / kFine;
+            }
+        }
+        return 2.0 * k8Bit;
     };
     f.step_p95 = nth(0.95);
     f.typical_step = nth(0.5);
@@ -475,9 +485,11 @@ LoopResult LoopFinder::search(std::span<const float> x, const LoopSettings& sett
         step(blocks - (i_hi - i_lo + 1));
 
         // The anchor's best peaks, and the longest of those nearly as good as its best.
+        // Only peaks near the best can be kept; the first pass finds the best cheaply.
+        const float floor = std::max(0.0f, *std::max_element(ncc.begin(), ncc.end()) - 0.1f);
         std::vector<std::pair<float, std::int64_t>> peaks;
         for (std::size_t j = 1; j + 1 < ncc.size(); ++j) {
-            if (ncc[j] > 0.0f && ncc[j] >= ncc[j - 1] && ncc[j] > ncc[j + 1]) {
+            if (ncc[j] > floor && ncc[j] >= ncc[j - 1] && ncc[j] > ncc[j + 1]) {
                 peaks.emplace_back(ncc[j], b_lo + static_cast<std::int64_t>(j));
             }
         }
