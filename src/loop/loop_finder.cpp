@@ -238,7 +238,7 @@ double played_step(std::span<const float> x, std::int64_t a, std::int64_t b, std
 }
 
 std::string seconds_text(std::int64_t samples, std::int32_t rate) {
-    return format_general(std::round(static_cast<double>(samples) * 100.0 / rate) / 100.0, ',') + " s";
+    return format_general(std::round(static_cast<double>(samples) * 100.0 / rate) / 100.0) + " s";
 }
 
 LoopResult failure(LoopResult r, LoopCode code, std::string message) {
