@@ -16,6 +16,13 @@ std::size_t at(std::int64_t i) {
     return static_cast<std::size_t>(i);
 }
 
+// The three files' contents.
+std::array<std::string, 3> part_files(const LoopParts& parts, std::int32_t rate, int bits) {
+    return {pcm_wav(rate, 1, bits, frames_of_signal(bits, parts.start)),
+            pcm_wav(rate, 1, bits, frames_of_signal(bits, parts.loop)),
+            pcm_wav(rate, 1, bits, frames_of_signal(bits, parts.end))};
+}
+
 } // namespace
 
 std::int64_t usable_crossfade(std::int64_t a, std::int64_t b, std::int64_t crossfade) {
@@ -105,11 +112,28 @@ std::array<std::string, 3> loop_part_names(const std::string& stem) {
     return {stem + "_anfang.wav", stem + "_loop.wav", stem + "_ende.wav"};
 }
 
+std::vector<std::string> differing_loop_parts(const std::string& directory, const std::string& stem,
+                                              const LoopParts& parts, std::int32_t rate, int bits) {
+    const std::array<std::string, 3> names = loop_part_names(stem);
+    const std::array<std::string, 3> files = part_files(parts, rate, bits);
+    std::vector<std::string> differing;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::string path = (std::filesystem::path(directory) / names[i]).string();
+        std::error_code ec;
+        std::string contents;
+        if (std::filesystem::exists(path, ec) &&
+            !(read_file(path, contents, files[i].size()) && contents == files[i])) {
+            differing.push_back(names[i]);
+        }
+    }
+    return differing;
+}
+
 bool write_loop_parts(const std::string& directory, const std::string& stem, const LoopParts& parts,
                       std::int32_t rate, int bits, std::string& error) {
     namespace fs = std::filesystem;
     const std::array<std::string, 3> names = loop_part_names(stem);
-    const std::array<const std::vector<float>*, 3> signals = {&parts.start, &parts.loop, &parts.end};
+    const std::array<std::string, 3> files = part_files(parts, rate, bits);
     std::array<std::string, 3> paths;
     std::array<std::optional<std::string>, 3> old;
     for (std::size_t i = 0; i < 3; ++i) {
@@ -125,7 +149,7 @@ bool write_loop_parts(const std::string& directory, const std::string& stem, con
         }
     }
     for (std::size_t i = 0; i < 3; ++i) {
-        if (!replace_file(paths[i], pcm_wav(rate, 1, bits, frames_of_signal(bits, *signals[i])), &error)) {
+        if (!replace_file(paths[i], files[i], &error)) {
             error = names[i] + ": " + error;
             for (std::size_t j = 0; j < i; ++j) {
                 std::error_code ec;

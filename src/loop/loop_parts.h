@@ -38,6 +38,11 @@ std::string frames_of_signal(int bits, std::span<const float> signal);
 // The file names of the three parts of `stem`: STEM_anfang.wav, STEM_loop.wav, STEM_ende.wav.
 std::array<std::string, 3> loop_part_names(const std::string& stem);
 
+// The names of the part files in `directory` that exist with contents other than those
+// write_loop_parts would give them: the files a window asks about before replacing them.
+std::vector<std::string> differing_loop_parts(const std::string& directory, const std::string& stem,
+                                              const LoopParts& parts, std::int32_t rate, int bits);
+
 // Writes the three parts as mono PCM WAV files of `rate` and `bits` into `directory`, named
 // by loop_part_names. Each file is replaced atomically; when one cannot be written, those
 // written before it get their old contents back (or are removed when they are new), so the

@@ -252,6 +252,10 @@ TEST(LoopParts, FramesRoundTripAndThePartsAreWrittenTogetherOrNotAtAll) {
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"horn_anfang.wav", "horn_ende.wav", "horn_loop.wav"}));
     std::string start;
     ASSERT_TRUE(melo::read_file(dir.path("horn_anfang.wav"), start));
+    EXPECT_TRUE(melo::differing_loop_parts(dir.root(), "horn", parts, kRate, 8).empty());
+    const melo::LoopParts longer{{0.5f, 0.25f}, {0.0f}, {-0.5f, 0.0f}};
+    EXPECT_EQ(melo::differing_loop_parts(dir.root(), "horn", longer, kRate, 8),
+              std::vector<std::string>{"horn_ende.wav"});
     EXPECT_EQ(start.substr(44), "\xc0\xa0");
 
     // The end part cannot be written: the start part gets its old contents back, the new
