@@ -341,7 +341,7 @@ LoopCandidate snap_loop(std::span<const float> x, std::int64_t a, std::int64_t b
     const std::int64_t s = samples_of(snap_ms, rate);
     const std::int64_t w = samples_of(kWindowMs, rate);
     const std::int64_t a_lo = std::max<std::int64_t>(1, a - s);
-    const std::int64_t b_hi = std::min(n, b + s);
+    const std::int64_t b_hi = std::min(n - 1, b + s); // the end part keeps a sample
     std::int64_t best_a = a;
     std::int64_t best_b = b;
     double best = -2.0;
