@@ -209,7 +209,7 @@ void step_figures(std::span<const float> x, std::int64_t a, std::int64_t b, Seam
     std::vector<std::int64_t> histogram(static_cast<std::size_t>(2 * k8Bit * kFine) + 2, 0);
     for (std::int64_t i = a; i + 1 < b; ++i) {
         const double step = std::fabs(x[at(i + 1)] - x[at(i)]) * k8Bit * kFine;
-        ++histogram[std::min(histogram.size() - 1, static_cast<std::size_t>(std::lround(step)))];
+        ++histogram[std::min(histogram.size() - 1, static_cast<std::size_t>(step + 0.5))];
     }
     const std::int64_t count = b - a - 1;
     if (count <= 0) {
