@@ -324,11 +324,14 @@ SampleRange steady_range(std::span<const float> x, std::int32_t rate) {
 
 LoopCandidate evaluate_loop(std::span<const float> x, std::int64_t a, std::int64_t b,
                             std::int64_t crossfade, std::int32_t rate) {
-    const EnergyTable energy(x);
-    PairScorer scorer(x, energy, rate);
     LoopCandidate c;
     c.a = a;
     c.b = b;
+    if (!(a >= 0 && a < b && b <= static_cast<std::int64_t>(x.size()))) {
+        return c; // no loop: score 0, no figures
+    }
+    const EnergyTable energy(x);
+    PairScorer scorer(x, energy, rate);
     scorer.score(c);
     c.seam.step = played_step(x, a, b, crossfade);
     step_figures(x, a, b, c.seam);
@@ -338,6 +341,9 @@ LoopCandidate evaluate_loop(std::span<const float> x, std::int64_t a, std::int64
 LoopCandidate snap_loop(std::span<const float> x, std::int64_t a, std::int64_t b, double snap_ms,
                         std::int64_t crossfade, std::int32_t rate) {
     const auto n = static_cast<std::int64_t>(x.size());
+    if (!(a > 0 && a < b && b < n)) {
+        return evaluate_loop(x, a, b, crossfade, rate);
+    }
     const std::int64_t s = samples_of(snap_ms, rate);
     const std::int64_t w = samples_of(kWindowMs, rate);
     const std::int64_t a_lo = std::max<std::int64_t>(1, a - s);

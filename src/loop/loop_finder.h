@@ -109,12 +109,14 @@ private:
 // where its decay begins, found from the envelope. The whole signal when it has none.
 SampleRange steady_range(std::span<const float> signal, std::int32_t rate);
 
-// The loop [a, b) with its figures, as it plays with a crossfade of `crossfade` samples.
+// The loop [a, b) with its figures, as it plays with a crossfade of `crossfade` samples; score
+// 0 and no figures unless 0 <= a < b <= the signal's length.
 LoopCandidate evaluate_loop(std::span<const float> signal, std::int64_t a, std::int64_t b,
                             std::int64_t crossfade, std::int32_t rate);
 
 // The loop near [a, b): both points moved by at most `snap_ms` to the best seam (the best
-// correlation, then the smallest step). The points must lie inside the signal, a < b.
+// correlation, then the smallest step), keeping 0 < a < b < the signal's length; points that
+// do not keep it stay as they are.
 LoopCandidate snap_loop(std::span<const float> signal, std::int64_t a, std::int64_t b,
                         double snap_ms, std::int64_t crossfade, std::int32_t rate);
 

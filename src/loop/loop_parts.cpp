@@ -31,6 +31,8 @@ std::int64_t usable_crossfade(std::int64_t a, std::int64_t b, std::int64_t cross
 
 LoopParts cut_loop(std::span<const float> x, std::int64_t a, std::int64_t b, std::int64_t crossfade) {
     const auto n = static_cast<std::int64_t>(x.size());
+    a = std::clamp<std::int64_t>(a, 0, n);
+    b = std::clamp<std::int64_t>(b, a, n);
     LoopParts parts;
     parts.start.assign(x.begin(), x.begin() + a);
     parts.loop.assign(x.begin() + a, x.begin() + b);

@@ -20,7 +20,8 @@ struct LoopParts {
 // c samples blend into the c samples before a, so its end runs into its start as the start
 // part runs into it; the end part's first c samples blend from the material after a into
 // that after b, so the end part follows the loop without a step. Without a crossfade the
-// three parts put end to end are the signal, sample for sample.
+// three parts put end to end are the signal, sample for sample. Points outside the signal are
+// moved to its ends.
 LoopParts cut_loop(std::span<const float> signal, std::int64_t a, std::int64_t b,
                    std::int64_t crossfade);
 

@@ -189,6 +189,10 @@ TEST(LoopFinder, UserPointsSnapToTheBestSeamNearby) {
     EXPECT_LE(std::abs(snapped.a - a), std::lround(melo::kLoopSnapMs * kRate / 1000));
     EXPECT_LE(std::abs(snapped.b - b), std::lround(melo::kLoopSnapMs * kRate / 1000));
     EXPECT_LE(snapped.seam.step, snapped.seam.step_p95);
+    // Markers dragged to or past the ends give no loop, and no fault.
+    EXPECT_EQ(melo::evaluate_loop(x, 0, 0, 100, kRate).score, 0.0);
+    EXPECT_EQ(melo::snap_loop(x, 500, 99 * kRate, 5, 0, kRate).score, 0.0);
+    EXPECT_EQ(melo::cut_loop(x, -5, 99 * kRate, 100).start.size(), 0u);
 }
 
 TEST(LoopFinder, SettingsRangesAndCancel) {
