@@ -369,7 +369,12 @@ LoopCandidate snap_loop(std::span<const float> x, std::int64_t a, std::int64_t b
 
 LoopResult LoopFinder::find(std::span<const float> signal, const LoopSettings& settings,
                             LoopObserver& observer) {
-    m_cancel.store(false); // a cancel ends the search it meets, never the next one
+    // A cancel ends the search it meets, also one whose worker has not begun yet, and is
+    // cleared when that search ends, so it never reaches the next one.
+    struct ClearCancel {
+        std::atomic<bool>& flag;
+        ~ClearCancel() { flag.store(false); }
+    } clear_cancel{m_cancel};
     // Nothing may leave a search: it runs on the window's worker thread too.
     try {
         return search(signal, settings, observer);

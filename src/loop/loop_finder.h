@@ -95,8 +95,8 @@ public:
     // failure; never throws.
     LoopResult find(std::span<const float> signal, const LoopSettings& settings,
                     LoopObserver& observer);
-    // Makes the running search stop with Cancelled; a search started later runs in full.
-    // Safe to call from any thread.
+    // Makes the running (or just starting) search stop with Cancelled; the search clears it
+    // when it ends, so a search started later runs in full. Safe from any thread.
     void cancel() { m_cancel.store(true); }
 
 private:

@@ -69,8 +69,8 @@ public:
     // Prepares `input` as run() does, but into `sound` instead of a file.
     PrepareResult prepare(const std::string& input, const PrepareOptions& options,
                           PrepareObserver& observer, PreparedSound& sound);
-    // Makes the running run stop at its next block with Cancelled; a run started later runs
-    // in full. Safe to call from any thread.
+    // Makes the running (or just starting) run stop at its next block with Cancelled; the
+    // run clears it when it ends, so a run started later runs in full. Safe from any thread.
     void cancel() { m_cancel.store(true); }
 
 private:

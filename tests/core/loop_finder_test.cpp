@@ -240,6 +240,9 @@ TEST(LoopFinder, SettingsRangesAndCancel) {
     EXPECT_EQ(cancelled.message, "Schleifensuche abgebrochen");
     EXPECT_TRUE(cancelled.candidates.empty());
     EXPECT_EQ(finder.find(x, LoopSettings{}, progress).code, LoopCode::Ok);
+    finder.cancel(); // before the worker began: that search ends, the one after runs
+    EXPECT_EQ(finder.find(x, LoopSettings{}, progress).code, LoopCode::Cancelled);
+    EXPECT_EQ(finder.find(x, LoopSettings{}, progress).code, LoopCode::Ok);
 }
 
 TEST(LoopParts, FramesRoundTripAndThePartsAreWrittenTogetherOrNotAtAll) {
