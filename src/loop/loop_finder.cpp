@@ -10,7 +10,6 @@
 #include <cmath>
 #include <complex>
 #include <new>
-#include <numeric>
 
 namespace melo {
 namespace {
