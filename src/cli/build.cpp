@@ -10,6 +10,7 @@
 #include "common/version.h"
 #include "flash/generation_run.h"
 #include "flash/image_dump.h"
+#include "flash/sound_budget.h"
 #include "project/file_choice.h"
 #include "project/project_file.h"
 
@@ -70,6 +71,10 @@ int build(const std::vector<std::string>& args) {
     PrintingObserver printer(has("--verbose"));
     GenerationRun run(flash, slots, sound);
     const RunResult result = run.run(input, printer);
+    // The budget is no log line: the log and its file stay as the window's run writes them.
+    if (!result.failed) {
+        std::printf("%s\n", sound_budget_text(result.flashpos).c_str());
+    }
     for (const std::string& error : result.file_errors) {
         std::fprintf(stderr, "melo-dsu build: %s\n", error.c_str());
     }
@@ -112,6 +117,7 @@ int dump(const std::vector<std::string>& args) {
     }
     std::printf("Belegt: %lld Bytes; %s\n", static_cast<long long>(d.size),
                 size_message(static_cast<std::int32_t>(std::min<std::int64_t>(d.size, INT32_MAX))).c_str());
+    std::printf("%s\n", sound_budget_text(d.size).c_str());
     for (const std::string& problem : d.problems) {
         std::printf("Fehler: %s\n", problem.c_str());
     }

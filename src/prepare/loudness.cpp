@@ -1,6 +1,8 @@
 #include "prepare/loudness.h"
 
 #include "common/number_format.h"
+#include "flash/generation_run.h"
+#include "prepare/quantizer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,11 +19,11 @@ struct LoudnessMeter::State {
     }
 };
 
-LoudnessMeter::LoudnessMeter(int channels, std::int32_t rate)
+LoudnessMeter::LoudnessMeter(int channels, std::int32_t rate, bool true_peak)
     : m_state(std::make_unique<State>()), m_channels(channels) {
     if (channels > 0 && rate > 0) {
         m_state->st = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
-                                   EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+                                   EBUR128_MODE_I | (true_peak ? EBUR128_MODE_TRUE_PEAK : EBUR128_MODE_SAMPLE_PEAK));
     }
 }
 
@@ -48,7 +50,8 @@ Loudness LoudnessMeter::result() const {
     }
     for (int c = 0; c < m_channels; ++c) {
         double peak = 0.0;
-        if (ebur128_true_peak(m_state->st, static_cast<unsigned>(c), &peak) == EBUR128_SUCCESS) {
+        if ((m_state->st->mode & EBUR128_MODE_TRUE_PEAK) == EBUR128_MODE_TRUE_PEAK &&
+            ebur128_true_peak(m_state->st, static_cast<unsigned>(c), &peak) == EBUR128_SUCCESS) {
             l.true_peak = std::max(l.true_peak, peak);
         }
         if (ebur128_sample_peak(m_state->st, static_cast<unsigned>(c), &peak) == EBUR128_SUCCESS) {
@@ -58,10 +61,25 @@ Loudness LoudnessMeter::result() const {
     return l;
 }
 
-Loudness measure_loudness(const float* mono, std::size_t n, std::int32_t rate) {
-    LoudnessMeter meter(1, rate);
+Loudness measure_loudness(const float* mono, std::size_t n, std::int32_t rate, bool true_peak) {
+    LoudnessMeter meter(1, rate, true_peak);
     meter.add(mono, n);
     return meter.result();
+}
+
+std::optional<double> module_loudness(const std::vector<std::uint8_t>& samples) {
+    LoudnessMeter meter(1, kTargetFreq, false);
+    std::vector<float> block;
+    constexpr std::size_t kBlock = 65536;
+    for (std::size_t at = 0; at < samples.size(); at += kBlock) {
+        const std::size_t n = std::min(kBlock, samples.size() - at);
+        block.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            block[i] = static_cast<float>((samples[at + i] - 128.0) / kEightBitFullScale);
+        }
+        meter.add(block.data(), n);
+    }
+    return meter.result().integrated_lufs;
 }
 
 LoudnessGain loudness_gain(const Loudness& measured, double target_lufs, double peak_limit) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace melo {
 
@@ -25,8 +26,9 @@ struct Loudness {
 // libebur128.
 class LoudnessMeter {
 public:
-    // A meter for `channels` channels at `rate` Hz; valid() is false when the library refuses.
-    LoudnessMeter(int channels, std::int32_t rate);
+    // A meter for `channels` channels at `rate` Hz, with the true peak (four times oversampled,
+    // which costs most of the time) when `true_peak`; valid() is false when the library refuses.
+    LoudnessMeter(int channels, std::int32_t rate, bool true_peak = true);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
@@ -41,8 +43,12 @@ private:
     int m_channels = 0;
 };
 
-// The loudness of `n` mono samples at `rate`.
-Loudness measure_loudness(const float* mono, std::size_t n, std::int32_t rate);
+// The loudness of `n` mono samples at `rate`; its true peak only when `true_peak`.
+Loudness measure_loudness(const float* mono, std::size_t n, std::int32_t rate, bool true_peak = true);
+
+// The integrated loudness of the module's 8-bit samples (1..254 around 128) at its rate, as a
+// part of an image plays; none when the part is too short or silent.
+std::optional<double> module_loudness(const std::vector<std::uint8_t>& samples);
 
 // The loudness of the audio file `path`, all its channels weighted as BS.1770 says. Returns
 // false with the German reason in `error` when the file cannot be read as audio.
