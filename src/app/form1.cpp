@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "app/form1_waveform.h"
-#include "app/prompts.h"
+#include "gui/prompts.h"
 #include "app/sound_drop.h"
 #include "tools/listen_playback.h"
 #include "tools/qt_audio.h"

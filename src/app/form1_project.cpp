@@ -6,8 +6,8 @@
 
 #include "app/copy_into_project.h"
 #include "app/form1.h"
-#include "app/qt_text.h"
-#include "app/prompts.h"
+#include "gui/qt_text.h"
+#include "gui/prompts.h"
 #include "project/file_choice.h"
 
 
@@ -76,7 +76,7 @@ void Form1::openProject(const QString& fullPath, const QString& bareName) {
     const QString previousDir = m_projfiledir;
     const bool previousChanged = m_projchanged;
     m_c.txt_projektfile->setText(bareName);
-    m_projfiledir = q(melo::directory_of(fullPath.toStdString()));
+    m_projfiledir = q_path(melo::directory_of(file_path(fullPath)));
     m_c.txt_projektdir->setText(m_projfiledir);
     if (!melo::fileexists(file_path(fullPath))) {
         // A new project starts as a copy of the fields the window holds.
@@ -124,7 +124,7 @@ int Form1::chooseFile(const QString& title, const QString& filter, const QString
     m_fileext = QString::number(chosen.filterIndex);
     m_chosenPath = chosen.fullPath;
     m_chosenName = chosen.bareName;
-    return melo::classify_choice(chosen.fullPath.toStdString(), chosen.extensionDifferent, extensionTexts);
+    return melo::classify_choice(file_path(chosen.fullPath), chosen.extensionDifferent, extensionTexts);
 }
 
 int Form1::getDSPfilename() {

@@ -5,9 +5,9 @@
 
 #include "app/context_menus.h"
 #include "app/form1.h"
-#include "app/prompts.h"
-#include "app/qt_text.h"
 #include "flash/sound_budget.h"
+#include "gui/prompts.h"
+#include "gui/qt_text.h"
 #include "tools/waveform_window.h"
 
 namespace {

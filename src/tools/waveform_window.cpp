@@ -1,5 +1,7 @@
 #include "tools/waveform_window.h"
 
+#include "gui/qt_text.h"
+
 #include "common/atomic_file.h"
 #include "flash/flash_image.h"
 #include "flash/sound_budget.h"
@@ -116,7 +118,7 @@ WaveformWindow* WaveformWindow::forProjectRow(ListenPlayback& player, const QStr
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::vector<melo::WaveformRow> rows{
-        melo::project_row(QFile::encodeName(projfiledir).toStdString(), row, parts)};
+        melo::project_row(file_path(projfiledir), row, parts)};
     QApplication::restoreOverrideCursor();
     auto* window = new WaveformWindow(player, std::move(rows), false, {}, parent);
     window->setWindowTitle("Wellenform – " + QString::fromStdString(window->row().title));
@@ -127,7 +129,7 @@ WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& 
                                          QString& error, QWidget* parent) {
     std::string image;
     std::string reason;
-    if (!melo::read_file(QFile::encodeName(path).toStdString(), image,
+    if (!melo::read_file(file_path(path), image,
                          static_cast<std::size_t>(melo::kFlashLastAddress) + 1, &reason)) {
         error = "DSU-Image \"" + path +
                 "\" kann nicht gelesen werden: " + QString::fromStdString(reason);
@@ -226,7 +228,7 @@ void WaveformWindow::pressPlay() {
                                             std::string(part.samples.begin(), part.samples.end())};
             }
         } else if (!part.path.empty() && part.problem.empty()) {
-            sources[p] = QFile::decodeName(QByteArray::fromStdString(part.path));
+            sources[p] = q_path(part.path);
         }
     }
     player->press(std::move(sources), this);
