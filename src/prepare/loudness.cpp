@@ -1,7 +1,8 @@
 #include "prepare/loudness.h"
 
 #include "common/number_format.h"
-#include "flash/generation_run.h"
+#include "common/module_constants.h"
+#include "prepare/audio_reader.h"
 #include "prepare/quantizer.h"
 
 #include <algorithm>
@@ -80,6 +81,27 @@ std::optional<double> module_loudness(const std::vector<std::uint8_t>& samples) 
         meter.add(block.data(), n);
     }
     return meter.result().integrated_lufs;
+}
+
+bool measure_file_loudness(const std::string& path, Loudness& loudness, std::string& error) {
+    AudioReader reader;
+    if (reader.open(path, error) != PrepareCode::Ok) {
+        return false;
+    }
+    LoudnessMeter meter(reader.info().channels, reader.info().rate);
+    if (!meter.valid()) {
+        error = "Lautheit bei " + std::to_string(reader.info().rate) + " Hz nicht messbar";
+        return false;
+    }
+    std::size_t n = 0;
+    for (const float* block = reader.read_frames(16384, n); n > 0; block = reader.read_frames(16384, n)) {
+        meter.add(block, n);
+    }
+    if (error = reader.damage(); !error.empty()) {
+        return false;
+    }
+    loudness = meter.result();
+    return true;
 }
 
 LoudnessGain loudness_gain(const Loudness& measured, double target_lufs, double peak_limit) {
