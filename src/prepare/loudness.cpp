@@ -124,13 +124,13 @@ LoudnessGain loudness_gain(const Loudness& measured, double target_lufs, double 
 namespace {
 
 std::string decibels(double value) {
-    return format_one_decimal(value, ',');
+    return format_one_decimal(value);
 }
 
 } // namespace
 
-std::string lufs_text(const std::optional<double>& lufs) {
-    return lufs ? decibels(*lufs) + " LUFS" : "– LUFS";
+std::string lufs_text(const std::optional<double>& lufs, char decimal_separator) {
+    return lufs ? format_one_decimal(*lufs, decimal_separator) + " LUFS" : "– LUFS";
 }
 
 std::string loudness_text(const Loudness& l) {

@@ -67,7 +67,7 @@ LoudnessGain loudness_gain(const Loudness& measured, double target_lufs, double 
 // zu leise)" when there is no integrated loudness.
 std::string loudness_text(const Loudness& loudness);
 
-// "-16,0 LUFS", or "– LUFS" when there is none: the short form for a part's header.
-std::string lufs_text(const std::optional<double>& lufs);
+// "-16.0 LUFS", or "– LUFS" when there is none: the short form for a part's header.
+std::string lufs_text(const std::optional<double>& lufs, char decimal_separator = '.');
 
 } // namespace melo

@@ -156,7 +156,7 @@ std::string loudness_result_text(const PrepareResult& r, double target) {
         return "Lautheit nicht messbar (kürzer als 0,4 s oder zu leise), Pegel unverändert";
     }
     std::string text = "Lautheit " + lufs_text(r.loudness_measured) + " -> " + lufs_text(r.loudness_reached) +
-                       " (" + (r.gain_db >= 0 ? "+" : "") + format_one_decimal(r.gain_db, ',') + " dB)";
+                       " (" + (r.gain_db >= 0 ? "+" : "") + format_one_decimal(r.gain_db) + " dB)";
     if (r.loudness_limited) {
         text += ", durch den Spitzenpegel begrenzt statt " + lufs_text(target);
     }

@@ -170,11 +170,11 @@ QString WaveformWindow::partText(int part) const {
                QString::fromStdString(p.problem).toHtmlEscaped() + "</span>";
     }
     text += "<br>" + QString::number(p.count()) + " Samples, " + seconds_text(p.seconds());
+    text += ", Marker " + (p.marker < 0 ? QString("fehlt") : hex_text(p.marker, 2));
     if (p.count() > 0) {
         text += ", " + QString::fromStdString(melo::lufs_text(
-                           m_loudness[static_cast<std::size_t>(m_index)][static_cast<std::size_t>(part)]));
+                           m_loudness[static_cast<std::size_t>(m_index)][static_cast<std::size_t>(part)], ','));
     }
-    text += ", Marker " + (p.marker < 0 ? QString("fehlt") : hex_text(p.marker, 2));
     if (p.address >= 0) {
         text += "<br>Adresse " + hex_text(p.address, 6) + ", Marker an " +
                 hex_text(p.address + p.count(), 6);

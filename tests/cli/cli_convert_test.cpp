@@ -147,7 +147,7 @@ TEST(CliConvert, LoudnessBitsAndDither) {
                                      dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("8 bit mit TPDF-Dither"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(" -> -16,0 LUFS"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" -> -16.0 LUFS"), std::string::npos) << r.out;
     EXPECT_NEAR(loudness_of(dir.path("pink.wav")), -16.0, 0.5);
     // inspect tells the loudness and the true peak.
     const ProcessResult i = melo_dsu({"inspect", dir.path("pink.wav")}, dir);
@@ -157,7 +157,7 @@ TEST(CliConvert, LoudnessBitsAndDither) {
     // A target the peaks do not allow: the gain stops at the peak, and the loudness reached is told.
     const ProcessResult limited =
         melo_dsu({"convert", dir.path("pink.flac"), "--loudness=-5", "--out", dir.path("loud.wav")}, dir);
-    EXPECT_NE(limited.out.find("durch den Spitzenpegel begrenzt statt -5,0 LUFS"), std::string::npos) << limited.out;
+    EXPECT_NE(limited.out.find("durch den Spitzenpegel begrenzt statt -5.0 LUFS"), std::string::npos) << limited.out;
 
     // 16 bits stay available for a master.
     ASSERT_EQ(melo_dsu({"convert", dir.path("pink.flac"), "--bits", "16", "--out", dir.path("master.wav")}, dir).status, 0);

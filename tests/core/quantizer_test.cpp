@@ -259,5 +259,5 @@ TEST(Loudness, MatchingLandsOnItsTargetOrStopsAtThePeak) {
     EXPECT_FALSE(short_level.reached_lufs);
     EXPECT_EQ(short_level.steps, kEightBitFullScale);
     EXPECT_EQ(loudness_text(measure_loudness(blip.data(), blip.size(), kRate)),
-              "Lautheit nicht messbar (zu kurz oder zu leise), True Peak -6,0 dBTP");
+              "Lautheit nicht messbar (zu kurz oder zu leise), True Peak -6.0 dBTP");
 }
