@@ -60,6 +60,15 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
         for (std::size_t p = 0; p < loudness.size(); ++p) {
             loudness[p] = melo::module_loudness(r.parts[p].samples);
         }
+        // The loop plays repeated: a short one is measured as it is heard, for three seconds.
+        const std::vector<std::uint8_t>& loop = r.parts[1].samples;
+        if (!loop.empty() && loop.size() < 3u * melo::kTargetFreq) {
+            std::vector<std::uint8_t> repeated;
+            while (repeated.size() < 3u * melo::kTargetFreq) {
+                repeated.insert(repeated.end(), loop.begin(), loop.end());
+            }
+            loudness[1] = melo::module_loudness(repeated);
+        }
     }
 
     auto* parts = new QHBoxLayout;

@@ -209,6 +209,10 @@ void WaveformTest::anImageShowsItsTwelveParts() {
     window->findChild<QTabBar*>()->setCurrentIndex(3);
     QCOMPARE(window->row().title, std::string("Sound D (203)"));
     QVERIFY(window->partText(2).contains("5854 Samples"));
+    // A 0.3 s loop has no loudness of its own, but it is measured as it plays: repeated.
+    QVERIFY(window->partText(1).contains("0,300 s") && window->partText(1).contains(" LUFS") &&
+            !window->partText(1).contains("– LUFS"));
+    QVERIFY(window->partText(0).contains("– LUFS")); // a 0.2 s start part has none
     QCOMPARE(window->seamView()->values().size(), 128u);
     // The header: what the flash still holds behind this image.
     QCOMPARE(window->budget(), QString("noch 318,4 s frei bei 13021 Hz"));
