@@ -1,8 +1,8 @@
 #include "flash/sound_budget.h"
 
+#include "common/number_format.h"
 #include "flash/flash_image.h"
 #include "flash/generation_run.h"
-#include "common/number_format.h"
 #include "project/project_path.h"
 #include "wav/wav_decoder.h"
 
@@ -24,11 +24,13 @@ std::string sound_budget_text(std::int64_t used) {
            std::to_string(kTargetFreq) + " Hz";
 }
 
-std::int64_t project_image_size(const ProjectFields& fields, const std::string& projfiledir, int skip) {
+std::int64_t project_image_size(const ProjectFields& fields, const std::string& projfiledir,
+                                int skip) {
     std::int64_t size = 0;
     const ProjectFile base = resolve_project_file(projfiledir, fields.dsdfilename);
     std::error_code ec;
-    if (!fields.dsdfilename.empty() && !base.outside && std::filesystem::is_regular_file(base.path, ec)) {
+    if (!fields.dsdfilename.empty() && !base.outside &&
+        std::filesystem::is_regular_file(base.path, ec)) {
         const std::uintmax_t length = std::filesystem::file_size(base.path, ec);
         size = ec ? 0 : static_cast<std::int64_t>(length);
     }
@@ -42,7 +44,8 @@ std::int64_t project_image_size(const ProjectFields& fields, const std::string& 
         const ProjectFile file = resolve_project_file(projfiledir, name);
         if (!file.outside && decode_sound(file.path, false, *sound) == kDecodeOk &&
             sound->declared_samples) {
-            size += static_cast<std::int64_t>(std::max(0.0, std::nearbyint(*sound->declared_samples)));
+            size +=
+                static_cast<std::int64_t>(std::max(0.0, std::nearbyint(*sound->declared_samples)));
         }
     }
     return size;

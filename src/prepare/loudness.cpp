@@ -1,7 +1,7 @@
 #include "prepare/loudness.h"
 
-#include "common/number_format.h"
 #include "common/module_constants.h"
+#include "common/number_format.h"
 #include "prepare/audio_reader.h"
 #include "prepare/quantizer.h"
 
@@ -23,8 +23,9 @@ struct LoudnessMeter::State {
 LoudnessMeter::LoudnessMeter(int channels, std::int32_t rate, bool true_peak)
     : m_state(std::make_unique<State>()), m_channels(channels) {
     if (channels > 0 && rate > 0) {
-        m_state->st = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
-                                   EBUR128_MODE_I | (true_peak ? EBUR128_MODE_TRUE_PEAK : EBUR128_MODE_SAMPLE_PEAK));
+        m_state->st = ebur128_init(
+            static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
+            EBUR128_MODE_I | (true_peak ? EBUR128_MODE_TRUE_PEAK : EBUR128_MODE_SAMPLE_PEAK));
     }
 }
 
@@ -94,7 +95,8 @@ bool measure_file_loudness(const std::string& path, Loudness& loudness, std::str
         return false;
     }
     std::size_t n = 0;
-    for (const float* block = reader.read_frames(16384, n); n > 0; block = reader.read_frames(16384, n)) {
+    for (const float* block = reader.read_frames(16384, n); n > 0;
+         block = reader.read_frames(16384, n)) {
         meter.add(block, n);
     }
     if (error = reader.damage(); !error.empty()) {

@@ -44,7 +44,8 @@ private:
 };
 
 // The loudness of `n` mono samples at `rate`; its true peak only when `true_peak`.
-Loudness measure_loudness(const float* mono, std::size_t n, std::int32_t rate, bool true_peak = true);
+Loudness measure_loudness(const float* mono, std::size_t n, std::int32_t rate,
+                          bool true_peak = true);
 
 // The integrated loudness of the module's 8-bit samples (1..254 around 128) at its rate, as a
 // part of an image plays; none when the part is too short or silent.

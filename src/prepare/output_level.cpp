@@ -15,7 +15,8 @@ OutputLevel plan_output_level(const float* samples, std::size_t n, std::int32_t 
     OutputLevel level;
     level.steps = full_scale;
     if (loudness_lufs) {
-        const Loudness measured = measure_loudness(samples, n, rate, false); // the sample peak limits
+        const Loudness measured =
+            measure_loudness(samples, n, rate, false); // the sample peak limits
         level.silent = measured.sample_peak == 0.0;
         if (!level.silent && measured.integrated_lufs) {
             const LoudnessGain g = loudness_gain(measured, *loudness_lufs, peak_steps / full_scale);

@@ -12,11 +12,11 @@ namespace melo {
 // the peak normalization or the loudness matching, or the level the input had.
 struct OutputLevel {
     double steps = 0.0;
-    double gain_db = 0.0; // against the input's level
-    bool silent = false;  // nothing but silence: left as it is
+    double gain_db = 0.0;                // against the input's level
+    bool silent = false;                 // nothing but silence: left as it is
     std::optional<double> measured_lufs; // loudness matching: the input's loudness
     std::optional<double> reached_lufs;  // and the output's
-    bool limited = false; // the peak held the loudness below its target
+    bool limited = false;                // the peak held the loudness below its target
 };
 
 // The output level for `n` mono samples (full scale 1) at `rate` written with `bits` (8 or 16):

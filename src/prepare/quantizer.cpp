@@ -9,7 +9,7 @@ namespace melo {
 namespace {
 
 constexpr int kSilence = 128;
-constexpr int kLowest = 1;   // 0 is the marker of an end part
+constexpr int kLowest = 1;    // 0 is the marker of an end part
 constexpr int kHighest = 254; // 255 is the marker of a start or loop part
 
 // A small fast generator (xorshift64*) with a fixed seed: the dither is noise, yet a file
@@ -39,8 +39,8 @@ double scaled(float x, double steps) {
 
 } // namespace
 
-std::int64_t quantize8(const float* x, std::size_t n, double steps, Dither dither, std::int32_t rate,
-                       std::string& out) {
+std::int64_t quantize8(const float* x, std::size_t n, double steps, Dither dither,
+                       std::int32_t rate, std::string& out) {
     const auto gate = static_cast<std::size_t>(std::ceil(kSilenceGateSeconds * std::max(rate, 1)));
     DitherNoise noise;
     std::int64_t clipped = 0;
@@ -85,7 +85,8 @@ std::int64_t quantize16(const float* x, std::size_t n, double steps, std::string
         if (v >= 32767.5 || v < -32768.5) {
             ++clipped;
         }
-        append_sample16(out, static_cast<std::int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0))));
+        append_sample16(out,
+                        static_cast<std::int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0))));
     }
     return clipped;
 }

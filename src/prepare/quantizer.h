@@ -26,8 +26,8 @@ inline constexpr double kSilenceGateSeconds = 0.05;
 // whose level stays below half a step for kSilenceGateSeconds at `rate`, comes out as exactly
 // 128. The dither sequence is the same on every call, so equal inputs give equal files.
 // Returns how many samples lay beyond 1..254 before dither and were limited.
-std::int64_t quantize8(const float* x, std::size_t n, double steps, Dither dither, std::int32_t rate,
-                       std::string& out);
+std::int64_t quantize8(const float* x, std::size_t n, double steps, Dither dither,
+                       std::int32_t rate, std::string& out);
 
 // Appends `n` 16-bit little-endian samples to `out`: x · `steps` rounded, limited to the 16-bit
 // range. Returns how many samples were limited.

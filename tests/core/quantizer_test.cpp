@@ -24,12 +24,14 @@ constexpr std::int32_t kRate = 13021;
 std::vector<float> sine(double hz, double amplitude, double seconds, double phase = 0.3) {
     std::vector<float> x(static_cast<std::size_t>(seconds * kRate));
     for (std::size_t i = 0; i < x.size(); ++i) {
-        x[i] = static_cast<float>(amplitude * std::sin(2 * M_PI * hz * static_cast<double>(i) / kRate + phase));
+        x[i] = static_cast<float>(amplitude *
+                                  std::sin(2 * M_PI * hz * static_cast<double>(i) / kRate + phase));
     }
     return x;
 }
 
-std::string eight_bit(const std::vector<float>& x, Dither dither, double steps = kEightBitFullScale) {
+std::string eight_bit(const std::vector<float>& x, Dither dither,
+                      double steps = kEightBitFullScale) {
     std::string out;
     quantize8(x.data(), x.size(), steps, dither, kRate, out);
     return out;
@@ -114,8 +116,9 @@ TEST(Quantizer, RoundingHasNoOffsetWhereTheDecodersTruncationHasHalfAStep) {
     double rounding_error = 0.0;
     double truncation_error = 0.0;
     for (std::size_t i = 0; i < x.size(); ++i) {
-        const auto s16 = static_cast<std::int16_t>(static_cast<std::uint8_t>(pcm16[2 * i]) |
-                                                   static_cast<std::uint8_t>(pcm16[2 * i + 1]) << 8);
+        const auto s16 =
+            static_cast<std::int16_t>(static_cast<std::uint8_t>(pcm16[2 * i]) |
+                                      static_cast<std::uint8_t>(pcm16[2 * i + 1]) << 8);
         const double exact = s16 / 256.0; // the 16-bit signal in 8-bit steps
         rounding_error += static_cast<std::uint8_t>(rounded[i]) - 128.0 - exact;
         truncation_error += decoded.wavdata[i + 1] - 128.0 - exact;
@@ -133,8 +136,9 @@ TEST(Quantizer, DitherTurnsTheDistortionOfAQuietToneIntoNoise) {
     // With dither only the tone stands out of the noise floor.
     const std::vector<double> dithered = spectrum(eight_bit(tone, Dither::Tpdf));
     EXPECT_LE(strongest_other_line_db(dithered, 440.0), 6.0);
-    EXPECT_GT(10 * std::log10(dithered[static_cast<std::size_t>(std::lround(440.0 * 1024 / kRate))] /
-                              dithered[300]),
+    EXPECT_GT(10 *
+                  std::log10(dithered[static_cast<std::size_t>(std::lround(440.0 * 1024 / kRate))] /
+                             dithered[300]),
               30.0);
     // The same input gives the same file.
     EXPECT_EQ(eight_bit(tone, Dither::Tpdf), eight_bit(tone, Dither::Tpdf));
@@ -162,7 +166,8 @@ TEST(Quantizer, SilenceAndStretchesBelowHalfAStepStaySilentWithDither) {
     append(std::vector<float>(kRate / 100, 0.0f), true);
     const std::string out = eight_bit(x, Dither::Tpdf);
     auto silent = [&](std::pair<std::size_t, std::size_t> stretch) {
-        return out.substr(stretch.first, stretch.second) == std::string(stretch.second, static_cast<char>(128));
+        return out.substr(stretch.first, stretch.second) ==
+               std::string(stretch.second, static_cast<char>(128));
     };
     EXPECT_TRUE(silent(quiet[0]));  // the pause
     EXPECT_FALSE(silent(quiet[1])); // the short gap keeps its dither, as the sound around it
@@ -179,10 +184,13 @@ TEST(Quantizer, NothingReachesTheMarkerValuesHoweverLoud) {
     square[102] = std::nanf("");
     for (const Dither dither : {Dither::None, Dither::Tpdf}) {
         std::string out;
-        const std::int64_t clipped = quantize8(square.data(), square.size(), kEightBitFullScale, dither, kRate, out);
-        EXPECT_EQ(*std::min_element(out.begin(), out.end(), [](char a, char b) {
-                      return static_cast<std::uint8_t>(a) < static_cast<std::uint8_t>(b);
-                  }),
+        const std::int64_t clipped =
+            quantize8(square.data(), square.size(), kEightBitFullScale, dither, kRate, out);
+        EXPECT_EQ(*std::min_element(out.begin(), out.end(),
+                                    [](char a, char b) {
+                                        return static_cast<std::uint8_t>(a) <
+                                               static_cast<std::uint8_t>(b);
+                                    }),
                   static_cast<char>(1));
         EXPECT_EQ(out.find(static_cast<char>(0)), std::string::npos);
         EXPECT_EQ(out.find(static_cast<char>(255)), std::string::npos);
@@ -190,12 +198,15 @@ TEST(Quantizer, NothingReachesTheMarkerValuesHoweverLoud) {
     }
     // Normalized to 0 dBFS, the square fills 2..254 without limiting.
     std::vector<float> clean(square.begin() + 200, square.end());
-    const OutputLevel level = plan_output_level(clean.data(), clean.size(), kRate, 8, 0.0, std::nullopt);
+    const OutputLevel level =
+        plan_output_level(clean.data(), clean.size(), kRate, 8, 0.0, std::nullopt);
     std::string out;
     EXPECT_EQ(quantize8(clean.data(), clean.size(), level.steps, Dither::None, kRate, out), 0);
-    EXPECT_EQ(static_cast<std::uint8_t>(*std::max_element(out.begin(), out.end(), [](char a, char b) {
-                  return static_cast<std::uint8_t>(a) < static_cast<std::uint8_t>(b);
-              })),
+    EXPECT_EQ(static_cast<std::uint8_t>(*std::max_element(out.begin(), out.end(),
+                                                          [](char a, char b) {
+                                                              return static_cast<std::uint8_t>(a) <
+                                                                     static_cast<std::uint8_t>(b);
+                                                          })),
               254);
 }
 
@@ -222,7 +233,8 @@ double loudness_of(const std::string& bytes) {
     ebur128_state* st = ebur128_init(1, kRate, EBUR128_MODE_I);
     std::vector<float> x;
     for (char b : bytes) {
-        x.push_back(static_cast<float>((static_cast<std::uint8_t>(b) - 128.0) / kEightBitFullScale));
+        x.push_back(
+            static_cast<float>((static_cast<std::uint8_t>(b) - 128.0) / kEightBitFullScale));
     }
     ebur128_add_frames_float(st, x.data(), x.size());
     double lufs = 0.0;
@@ -236,7 +248,8 @@ double loudness_of(const std::string& bytes) {
 TEST(Loudness, MatchingLandsOnItsTargetOrStopsAtThePeak) {
     for (const double input_level : {0.02, 0.2}) {
         const std::vector<float> noise = pink_noise(10.0, input_level);
-        const OutputLevel level = plan_output_level(noise.data(), noise.size(), kRate, 8, std::nullopt, -16.0);
+        const OutputLevel level =
+            plan_output_level(noise.data(), noise.size(), kRate, 8, std::nullopt, -16.0);
         ASSERT_TRUE(level.reached_lufs);
         EXPECT_FALSE(level.limited);
         EXPECT_NEAR(loudness_of(eight_bit(noise, Dither::None, level.steps)), -16.0, 0.5);
@@ -246,7 +259,8 @@ TEST(Loudness, MatchingLandsOnItsTargetOrStopsAtThePeak) {
     for (std::size_t i = 0; i < clicky.size(); i += kRate) {
         clicky[i] = 0.5f;
     }
-    const OutputLevel level = plan_output_level(clicky.data(), clicky.size(), kRate, 8, std::nullopt, -10.0);
+    const OutputLevel level =
+        plan_output_level(clicky.data(), clicky.size(), kRate, 8, std::nullopt, -10.0);
     ASSERT_TRUE(level.reached_lufs);
     EXPECT_TRUE(level.limited);
     EXPECT_LT(*level.reached_lufs, -20.0);
@@ -255,7 +269,8 @@ TEST(Loudness, MatchingLandsOnItsTargetOrStopsAtThePeak) {
     EXPECT_NEAR(loudness_of(out), *level.reached_lufs, 0.5);
     // Too short for one measuring block: no loudness, the level stays.
     const std::vector<float> blip = sine(440.0, 0.5, 0.2);
-    const OutputLevel short_level = plan_output_level(blip.data(), blip.size(), kRate, 8, std::nullopt, -16.0);
+    const OutputLevel short_level =
+        plan_output_level(blip.data(), blip.size(), kRate, 8, std::nullopt, -16.0);
     EXPECT_FALSE(short_level.reached_lufs);
     EXPECT_EQ(short_level.steps, kEightBitFullScale);
     EXPECT_EQ(loudness_text(measure_loudness(blip.data(), blip.size(), kRate)),
