@@ -1,5 +1,6 @@
 #include "prepare/quantizer.h"
 
+#include "common/module_constants.h"
 #include "wav/wav_writer.h"
 
 #include <algorithm>
