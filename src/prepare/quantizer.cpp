@@ -10,8 +10,8 @@ namespace melo {
 namespace {
 
 constexpr int kSilence = 128;
-constexpr int kLowest = 1;    // 0 is the marker of an end part
-constexpr int kHighest = 254; // 255 is the marker of a start or loop part
+constexpr long kLowest = kMinSample; // 0 and 255 are the marker bytes
+constexpr long kHighest = kMaxSample;
 
 // A small fast generator (xorshift64*) with a fixed seed: the dither is noise, yet a file
 // prepared twice comes out byte for byte the same.
