@@ -8,10 +8,10 @@ target_compile_options(melo_options INTERFACE
   # GCC 12 reports impossible overlaps in inlined std::string concatenation (its bug 105651).
   $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
 if(WIN32)
-  # Wide-character Windows API throughout; <windows.h> without its min/max macros. Every
-  # executable carries its C++ and thread runtimes, so it runs on a bare Windows.
+  # Wide-character Windows API throughout; <windows.h> without its min/max macros; M_PI as on
+  # Linux. Every executable carries its C++ and thread runtimes, so it runs on a bare Windows.
   target_compile_definitions(melo_options INTERFACE
-    UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+    UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 _USE_MATH_DEFINES)
   target_link_options(melo_options INTERFACE -static)
 endif()
 if(MELO_WERROR)
