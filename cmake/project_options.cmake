@@ -12,7 +12,7 @@ if(WIN32)
   # Linux. Every executable carries its C++ and thread runtimes, so it runs on a bare Windows.
   target_compile_definitions(melo_options INTERFACE
     UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 _USE_MATH_DEFINES)
-  target_link_options(melo_options INTERFACE -static)
+  target_link_options(melo_options INTERFACE $<$<NOT:$<CXX_COMPILER_ID:MSVC>>:-static>)
 endif()
 if(MELO_WERROR)
   target_compile_options(melo_options INTERFACE -Werror)
