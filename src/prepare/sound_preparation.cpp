@@ -238,6 +238,18 @@ std::string check_options(const PrepareOptions& o) {
 
 PrepareResult SoundPreparation::run(const std::string& input, const std::string& output,
                                     const PrepareOptions& options, PrepareObserver& observer) {
+    PreparedSound sound;
+    PrepareResult r = prepare(input, options, observer, sound);
+    std::string error;
+    if (r.code == PrepareCode::Ok &&
+        !replace_file(output, pcm_wav(sound.rate, 1, sound.bits, sound.frames), &error)) {
+        return failure(r, PrepareCode::WriteFailed, "Zieldatei: " + error);
+    }
+    return r;
+}
+
+PrepareResult SoundPreparation::prepare(const std::string& input, const PrepareOptions& options,
+                                        PrepareObserver& observer, PreparedSound& sound) {
     // A cancel ends the run it meets, also one whose worker has not reached its first block
     // yet, and is cleared when that run ends, so it never reaches the next one.
     struct ClearCancel {
@@ -248,7 +260,7 @@ PrepareResult SoundPreparation::run(const std::string& input, const std::string&
     // exception would end the program. The output is written only at the very end, so a
     // conversion that ends here leaves none.
     try {
-        return convert(input, output, options, observer);
+        return convert(input, options, observer, sound);
     } catch (const std::bad_alloc&) {
         return failure({}, PrepareCode::NoMemory, "Der Arbeitsspeicher reicht für diese Umwandlung nicht aus");
     } catch (...) {
@@ -256,8 +268,8 @@ PrepareResult SoundPreparation::run(const std::string& input, const std::string&
     }
 }
 
-PrepareResult SoundPreparation::convert(const std::string& input, const std::string& output,
-                                        const PrepareOptions& options, PrepareObserver& observer) {
+PrepareResult SoundPreparation::convert(const std::string& input, const PrepareOptions& options,
+                                        PrepareObserver& observer, PreparedSound& sound) {
     PrepareResult r;
     if (std::string bad = check_options(options); !bad.empty()) {
         return failure(r, PrepareCode::BadOptions, bad);
@@ -290,13 +302,12 @@ PrepareResult SoundPreparation::convert(const std::string& input, const std::str
     if (samples.empty()) {
         return failure(r, PrepareCode::Empty, empty_text(reader, options));
     }
-    const std::string frames = pcm16_frames(samples, output_scale(samples, options, r), r.clipped);
+    sound.frames = pcm16_frames(samples, output_scale(samples, options, r), r.clipped);
+    sound.rate = options.rate;
+    sound.bits = 16;
     r.samples = static_cast<std::int64_t>(samples.size());
     std::vector<float>().swap(samples);
     observer.progress(1000);
-    if (!replace_file(output, pcm_wav(options.rate, 1, 16, frames), &error)) {
-        return failure(r, PrepareCode::WriteFailed, "Zieldatei: " + error);
-    }
     return r;
 }
 
