@@ -1,10 +1,12 @@
 #include "loop/loop_parts.h"
 
 #include "common/atomic_file.h"
+#include "common/captions.h"
 #include "common/module_constants.h"
 #include "wav/wav_writer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -111,7 +113,14 @@ std::string frames_of_signal(int bits, std::span<const float> signal) {
 }
 
 std::array<std::string, 3> loop_part_names(const std::string& stem) {
-    return {stem + "_anfang.wav", stem + "_loop.wav", stem + "_ende.wav"};
+    std::array<std::string, 3> names;
+    for (int part = 0; part < 3; ++part) {
+        std::string title = part_title(part);
+        std::transform(title.begin(), title.end(), title.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        names[static_cast<std::size_t>(part)] = stem + "_" + title + ".wav";
+    }
+    return names;
 }
 
 std::vector<std::string> differing_loop_parts(const std::string& directory, const std::string& stem,
