@@ -31,6 +31,7 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     // Timer2 only ends the half-second wait of shut-down.
     connect(&m_timer2, &QTimer::timeout, this, [this] { m_waitdone = true; });
     install_waveform_entries(*this);
+    install_loop_workshop_entries(*this);
 }
 
 Form1::~Form1() {
