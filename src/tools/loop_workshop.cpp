@@ -109,6 +109,9 @@ LoopWorkshop::LoopWorkshop(Prompts& prompts, ListenPlayback& player, const QStri
     m_prepare->setObjectName("cmd_prepare");
     m_search = new QPushButton("Loop suchen");
     m_search->setObjectName("cmd_search");
+    m_snap = new QPushButton("Einrasten");
+    m_snap->setObjectName("cmd_snap");
+    m_snap->setToolTip("Verschiebt beide Loop-Marker um höchstens 5 ms an die beste Naht");
     m_module = new QCheckBox("wie im Modul");
     m_module->setObjectName("chk_module");
     m_module->setToolTip("Spielt die 8-Bit-Samples mit 13021 Hz, wie das Modul sie spielt");
@@ -136,7 +139,10 @@ LoopWorkshop::LoopWorkshop(Prompts& prompts, ListenPlayback& player, const QStri
     auto* loopForm = new QFormLayout(loopBox);
     loopForm->addRow("Kürzester Loop:", m_minLength);
     loopForm->addRow("Überblendung:", m_crossfade);
-    loopForm->addRow(m_search);
+    auto* loopButtons = new QHBoxLayout;
+    loopButtons->addWidget(m_search, 1);
+    loopButtons->addWidget(m_snap);
+    loopForm->addRow(loopButtons);
     loopForm->addRow(m_list);
     loopForm->addRow(m_loopText);
     auto* side = new QVBoxLayout;
@@ -216,6 +222,7 @@ LoopWorkshop::LoopWorkshop(Prompts& prompts, ListenPlayback& player, const QStri
     });
     connect(m_prepare, &QPushButton::clicked, this, &LoopWorkshop::prepareRecording);
     connect(m_search, &QPushButton::clicked, this, &LoopWorkshop::search);
+    connect(m_snap, &QPushButton::clicked, this, &LoopWorkshop::snap);
     connect(m_accept, &QPushButton::clicked, this, &LoopWorkshop::accept);
     connect(m_cancel, &QPushButton::clicked, this, &LoopWorkshop::cancelOrClose);
     showRecording();
@@ -259,6 +266,7 @@ void LoopWorkshop::setRunning(bool running) {
         w->setEnabled(!running);
     }
     m_search->setEnabled(!running && prepared());
+    m_snap->setEnabled(!running && prepared() && m_loop.b > m_loop.a);
     m_accept->setEnabled(!running && prepared() && m_loop.b > m_loop.a);
     m_cancel->setText(running ? "Abbrechen" : "Schließen");
 }
@@ -312,9 +320,8 @@ void LoopWorkshop::prepareRecording() {
             m_loop = melo::evaluate_loop(m_signal, m_range.from, m_range.to, crossfadeSamples(),
                                          melo::kTargetFreq);
             showRecording();
-            showStatus(q(melo::describe_result(m_prepareResult, m_options)) +
-                           "\nBereich und Loop ziehen oder „Loop suchen“ wählen.",
-                       false);
+            // The steady middle is searched at once; the user may then move the range.
+            search();
         });
 }
 
@@ -343,12 +350,14 @@ void LoopWorkshop::search() {
             m_list->setRowCount(static_cast<int>(m_candidates.size()));
             for (int i = 0; i < m_list->rowCount(); ++i) {
                 const melo::LoopCandidate& c = m_candidates[static_cast<std::size_t>(i)];
-                const std::array<QString, 3> cells = {decimalText(c.score, 3),
-                                                      sampleText(c.length()),
-                                                      decimalText(c.seam.step, 1)};
+                const std::array<QString, 3> cells = {
+                    decimalText(c.score, 3),
+                    seconds_text(static_cast<double>(c.length()) / melo::kTargetFreq),
+                    decimalText(c.seam.step, 1)};
                 for (int column = 0; column < 3; ++column) {
                     auto* item = new QTableWidgetItem(cells[static_cast<std::size_t>(column)]);
                     item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                    item->setToolTip(loopDescription(c));
                     m_list->setItem(i, column, item);
                 }
             }
@@ -356,10 +365,11 @@ void LoopWorkshop::search() {
             if (!m_candidates.empty()) {
                 m_list->setCurrentCell(0, 0);
             }
-            showStatus(result.code == melo::LoopCode::Ok
-                           ? QString("%1 Loops gefunden; der beste ist gewählt.")
-                                 .arg(m_candidates.size())
-                           : q(result.message),
+            showStatus(q(melo::describe_result(m_prepareResult, m_options)) + "\n" +
+                           (result.code == melo::LoopCode::Ok
+                                ? QString("%1 Loops gefunden; der beste ist gewählt.")
+                                      .arg(m_candidates.size())
+                                : q(result.message)),
                        result.code != melo::LoopCode::Ok);
         });
 }
@@ -380,6 +390,14 @@ void LoopWorkshop::choose(int index) {
         m_view->scrollBy((static_cast<double>(c.a) - margin - m_view->viewport().first()) /
                          m_view->samplesPerPixel());
     }
+}
+
+void LoopWorkshop::snap() {
+    if (running() || !prepared()) {
+        return;
+    }
+    showLoop(melo::snap_loop(m_signal, m_loop.a, m_loop.b, melo::kLoopSnapMs, crossfadeSamples(),
+                             melo::kTargetFreq));
 }
 
 void LoopWorkshop::markerMoved(int index, double position) {
@@ -466,12 +484,12 @@ void LoopWorkshop::updateMarkers() {
         m_view->setMarkers({});
         return;
     }
-    const QColor range(40, 120, 220);
+    const QColor range(150, 60, 200);
     const QColor loop(0, 160, 60);
-    m_view->setMarkers({{static_cast<double>(m_range.from), "Bereich", range, true},
-                        {static_cast<double>(m_range.to), "Bereich", range, true},
-                        {static_cast<double>(m_loop.a), "Loop", loop, true},
-                        {static_cast<double>(m_loop.b), "Ende", loop, true}});
+    m_view->setMarkers({{static_cast<double>(m_range.from), "Bereich ▸", range, true},
+                        {static_cast<double>(m_range.to), "◂ Bereich", range, true},
+                        {static_cast<double>(m_loop.a), "Loopanfang", loop, true},
+                        {static_cast<double>(m_loop.b), "Loopende", loop, true}});
 }
 
 std::int64_t LoopWorkshop::crossfadeSamples() const {

@@ -55,6 +55,7 @@ public:
     QLineEdit* stem() const { return m_stem; }
     QPushButton* prepareButton() const { return m_prepare; }
     QPushButton* searchButton() const { return m_search; }
+    QPushButton* snapButton() const { return m_snap; }
     QPushButton* acceptButton() const { return m_accept; }
     QPushButton* cancelButton() const { return m_cancel; }
     QProgressBar* progress() const { return m_progress; }
@@ -66,12 +67,15 @@ public:
     // The loop [a, b) as chosen or dragged, in samples of the prepared recording.
     std::int64_t loopStart() const { return m_loop.a; }
     std::int64_t loopEnd() const { return m_loop.b; }
+    const melo::LoopCandidate& loop() const { return m_loop; }
     const std::vector<melo::LoopCandidate>& candidates() const { return m_candidates; }
 
     // Prepares the recording again with the options shown.
     void prepareRecording();
     // Searches the range for loops.
     void search();
+    // Moves both loop points a few milliseconds to the best seam near them.
+    void snap();
     // Makes candidate `index` the loop.
     void choose(int index);
     // Writes the three parts and hands their names on.
@@ -126,6 +130,7 @@ private:
     QLineEdit* m_stem;
     QPushButton* m_prepare;
     QPushButton* m_search;
+    QPushButton* m_snap;
     QPushButton* m_accept;
     QPushButton* m_cancel;
     QProgressBar* m_progress;
