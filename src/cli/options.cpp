@@ -52,6 +52,35 @@ OptionMatch prepare_option(const char* command, const std::vector<std::string>& 
         options.rate = static_cast<std::int32_t>(*hz);
         return OptionMatch::Taken;
     }
+    if (name == "--bits" || name == "--dither") {
+        std::string value;
+        if (!option_value(command, args, i, name, value)) {
+            return OptionMatch::Bad;
+        }
+        if (name == "--bits") {
+            if (value != "8" && value != "16") {
+                usage_error(command, "--bits nimmt 8 oder 16, nicht '" + value + "'");
+                return OptionMatch::Bad;
+            }
+            options.bits = value == "8" ? 8 : 16;
+        } else {
+            if (value != "none" && value != "tpdf") {
+                usage_error(command, "--dither nimmt none oder tpdf, nicht '" + value + "'");
+                return OptionMatch::Bad;
+            }
+            options.dither = value == "tpdf" ? Dither::Tpdf : Dither::None;
+        }
+        return OptionMatch::Taken;
+    }
+    if (name == "--loudness") {
+        std::optional<double> lufs = kDefaultLoudnessLufs;
+        if (a.size() > name.size() && !(lufs = parse_number(a.substr(name.size() + 1)))) {
+            usage_error(command, "'" + a + "' braucht eine Lautheit in LUFS, etwa --loudness=-16");
+            return OptionMatch::Bad;
+        }
+        options.loudness_lufs = lufs;
+        return OptionMatch::Taken;
+    }
     if (name == "--normalize" || name == "--trim") {
         const bool normalize = name == "--normalize";
         std::optional<double> db = normalize ? kDefaultNormalizeDb : kDefaultTrimDb;

@@ -22,8 +22,8 @@ bool option_value(const char* command, const std::vector<std::string>& args, std
 
 enum class OptionMatch { Other, Taken, Bad };
 
-// Takes a preparation option at args[i] into `options`: --rate HZ, --normalize[=DB],
-// --trim[=DB]. Other: no preparation option; Bad: a usage error was printed.
+// Takes a preparation option at args[i] into `options`: --rate HZ, --bits 8|16,
+// --dither none|tpdf, --normalize[=DB], --loudness[=LUFS], --trim[=DB]. Other: no preparation option; Bad: a usage error was printed.
 OptionMatch prepare_option(const char* command, const std::vector<std::string>& args,
                            std::size_t& i, PrepareOptions& options);
 
