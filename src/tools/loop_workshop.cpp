@@ -6,6 +6,7 @@
 #include "project/ini_file.h"
 #include "tools/held_listening.h"
 #include "tools/listen_playback.h"
+#include "tools/prepare_options_box.h"
 #include "tools/waveform_view.h"
 
 #include <QAbstractSpinBox>
@@ -98,13 +99,7 @@ LoopWorkshop::LoopWorkshop(Prompts& prompts, ListenPlayback& player, const QStri
     m_minLength = spinBox("spin_minlength", 0.01, 600.0, melo::kDefaultMinLoopSeconds, 2, " s");
     m_crossfade = spinBox("spin_crossfade", 0.0, melo::kMaxCrossfadeMs, 0.0, 0, " ms");
     m_crossfade->setToolTip("Blendet das Ende des Loops in das Material vor seinem Anfang über");
-    m_normalize = new QCheckBox("Pegel normalisieren auf");
-    m_normalize->setObjectName("chk_normalize");
-    m_normalizeLevel =
-        spinBox("spin_normalize", melo::kMinNormalizeDb, 0.0, melo::kDefaultNormalizeDb, 1, " dBFS");
-    m_trim = new QCheckBox("Stille entfernen unter");
-    m_trim->setObjectName("chk_trim");
-    m_trimLevel = spinBox("spin_trim", melo::kMinTrimDb, 0.0, melo::kDefaultTrimDb, 1, " dBFS");
+    m_optionsBox = new PrepareOptionsBox;
     m_prepare = new QPushButton("Neu vorbereiten");
     m_prepare->setObjectName("cmd_prepare");
     m_search = new QPushButton("Loop suchen");
@@ -130,10 +125,9 @@ LoopWorkshop::LoopWorkshop(Prompts& prompts, ListenPlayback& player, const QStri
     m_status->setObjectName("lbl_status");
     m_status->setWordWrap(true);
 
-    auto* preparation = new QGroupBox("Vorbereitung (13021 Hz, 1 Kanal)");
+    auto* preparation = new QGroupBox("Vorbereitung: 13021 Hz, 1 Kanal");
     auto* prepForm = new QFormLayout(preparation);
-    prepForm->addRow(m_normalize, m_normalizeLevel);
-    prepForm->addRow(m_trim, m_trimLevel);
+    prepForm->addRow(m_optionsBox);
     prepForm->addRow(m_prepare);
     auto* loopBox = new QGroupBox("Loop");
     auto* loopForm = new QFormLayout(loopBox);
@@ -260,8 +254,7 @@ void LoopWorkshop::finished(const std::function<void()>& done) {
 }
 
 void LoopWorkshop::setRunning(bool running) {
-    for (QWidget* w : std::initializer_list<QWidget*>{m_normalize, m_normalizeLevel, m_trim,
-                                                      m_trimLevel, m_prepare, m_minLength,
+    for (QWidget* w : std::initializer_list<QWidget*>{m_optionsBox, m_prepare, m_minLength,
                                                       m_crossfade, m_list, m_view, m_stem}) {
         w->setEnabled(!running);
     }
@@ -290,13 +283,7 @@ void LoopWorkshop::prepareRecording() {
     if (running()) {
         return;
     }
-    melo::PrepareOptions options;
-    if (m_normalize->isChecked()) {
-        options.normalize_db = m_normalizeLevel->value();
-    }
-    if (m_trim->isChecked()) {
-        options.trim_db = m_trimLevel->value();
-    }
+    const melo::PrepareOptions options = m_optionsBox->options();
     m_options = options;
     run(
         "Bereite „" + QFileInfo(m_recording).fileName() + "“ vor …",

@@ -14,6 +14,7 @@
 
 class HeldListening;
 class ListenPlayback;
+class PrepareOptionsBox;
 class Prompts;
 class QCheckBox;
 class QDoubleSpinBox;
@@ -49,8 +50,7 @@ public:
     SeamView* seamView() const { return m_seam; }
     QTableWidget* candidateList() const { return m_list; }
     QDoubleSpinBox* crossfade() const { return m_crossfade; }
-    QCheckBox* normalize() const { return m_normalize; }
-    QCheckBox* trim() const { return m_trim; }
+    PrepareOptionsBox* optionsBox() const { return m_optionsBox; }
     QCheckBox* moduleToggle() const { return m_module; }
     QLineEdit* stem() const { return m_stem; }
     QPushButton* prepareButton() const { return m_prepare; }
@@ -122,10 +122,7 @@ private:
     QTableWidget* m_list;
     QDoubleSpinBox* m_minLength;
     QDoubleSpinBox* m_crossfade;
-    QCheckBox* m_normalize;
-    QDoubleSpinBox* m_normalizeLevel;
-    QCheckBox* m_trim;
-    QDoubleSpinBox* m_trimLevel;
+    PrepareOptionsBox* m_optionsBox;
     QCheckBox* m_module;
     QLineEdit* m_stem;
     QPushButton* m_prepare;
