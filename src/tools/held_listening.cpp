@@ -8,6 +8,14 @@ HeldListening::HeldListening(ListenPlayback& player, QObject* owner, Sources sou
     m_spaceUp.setSingleShot(true);
     m_spaceUp.setInterval(kRepeatGap);
     connect(&m_spaceUp, &QTimer::timeout, this, &HeldListening::release);
+    owner->installEventFilter(this);
+}
+
+bool HeldListening::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::WindowDeactivate) {
+        release();
+    }
+    return false;
 }
 
 HeldListening::~HeldListening() {

@@ -12,7 +12,8 @@
 // Listening while the space bar is held, for a window that shows a sound: a press plays the
 // window's start, loop and end part through the listen player, the loop repeating until the
 // release, and the heard position is handed on at the display's pace so a play line can run
-// along. Key repeats, whether marked by Qt or sent as release/press pairs, keep it looping.
+// along. Key repeats, whether marked by Qt or sent as release/press pairs, keep it looping;
+// leaving the window counts as a release.
 class HeldListening : public QObject {
 public:
     // How long a space bar release waits for a press that makes it a key repeat.
@@ -33,6 +34,10 @@ public:
     // The window's space bar events; true when the event was one.
     bool keyPress(QKeyEvent* event);
     bool keyRelease(QKeyEvent* event);
+
+protected:
+    // A window left while the space bar is held never sees its release.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void follow();

@@ -7,6 +7,7 @@
 #include "tools/held_listening.h"
 #include "tools/listen_playback.h"
 #include "tools/prepare_options_box.h"
+#include "tools/progress_relay.h"
 #include "tools/waveform_view.h"
 
 #include <QAbstractSpinBox>
@@ -41,19 +42,6 @@ QDoubleSpinBox* spinBox(const char* name, double minimum, double maximum, double
     box->setSuffix(suffix);
     return box;
 }
-
-// Hands the worker's progress to the window's thread.
-class ProgressRelay : public melo::PrepareObserver, public melo::LoopObserver {
-public:
-    explicit ProgressRelay(QProgressBar* bar) : m_bar(bar) {}
-    void progress(int permille) override {
-        QMetaObject::invokeMethod(
-            m_bar, [bar = m_bar, permille] { bar->setValue(permille); }, Qt::QueuedConnection);
-    }
-
-private:
-    QProgressBar* m_bar;
-};
 
 melo::PcmSound pcm(int bits, std::span<const float> samples) {
     return melo::PcmSound{1, melo::kTargetFreq, bits, bits / 8,
@@ -586,12 +574,4 @@ bool LoopWorkshop::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
-}
-
-bool LoopWorkshop::event(QEvent* event) {
-    // A window left while the space bar is held never sees its release.
-    if (event->type() == QEvent::WindowDeactivate) {
-        releasePlay();
-    }
-    return QWidget::event(event);
 }

@@ -276,11 +276,3 @@ void WaveformWindow::keyReleaseEvent(QKeyEvent* event) {
         QWidget::keyReleaseEvent(event);
     }
 }
-
-bool WaveformWindow::event(QEvent* event) {
-    // A window left while the space bar is held never sees its release.
-    if (event->type() == QEvent::WindowDeactivate) {
-        releasePlay();
-    }
-    return QWidget::event(event);
-}

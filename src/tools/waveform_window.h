@@ -58,7 +58,6 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
-    bool event(QEvent* event) override;
 
 private:
     std::array<ListenSource, 3> sources() const;
