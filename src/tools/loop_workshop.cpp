@@ -9,6 +9,9 @@
 #include "tools/prepare_options_box.h"
 #include "tools/progress_relay.h"
 #include "tools/waveform_view.h"
+#include "wav/byte_source.h"
+#include "wav/wav_decoder.h"
+#include "wav/wav_writer.h"
 
 #include <QAbstractSpinBox>
 #include <QCheckBox>
@@ -43,9 +46,25 @@ QDoubleSpinBox* spinBox(const char* name, double minimum, double maximum, double
     return box;
 }
 
-melo::PcmSound pcm(int bits, std::span<const float> samples) {
-    return melo::PcmSound{1, melo::kTargetFreq, bits, bits / 8,
-                          melo::frames_of_signal(bits, samples)};
+melo::PcmSound pcm(int bits, std::string frames) {
+    return melo::PcmSound{1, melo::kTargetFreq, bits, bits / 8, std::move(frames)};
+}
+
+// The 8-bit samples the image gets of a part written with `bits`: an 8-bit part's samples
+// as they are; a 16-bit part's through the decoder (whose buffer `sound` is kept between
+// calls), which drops the low byte.
+std::string module_samples(int bits, std::span<const float> samples, melo::DecodedSound& sound) {
+    std::string frames = melo::frames_of_signal(bits, samples);
+    if (bits == 8 || frames.empty()) {
+        return frames;
+    }
+    const std::string wav = melo::pcm_wav(melo::kTargetFreq, 1, bits, frames);
+    melo::MemorySource source(wav);
+    if (melo::decode_sound(source, "", true, sound) != melo::kDecodeOk || sound.wavend < 1) {
+        return {};
+    }
+    const auto* first = sound.wavdata.data() + 1; // index 0 is unused
+    return std::string(first, first + sound.wavend);
 }
 
 QString sampleText(std::int64_t samples) {
@@ -410,7 +429,7 @@ void LoopWorkshop::showRecording() {
     melo::WaveformPart recording;
     recording.title = "Aufnahme";
     recording.name = QFileInfo(m_recording).fileName().toStdString();
-    const std::string bytes = melo::frames_of_signal(8, m_signal);
+    const std::string bytes = module_samples(m_bits, m_signal, m_decoded);
     recording.samples.assign(bytes.begin(), bytes.end());
     recording.summary = melo::MinMaxSummary(recording.samples);
     m_row = melo::WaveformRow();
@@ -424,9 +443,16 @@ void LoopWorkshop::showRecording() {
 void LoopWorkshop::showLoop(const melo::LoopCandidate& loop) {
     m_loop = loop;
     m_loopText->setText(loopDescription(loop));
+    // The seam as the image will play it: the loop's last and first samples.
     const melo::LoopParts cut = parts();
+    constexpr std::ptrdiff_t width = 64;
+    std::vector<float> ends = cut.loop;
+    if (cut.loop.size() > 2 * width) {
+        ends.assign(cut.loop.begin(), cut.loop.begin() + width);
+        ends.insert(ends.end(), cut.loop.end() - width, cut.loop.end());
+    }
     melo::WaveformPart part;
-    const std::string bytes = melo::frames_of_signal(8, cut.loop);
+    const std::string bytes = module_samples(m_bits, ends, m_decoded);
     part.samples.assign(bytes.begin(), bytes.end());
     m_seam->setSeam(melo::loop_seam(part));
     const melo::SeamCloseUp& seam = m_seam->seam();
@@ -478,9 +504,14 @@ melo::LoopParts LoopWorkshop::parts() const {
 
 std::array<melo::PcmSound, 3> LoopWorkshop::partSounds() const {
     const melo::LoopParts cut = parts();
-    // "wie im Modul": the 8-bit samples the module plays; else the parts as they are written.
-    const int bits = m_module->isChecked() ? 8 : m_bits;
-    return {pcm(bits, cut.start), pcm(bits, cut.loop), pcm(bits, cut.end)};
+    std::array<melo::PcmSound, 3> sounds;
+    std::size_t p = 0;
+    for (const std::vector<float>* part : {&cut.start, &cut.loop, &cut.end}) {
+        // "wie im Modul": the 8-bit samples the image will hold; else the parts as written.
+        sounds[p++] = m_module->isChecked() ? pcm(8, module_samples(m_bits, *part, m_decoded))
+                                            : pcm(m_bits, melo::frames_of_signal(m_bits, *part));
+    }
+    return sounds;
 }
 
 void LoopWorkshop::accept() {

@@ -5,6 +5,7 @@
 #include "loop/loop_parts.h"
 #include "prepare/sound_preparation.h"
 #include "wav/pcm_file.h"
+#include "wav/wav_decoder.h"
 
 #include <QWidget>
 #include <array>
@@ -147,6 +148,7 @@ private:
 
     std::vector<float> m_signal; // the prepared recording
     int m_bits = 16;             // of its frames, and of the parts written
+    mutable melo::DecodedSound m_decoded; // the decoder's buffer for 16-bit parts' 8-bit samples
     melo::WaveformRow m_row;     // its 8-bit samples, as the view shows them
     melo::SampleSpan m_range;   // where the search looks
     melo::LoopCandidate m_loop;  // the loop chosen or dragged

@@ -3,10 +3,12 @@
 #include "loop/loop_parts.h"
 #include "tools/listen_playback.h"
 #include "tools/loop_workshop.h"
+#include "tools/prepare_options_box.h"
 #include "tools/waveform_view.h"
 #include "flash/waveform_model.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QMenu>
@@ -150,6 +152,18 @@ void LoopWorkshopTest::searchedLoopIsWrittenAndAssigned() {
     QVERIFY(!window->running());
     QCOMPARE(samples(f, "horn_loop.wav"), loop);
     QCOMPARE(c.txt_userloop[1]->text(), QString("anders.wav"));
+
+    // A 16-bit master: the seam close-up shows the samples the image will get of it.
+    window->optionsBox()->bits()->setCurrentIndex(1);
+    QTest::mouseClick(window->prepareButton(), Qt::LeftButton);
+    QTRY_VERIFY(!window->running());
+    window->stem()->setText("horn16");
+    QTest::mouseClick(window->acceptButton(), Qt::LeftButton);
+    QTRY_COMPARE(c.txt_userloop[1]->text(), QString("horn16_loop.wav"));
+    const std::vector<std::uint8_t> loop16 = samples(f, "horn16_loop.wav");
+    QCOMPARE(static_cast<std::int64_t>(loop16.size()), window->loopEnd() - window->loopStart());
+    QCOMPARE(window->seamView()->seam().after.front(), loop16.front());
+    QCOMPARE(window->seamView()->seam().before.back(), loop16.back());
 
     // Escape closes the window.
     QTest::keyClick(window->view(), Qt::Key_Escape);
