@@ -17,9 +17,9 @@ namespace {
 
 void open_workshop(Form1& form, int row, const QString& recording) {
     const Form1Controls& c = form.controls();
-    auto* window = new LoopWorkshop(form.prompts(), form.listenPlayer(), recording,
-                                    form.projfiledir(), QFileInfo(recording).completeBaseName(),
-                                    &form);
+    auto* window =
+        new LoopWorkshop(form.prompts(), form.listenPlayer(), recording, form.projfiledir(),
+                         QFileInfo(recording).completeBaseName(), &form);
     QObject::connect(window, &LoopWorkshop::partsWritten, &form,
                      [&c, row](const QString& start, const QString& loop, const QString& end) {
                          c.txt_useranf[row]->setText(start);
@@ -82,7 +82,8 @@ void install_loop_workshop_entries(Form1& form) {
     const Form1Controls& c = form.controls();
     for (int r = 0; r < 4; ++r) {
         add_context_entries(c.Label14[r], [&form, r](QMenu& menu) {
-            menu.addAction("Aus einer Aufnahme schneiden…", [&form, r] { choose_recording(form, r); });
+            menu.addAction("Aus einer Aufnahme schneiden…",
+                           [&form, r] { choose_recording(form, r); });
         });
         c.Label14[r]->setAcceptDrops(true);
         c.Label14[r]->installEventFilter(new RecordingDrop(form, r));

@@ -202,8 +202,8 @@ LoopWorkshop::LoopWorkshop(Prompts& prompts, ListenPlayback& player, const QStri
             } else if (heard->state == HeardPosition::Playing && heard->part >= 1 &&
                        heard->length > 0) {
                 // The share of the part heard, laid over that part of the recording.
-                const std::array<std::int64_t, 4> bounds = {0, m_loop.a, m_loop.b,
-                                                            static_cast<std::int64_t>(m_signal.size())};
+                const std::array<std::int64_t, 4> bounds = {
+                    0, m_loop.a, m_loop.b, static_cast<std::int64_t>(m_signal.size())};
                 const auto p = static_cast<std::size_t>(heard->part - 1);
                 const double share =
                     static_cast<double>(heard->cursor) / static_cast<double>(heard->length);
@@ -213,8 +213,7 @@ LoopWorkshop::LoopWorkshop(Prompts& prompts, ListenPlayback& player, const QStri
         });
 
     connect(m_view, &WaveformView::markerMoved, this, &LoopWorkshop::markerMoved);
-    connect(m_list, &QTableWidget::currentCellChanged, this,
-            [this](int row) { choose(row); });
+    connect(m_list, &QTableWidget::currentCellChanged, this, [this](int row) { choose(row); });
     connect(m_crossfade, &QDoubleSpinBox::valueChanged, this, [this] {
         if (prepared()) {
             showLoop(melo::evaluate_loop(m_signal, m_loop.a, m_loop.b, crossfadeSamples(),
@@ -247,7 +246,8 @@ void LoopWorkshop::run(const QString& text, std::function<void()> work,
     setRunning(true);
     m_thread = QThread::create([this, work = std::move(work), done = std::move(done)] {
         work();
-        QMetaObject::invokeMethod(this, [this, done] { finished(done); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, done] { finished(done); }, Qt::QueuedConnection);
     });
     m_thread->start();
 }
@@ -476,8 +476,7 @@ QString LoopWorkshop::loopDescription(const melo::LoopCandidate& loop) const {
                    "Korrelation %8, Pegel %9 dB")
         .arg(sampleText(loop.a), sampleText(loop.b), sampleText(loop.length()),
              decimalText(loop.score, 3), decimalText(s.step, 1), decimalText(s.typical_step, 1),
-             decimalText(s.step_p95, 1), decimalText(s.correlation, 4),
-             decimalText(s.level_db, 1));
+             decimalText(s.step_p95, 1), decimalText(s.correlation, 4), decimalText(s.level_db, 1));
 }
 
 void LoopWorkshop::updateMarkers() {
@@ -545,7 +544,8 @@ void LoopWorkshop::accept() {
         "Schreibe die Teile …",
         [this, dir, name, bits, cut] {
             m_writeError.clear();
-            m_written = melo::write_loop_parts(dir, name, cut, melo::kTargetFreq, bits, m_writeError);
+            m_written =
+                melo::write_loop_parts(dir, name, cut, melo::kTargetFreq, bits, m_writeError);
         },
         [this, name] {
             if (!m_written) {

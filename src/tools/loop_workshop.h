@@ -146,11 +146,11 @@ private:
     bool m_written = false;
     std::string m_writeError;
 
-    std::vector<float> m_signal; // the prepared recording
-    int m_bits = 16;             // of its frames, and of the parts written
+    std::vector<float> m_signal;          // the prepared recording
+    int m_bits = 16;                      // of its frames, and of the parts written
     mutable melo::DecodedSound m_decoded; // the decoder's buffer for 16-bit parts' 8-bit samples
-    melo::WaveformRow m_row;     // its 8-bit samples, as the view shows them
-    melo::SampleSpan m_range;   // where the search looks
-    melo::LoopCandidate m_loop;  // the loop chosen or dragged
+    melo::WaveformRow m_row;              // its 8-bit samples, as the view shows them
+    melo::SampleSpan m_range;             // where the search looks
+    melo::LoopCandidate m_loop;           // the loop chosen or dragged
     std::vector<melo::LoopCandidate> m_candidates;
 };

@@ -1,18 +1,18 @@
 #include "app/gui_setup.h"
+#include "flash/waveform_model.h"
 #include "gui_fixture.h"
 #include "loop/loop_parts.h"
 #include "tools/listen_playback.h"
 #include "tools/loop_workshop.h"
 #include "tools/prepare_options_box.h"
 #include "tools/waveform_view.h"
-#include "flash/waveform_model.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
