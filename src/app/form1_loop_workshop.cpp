@@ -5,6 +5,7 @@
 #include "app/context_menus.h"
 #include "app/form1.h"
 #include "app/form1_waveform.h"
+#include "common/captions.h"
 #include "gui/prompts.h"
 #include "tools/loop_workshop.h"
 
@@ -20,6 +21,8 @@ void open_workshop(Form1& form, int row, const QString& recording) {
     auto* window =
         new LoopWorkshop(form.prompts(), form.listenPlayer(), recording, form.projfiledir(),
                          QFileInfo(recording).completeBaseName(), &form);
+    window->setWindowTitle("Loop-Werkstatt – " + QString::fromStdString(melo::row_title(row)) +
+                           " – " + QFileInfo(recording).fileName());
     QObject::connect(window, &LoopWorkshop::partsWritten, &form,
                      [&c, row](const QString& start, const QString& loop, const QString& end) {
                          c.txt_useranf[row]->setText(start);

@@ -84,6 +84,7 @@ void LoopWorkshopTest::searchedLoopIsWrittenAndAssigned() {
     auto* window = form->findChild<LoopWorkshop*>();
     QTRY_VERIFY(window->prepared() && !window->running());
     QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), QString("Loop-Werkstatt – Sound B (201) – horn.wav"));
     // The steady middle is the first range and loop; the view shows the four markers.
     QCOMPARE(window->view()->markers().size(), 4u);
     QVERIFY(window->loopStart() > 13021 * 0.25 && window->loopEnd() < 13021 * 1.7);
