@@ -355,10 +355,11 @@ void LoopWorkshop::search() {
                     m_list->setItem(i, column, item);
                 }
             }
-            m_list->blockSignals(false);
             if (!m_candidates.empty()) {
-                m_list->setCurrentCell(0, 0);
+                m_list->setCurrentCell(0, 0); // chosen below, even when it was current before
             }
+            m_list->blockSignals(false);
+            choose(0);
             showStatus(q(melo::describe_result(m_prepareResult, m_options)) + "\n" +
                            (result.code == melo::LoopCode::Ok
                                 ? QString("%1 Loops gefunden; der beste ist gewählt.")
@@ -392,6 +393,14 @@ void LoopWorkshop::snap() {
     }
     showLoop(melo::snap_loop(m_signal, m_loop.a, m_loop.b, melo::kLoopSnapMs, crossfadeSamples(),
                              melo::kTargetFreq));
+    clearChoice();
+}
+
+void LoopWorkshop::clearChoice() {
+    m_list->blockSignals(true);
+    m_list->clearSelection();
+    m_list->setCurrentCell(-1, -1);
+    m_list->blockSignals(false);
 }
 
 void LoopWorkshop::markerMoved(int index, double position) {
@@ -417,10 +426,7 @@ void LoopWorkshop::markerMoved(int index, double position) {
         return;
     }
     if (index == kLoopStart || index == kLoopEnd) {
-        m_list->blockSignals(true);
-        m_list->clearSelection();
-        m_list->setCurrentCell(-1, -1);
-        m_list->blockSignals(false);
+        clearChoice(); // the loop is the user's now
     }
     updateMarkers();
 }

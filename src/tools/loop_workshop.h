@@ -105,6 +105,8 @@ private:
     void showRecording();
     void showLoop(const melo::LoopCandidate& loop);
     void markerMoved(int index, double position);
+    // No candidate is chosen in the list.
+    void clearChoice();
     void updateMarkers();
     std::int64_t crossfadeSamples() const;
     melo::LoopParts parts() const;

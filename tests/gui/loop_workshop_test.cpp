@@ -113,6 +113,7 @@ void LoopWorkshopTest::searchedLoopIsWrittenAndAssigned() {
     QTest::mouseClick(window->snapButton(), Qt::LeftButton);
     QVERIFY(std::abs(window->loopEnd() - (window->candidates()[0].b - 30)) <= 66);
     QVERIFY(window->loop().seam.correlation >= 0.99);
+    QCOMPARE(window->candidateList()->currentRow(), -1); // the snapped loop is no candidate
     window->candidateList()->setCurrentCell(0, 0);
 
     // The space bar plays start, loop and end from memory.
@@ -158,6 +159,9 @@ void LoopWorkshopTest::searchedLoopIsWrittenAndAssigned() {
     window->optionsBox()->bits()->setCurrentIndex(1);
     QTest::mouseClick(window->prepareButton(), Qt::LeftButton);
     QTRY_VERIFY(!window->running());
+    // The new search chooses its best loop, though row 0 was the list's current row before.
+    QCOMPARE(window->loopStart(), window->candidates()[0].a);
+    QCOMPARE(window->loopEnd(), window->candidates()[0].b);
     window->stem()->setText("horn16");
     QTest::mouseClick(window->acceptButton(), Qt::LeftButton);
     QTRY_COMPARE(c.txt_userloop[1]->text(), QString("horn16_loop.wav"));
