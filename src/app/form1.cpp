@@ -10,14 +10,14 @@
 #include "tools/listen_playback.h"
 #include "tools/qt_audio.h"
 #include "common/version.h"
-#include "tools/about_box.h"
+#include "tools/info_form.h"
 
 Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env) {
     setObjectName("Form1");
     m_c = build_form1(this);
     m_sound.decimal_separator = QLocale().decimalPoint().at(0).toLatin1();
-    m_sndfiledir = env.appDir;
-    m_lastvalidsndfile = env.appDir;
+    m_sndfiledir = startDir();
+    m_lastvalidsndfile = startDir();
     setWindowIcon(QIcon(":/icons/app.svg"));
     // The designed size; start-up shrinks it to the upper part outside the debug mode.
     setFixedSize(form1_metrics::clientWidth(), form1_metrics::debugHeight());

@@ -1,13 +1,22 @@
-#include "app/copy_into_project.h"
+#include "app/file_assignment.h"
 
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
-#include "project/ini_file.h"
+#include "project/file_choice.h"
 #include "project/project_copy.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 
+namespace {
+
+// The choose-time step for a file from outside the project folder, whose projects store only
+// bare names and look for them in the project folder. It asks whether to copy the file in (Ja:
+// copy, asking first when the folder holds a different file of that name; Nein: the bare name
+// is stored as it always was). A file in the project folder, or one whose namesake there is
+// identical, needs no question. Returns true when the file's bare name is to be assigned, false
+// when nothing is to change (a replacement refused, a failed copy, which it reports).
 bool takeIntoProject(Prompts& prompts, const QString& projfiledir, const QString& path) {
     const std::string dir = file_path(projfiledir);
     const std::string file = file_path(path);
@@ -38,14 +47,22 @@ bool takeIntoProject(Prompts& prompts, const QString& projfiledir, const QString
     return true;
 }
 
-bool fitsProjectValue(const QString& name) {
-    return !melo::has_line_break(name.toStdString());
-}
+} // namespace
 
 bool refusedName(Prompts& prompts, const QString& name, const QString& title) {
-    if (fitsProjectValue(name)) {
+    if (melo::fits_project_value(file_path(name))) {
         return false;
     }
     prompts.message(title, "Der Dateiname enthält einen Zeilenumbruch und kann nicht übernommen werden.");
+    return true;
+}
+
+bool assignFile(Prompts& prompts, const QString& projfiledir, const QString& path, QLineEdit* field,
+                const QString& errorTitle) {
+    const QString name = QFileInfo(path).fileName();
+    if (refusedName(prompts, name, errorTitle) || !takeIntoProject(prompts, projfiledir, path)) {
+        return false;
+    }
+    field->setText(name);
     return true;
 }
