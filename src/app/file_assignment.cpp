@@ -3,7 +3,10 @@
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
 #include "project/file_choice.h"
+#include "prepare/sound_preparation.h"
 #include "project/project_copy.h"
+#include "tools/convert_dialog.h"
+#include "wav/wav_decoder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -64,5 +67,54 @@ bool assignFile(Prompts& prompts, const QString& projfiledir, const QString& pat
         return false;
     }
     field->setText(name);
+    return true;
+}
+
+void openConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
+                    const melo::SourceInfo& info, QLineEdit* field) {
+    auto* dialog = new ConvertDialog(prompts, path, info, projfiledir, field->window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &ConvertDialog::converted, field,
+                     [field](const QString& converted) { field->setText(converted); });
+    dialog->open();
+}
+
+namespace {
+
+// The source description of a file the decoder refuses and the preparation reads.
+bool convertible(const QString& path, melo::SourceInfo& info) {
+    melo::DecodedSound sound;
+    std::string error;
+    return melo::decode_sound(file_path(path), false, sound) != melo::kDecodeOk &&
+           melo::probe_sound(file_path(path), info, error);
+}
+
+QString describe(const QString& path, const melo::SourceInfo& info) {
+    return "„" + QFileInfo(path).fileName() + "“ ist " + q(melo::describe_source(info));
+}
+
+} // namespace
+
+QString conversionHint(const QString& path) {
+    melo::SourceInfo info;
+    if (!convertible(path, info)) {
+        return {};
+    }
+    return "Hinweis: " + describe(path, info) +
+           "; „Umwandeln und zuweisen…“ im Kontextmenü des Felds wandelt die Datei um.";
+}
+
+bool offerConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
+                     QLineEdit* field) {
+    melo::SourceInfo info;
+    if (!convertible(path, info) ||
+        prompts.askYesNo("Umwandeln und zuweisen",
+                         describe(path, info) +
+                             ",\nkeine WAV-Datei, die das Modul liest.\n\n„Umwandeln und zuweisen…“ "
+                             "wandelt sie in das Format des Moduls um. Jetzt umwandeln?") ==
+            Prompts::Answer::No) {
+        return false;
+    }
+    openConversion(prompts, projfiledir, path, info, field);
     return true;
 }

@@ -4,6 +4,9 @@
 
 class Prompts;
 class QLineEdit;
+namespace melo {
+struct SourceInfo;
+}
 
 // Assigning a chosen or dropped file to one of the project's file fields (a part or the base
 // file), the same way wherever the file comes from.
@@ -18,3 +21,19 @@ bool refusedName(Prompts& prompts, const QString& name, const QString& title);
 // Returns true when the field got the name, false when nothing changed.
 bool assignFile(Prompts& prompts, const QString& projfiledir, const QString& path, QLineEdit* field,
                 const QString& errorTitle);
+
+// Opens the conversion window for the audio file at `path` (described by `info`); the file it
+// writes into the project folder is assigned to `field`.
+void openConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
+                    const melo::SourceInfo& info, QLineEdit* field);
+
+// For a file that the WAV decoder refuses but the sound preparation reads (an MP3 named
+// ".wav", a 24-bit WAV): what it is, and that "Umwandeln und zuweisen…" converts it. "" for
+// any other file.
+QString conversionHint(const QString& path);
+
+// The chooser's offer for such a file: tells what it is and asks whether to convert it; on
+// "Ja" opens the conversion window for `field` and returns true. False (nothing done) for any
+// other file or on "Nein".
+bool offerConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
+                     QLineEdit* field);

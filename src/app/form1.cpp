@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "app/form1_waveform.h"
+#include "app/keyboard.h"
 #include "gui/prompts.h"
 #include "app/sound_drop.h"
 #include "tools/listen_playback.h"
@@ -21,7 +22,12 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     setWindowIcon(QIcon(":/icons/app.svg"));
     // The designed size; start-up shrinks it to the upper part outside the debug mode.
     setFixedSize(form1_metrics::clientWidth(), form1_metrics::debugHeight());
+    // A fixed size: the title bar offers no maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     wireSignals();
+    install_keyboard(*this, m_c);
+    install_context_menu_keys();
     SoundDrop::install(
         m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); });
 
@@ -87,6 +93,8 @@ void Form1::wireSignals() {
     connect(m_c.Picture2, &QToolButton::clicked, this, &Form1::loadOrCreateProject);
     connect(m_c.Picture3, &QToolButton::clicked, this, &Form1::saveProject);
     connect(m_c.cmd_konvertieren, &QPushButton::clicked, this, &Form1::cmd_konvertieren_Click);
+    // The result line is longer than its field: its whole text is the tool tip.
+    connect(m_c.txt_genstatus, &QLineEdit::textChanged, m_c.txt_genstatus, &QWidget::setToolTip);
 
     // Every change of a project field, typed or set by the program, marks the project changed.
     auto changed = [this] { m_projchanged = true; };

@@ -7,7 +7,6 @@
 #include "gui/prompts.h"
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
-#include "tools/convert_dialog.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -96,11 +95,7 @@ void SoundDrop::takePart(QLineEdit* field, const QString& path) {
                                 "“ ist keine lesbare Audiodatei: " + QString::fromStdString(error));
         return;
     }
-    auto* dialog = new ConvertDialog(m_prompts(), path, info, m_projfiledir(), field->window());
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &ConvertDialog::converted, field,
-            [field](const QString& converted) { field->setText(converted); });
-    dialog->open();
+    openConversion(m_prompts(), m_projfiledir(), path, info, field);
 }
 
 void SoundDrop::takeBase(const QString& path) {
