@@ -5,6 +5,7 @@
 // round trip only through file_path() and q_path()).
 
 #include <QFile>
+#include <QLocale>
 #include <QString>
 #include <string>
 
@@ -21,4 +22,9 @@ inline std::string file_path(const QString& path) {
 // A path from the core for the window.
 inline QString q_path(const std::string& path) {
     return QFile::decodeName(path.c_str());
+}
+
+// The user's decimal separator, for every number a window shows with decimals.
+inline char decimal_separator() {
+    return QLocale().decimalPoint().at(0).toLatin1();
 }

@@ -3,6 +3,7 @@
 #include "gui/qt_text.h"
 
 #include "common/atomic_file.h"
+#include "common/number_format.h"
 #include "flash/flash_image.h"
 #include "tools/listen_playback.h"
 #include "tools/waveform_view.h"
@@ -20,11 +21,11 @@
 namespace {
 
 QString seconds_text(double seconds) {
-    return QString::number(seconds, 'f', 3).replace('.', ',') + " s";
+    return q(melo::format_fixed(seconds, 3, decimal_separator())) + " s";
 }
 
 QString hex_text(std::int64_t value, int width) {
-    return QString("%1").arg(value, width, 16, QChar('0')).toUpper();
+    return q(melo::hexx(static_cast<std::int32_t>(value), width));
 }
 
 } // namespace
