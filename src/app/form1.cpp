@@ -20,7 +20,6 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     m_sound.decimal_separator = decimal_separator();
     m_sndfiledir = startDir();
     m_lastvalidsndfile = startDir();
-    setWindowIcon(QIcon(":/icons/app.svg"));
     // The designed size; start-up shrinks it to the upper part outside the debug mode.
     setFixedSize(form1_metrics::clientWidth(), form1_metrics::debugHeight());
     // A fixed size: the title bar offers no maximize button.

@@ -20,10 +20,6 @@
 
 namespace {
 
-QString seconds_text(double seconds) {
-    return q(melo::format_fixed(seconds, 3, decimal_separator())) + " s";
-}
-
 QString hex_text(std::int64_t value, int width) {
     return q(melo::hexx(static_cast<std::int32_t>(value), width));
 }
@@ -52,6 +48,7 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     for (QLabel*& label : m_partLabels) {
         label = new QLabel(this);
         label->setTextFormat(Qt::RichText);
+        label->setWordWrap(true); // a narrow window wraps the lines rather than cutting them
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         parts->addWidget(label, 1);
     }
@@ -74,8 +71,9 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     m_status = new QLabel(this);
     m_status->setTextFormat(Qt::RichText);
     m_status->setWordWrap(true);
-    QString status = "Leertaste halten: Anfang, Loop (wiederholt), Ende &middot; Mausrad: Zoom "
-                     "&middot; Ziehen: Verschieben";
+    QString status = "Leertaste halten: Anfang, Loop (wiederholt), Ende &middot; Mausrad, + - 0: "
+                     "Zoom &middot; Ziehen, Pfeiltasten, Pos1, Ende: Verschieben &middot; Esc: "
+                     "Schließen";
     for (const QString& problem : problems) {
         status += "<br><span style='color:#d00000'>" + problem.toHtmlEscaped() + "</span>";
     }
@@ -86,6 +84,9 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     connect(m_tabs, &QTabBar::currentChanged, this, &WaveformWindow::showRow);
     m_follow.setInterval(16); // the play line moves at the display's pace
     connect(&m_follow, &QTimer::timeout, this, &WaveformWindow::followPlayback);
+    m_spaceUp.setSingleShot(true);
+    m_spaceUp.setInterval(kRepeatGap);
+    connect(&m_spaceUp, &QTimer::timeout, this, &WaveformWindow::releasePlay);
     showRow(0);
     m_view->setFocus();
 }
@@ -122,6 +123,15 @@ WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& 
         return nullptr;
     }
     melo::ImageRows read = melo::image_rows(image);
+    if (!read.unreadable.empty()) {
+        // Nothing in it could be drawn as a part: say why instead of an empty window.
+        error = "DSU-Image \"" + path + "\" kann nicht angezeigt werden: " +
+                QString::fromStdString(read.unreadable);
+        if (read.problems.size() > 1) {
+            error += QString(" (und %1 weitere Fehler)").arg(read.problems.size() - 1);
+        }
+        return nullptr;
+    }
     QStringList problems;
     for (const std::string& problem : read.problems) {
         problems << QString::fromStdString(problem);
@@ -211,6 +221,7 @@ void WaveformWindow::pressPlay() {
 }
 
 void WaveformWindow::releasePlay() {
+    m_spaceUp.stop();
     ListenPlayback* player = m_player.data();
     if (m_holding && player != nullptr && player->owner() == this) {
         player->release();
@@ -238,10 +249,18 @@ void WaveformWindow::followPlayback() {
 
 void WaveformWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space) {
-        if (!event->isAutoRepeat()) {
+        // A press right behind a release is the key repeating, not a new press: the row
+        // keeps looping.
+        if (m_spaceUp.isActive()) {
+            m_spaceUp.stop();
+        } else if (!event->isAutoRepeat()) {
             pressPlay();
         }
         event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        close();
         return;
     }
     QWidget::keyPressEvent(event);
@@ -249,8 +268,10 @@ void WaveformWindow::keyPressEvent(QKeyEvent* event) {
 
 void WaveformWindow::keyReleaseEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space) {
-        if (!event->isAutoRepeat()) {
-            releasePlay();
+        // Some window systems send a held key's repeats as release/press pairs that Qt does
+        // not mark: the release counts once no press has followed it for a moment.
+        if (!event->isAutoRepeat() && m_holding) {
+            m_spaceUp.start();
         }
         event->accept();
         return;

@@ -23,6 +23,9 @@ class WaveformView;
 class WaveformWindow : public QWidget {
     Q_OBJECT
 public:
+    // How long a space bar release waits for a press that makes it a key repeat.
+    static constexpr int kRepeatGap = 90; // milliseconds
+
     // A window over `rows` (one row of a project, or the four rows of an image, which then get
     // a tab each); `problems` are shown below them. It plays through `player`.
     WaveformWindow(ListenPlayback& player, std::vector<melo::WaveformRow> rows, bool image,
@@ -34,7 +37,7 @@ public:
                                          int row, const std::array<QString, 3>& names,
                                          QWidget* parent = nullptr);
     // The window for the image file at `path`; nullptr, with the German reason in `error`,
-    // when the file cannot be read.
+    // when the file cannot be read or holds no address table that leads to its parts.
     static WaveformWindow* forImage(ListenPlayback& player, const QString& path, QString& error,
                                     QWidget* parent = nullptr);
 
@@ -74,4 +77,5 @@ private:
     QCheckBox* m_module = nullptr;
     QLabel* m_status = nullptr;
     QTimer m_follow;
+    QTimer m_spaceUp; // runs from a space bar release until it counts
 };

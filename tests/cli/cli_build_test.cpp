@@ -86,6 +86,24 @@ TEST(CliDump, NamesEveryInconsistency) {
     EXPECT_NE(s.out.find("Image zu kurz für die Adresstabelle (100 Bytes"), std::string::npos);
 }
 
+TEST(CliDump, AnImageTooBigForTheFlashIsAnInconsistency) {
+    Demo demo;
+    // A base file that fills the flash on its own: the run writes the image and says so in its
+    // size line only; read back, the image is named as one that does not fit.
+    std::string base = demo.file("demo.DS3");
+    base.resize(4194304, '\x11');
+    wavb::write_file(demo.dir.path("demo.DS3"), base);
+    const ProcessResult r = melo_dsu({"build", demo.dir.path("demo.DSP")}, demo.dir);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::int64_t over = static_cast<std::int64_t>(demo.file("demo.DSU").size()) - 4194304;
+    const ProcessResult d = melo_dsu({"dump", demo.dir.path("demo.DSU")}, demo.dir);
+    EXPECT_EQ(d.status, 1);
+    EXPECT_NE(d.out.find("Fehler: Image zu groß für 32Mbit: " + std::to_string(over) +
+                         " Bytes zuviel\n1 Fehler gefunden.\n"),
+              std::string::npos)
+        << d.out;
+}
+
 TEST(CliDump, ChecksTheFileBeforeReadingIt) {
     TempDir dir;
     // A device and a FIFO would never end; neither is read.
