@@ -71,9 +71,10 @@ bool assignFile(Prompts& prompts, const QString& projfiledir, const QString& pat
 }
 
 void openConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
-                    const melo::SourceInfo& info, QLineEdit* field) {
+                    const melo::SourceInfo& info, std::int64_t freeSamples, QLineEdit* field) {
     auto* dialog = new ConvertDialog(prompts, path, info, projfiledir, field->window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFreeSamples(freeSamples);
     QObject::connect(dialog, &ConvertDialog::converted, field,
                      [field](const QString& converted) { field->setText(converted); });
     dialog->open();
@@ -105,7 +106,7 @@ QString conversionHint(const QString& path) {
 }
 
 bool offerConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
-                     QLineEdit* field) {
+                     std::int64_t freeSamples, QLineEdit* field) {
     melo::SourceInfo info;
     if (!convertible(path, info) ||
         prompts.askYesNo("Umwandeln und zuweisen",
@@ -115,6 +116,6 @@ bool offerConversion(Prompts& prompts, const QString& projfiledir, const QString
             Prompts::Answer::No) {
         return false;
     }
-    openConversion(prompts, projfiledir, path, info, field);
+    openConversion(prompts, projfiledir, path, info, freeSamples, field);
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 class Prompts;
 class QLineEdit;
@@ -22,10 +23,11 @@ bool refusedName(Prompts& prompts, const QString& name, const QString& title);
 bool assignFile(Prompts& prompts, const QString& projfiledir, const QString& path, QLineEdit* field,
                 const QString& errorTitle);
 
-// Opens the conversion window for the audio file at `path` (described by `info`); the file it
-// writes into the project folder is assigned to `field`.
+// Opens the conversion window for the audio file at `path` (described by `info`), telling it
+// the samples the flash still takes for the part; the file it writes into the project folder
+// is assigned to `field`.
 void openConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
-                    const melo::SourceInfo& info, QLineEdit* field);
+                    const melo::SourceInfo& info, std::int64_t freeSamples, QLineEdit* field);
 
 // For a file that the WAV decoder refuses but the sound preparation reads (an MP3 named
 // ".wav", a 24-bit WAV): what it is, and that "Umwandeln und zuweisen…" converts it. "" for
@@ -36,4 +38,4 @@ QString conversionHint(const QString& path);
 // "Ja" opens the conversion window for `field` and returns true. False (nothing done) for any
 // other file or on "Nein".
 bool offerConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
-                     QLineEdit* field);
+                     std::int64_t freeSamples, QLineEdit* field);

@@ -9,6 +9,8 @@
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
 #include "app/sound_drop.h"
+#include "flash/sound_budget.h"
+#include "gui/qt_text.h"
 #include "tools/listen_playback.h"
 #include "tools/qt_audio.h"
 #include "common/version.h"
@@ -29,7 +31,8 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     install_keyboard(*this, m_c);
     install_context_menu_keys();
     SoundDrop::install(
-        m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); });
+        m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); },
+        [this](QLineEdit* field) { return freeSamplesFor(field); });
 
     m_timer1.setInterval(100);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::timer1Tick);
@@ -37,6 +40,17 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     // Timer2 only ends the half-second wait of shut-down.
     connect(&m_timer2, &QTimer::timeout, this, [this] { m_waitdone = true; });
     install_waveform_entries(*this);
+}
+
+std::int64_t Form1::freeSamplesFor(const QLineEdit* field) const {
+    // The part in `field` is about to be replaced: it does not count as used.
+    int skip = -1;
+    for (int i = 0; i < 12; ++i) {
+        if (partField(i / 3, i % 3) == field) {
+            skip = i;
+        }
+    }
+    return melo::free_samples(melo::project_image_size(projectFields(), file_path(m_projfiledir), skip));
 }
 
 Form1::~Form1() {

@@ -47,6 +47,8 @@ public:
     int listen() const { return m_listen; }
     bool projchanged() const { return m_projchanged; }
     const QString& projfiledir() const { return m_projfiledir; }
+    // The thirteen file fields as the window shows them.
+    melo::ProjectFields projectFields() const;
     const QString& fileext() const { return m_fileext; }
     const melo::DecodedSound& decodedSound() const { return m_sound; }
     const QString& sndfiledir() const { return m_sndfiledir; }
@@ -155,7 +157,8 @@ private:
     void letEventsRun(bool now);
 
     int chooseFile(const QString& title, const QString& filter, melo::FileKind kind, bool mustExist);
-    melo::ProjectFields projectFields() const;
+    // The samples the flash still takes for a new part in the part field `field`.
+    std::int64_t freeSamplesFor(const QLineEdit* field) const;
     // Saves the thirteen fields and clears the changed flag; false with the path and the reason.
     bool storeProject(QString& error);
     void setProjectFields(const melo::ProjectFields& fields);

@@ -33,9 +33,10 @@ QString droppedFile(const QMimeData* mime) {
 
 } // namespace
 
-void SoundDrop::install(const Form1Controls& c, ProjectDir projfiledir, PromptsSource prompts) {
+void SoundDrop::install(const Form1Controls& c, ProjectDir projfiledir, PromptsSource prompts,
+                        FreeSamples freeSamples) {
     auto* drop = new SoundDrop(c.txt_DSDfilename->window(), c.txt_DSDfilename,
-                               std::move(projfiledir), std::move(prompts));
+                               std::move(projfiledir), std::move(prompts), std::move(freeSamples));
     c.txt_DSDfilename->installEventFilter(drop);
     for (int row = 0; row < 4; ++row) {
         for (QLineEdit* field : {c.txt_useranf[row], c.txt_userloop[row], c.txt_userend[row]}) {
@@ -49,9 +50,9 @@ void SoundDrop::install(const Form1Controls& c, ProjectDir projfiledir, PromptsS
 }
 
 SoundDrop::SoundDrop(QObject* parent, QLineEdit* base, ProjectDir projfiledir,
-                     PromptsSource prompts)
+                     PromptsSource prompts, FreeSamples freeSamples)
     : QObject(parent), m_base(base), m_projfiledir(std::move(projfiledir)),
-      m_prompts(std::move(prompts)) {}
+      m_prompts(std::move(prompts)), m_freeSamples(std::move(freeSamples)) {}
 
 bool SoundDrop::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
@@ -95,7 +96,7 @@ void SoundDrop::takePart(QLineEdit* field, const QString& path) {
                                 "“ ist keine lesbare Audiodatei: " + QString::fromStdString(error));
         return;
     }
-    openConversion(m_prompts(), m_projfiledir(), path, info, field);
+    openConversion(m_prompts(), m_projfiledir(), path, info, m_freeSamples(field), field);
 }
 
 void SoundDrop::takeBase(const QString& path) {

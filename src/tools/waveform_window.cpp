@@ -5,6 +5,8 @@
 #include "common/atomic_file.h"
 #include "common/number_format.h"
 #include "flash/flash_image.h"
+#include "flash/sound_budget.h"
+#include "prepare/loudness.h"
 #include "tools/listen_playback.h"
 #include "tools/waveform_view.h"
 
@@ -42,7 +44,29 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
         m_tabs->addTab(QString::fromStdString(r.title));
     }
     m_tabs->setVisible(m_rows.size() > 1);
-    layout->addWidget(m_tabs);
+    m_budget = new QLabel(this);
+    m_budget->setObjectName("lbl_budget");
+    m_budget->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_budget->setVisible(false);
+    auto* header = new QHBoxLayout;
+    header->addWidget(m_tabs, 1);
+    header->addWidget(m_budget);
+    layout->addLayout(header);
+    for (const melo::WaveformRow& r : m_rows) {
+        auto& loudness = m_loudness.emplace_back();
+        for (std::size_t p = 0; p < loudness.size(); ++p) {
+            loudness[p] = melo::module_loudness(r.parts[p].samples);
+        }
+        // The loop plays repeated: a short one is measured as it is heard, for three seconds.
+        const std::vector<std::uint8_t>& loop = r.parts[1].samples;
+        if (!loop.empty() && loop.size() < 3u * melo::kTargetFreq) {
+            std::vector<std::uint8_t> repeated;
+            while (repeated.size() < 3u * melo::kTargetFreq) {
+                repeated.insert(repeated.end(), loop.begin(), loop.end());
+            }
+            loudness[1] = melo::module_loudness(repeated);
+        }
+    }
 
     auto* parts = new QHBoxLayout;
     for (QLabel*& label : m_partLabels) {
@@ -139,6 +163,7 @@ WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& 
     std::vector<melo::WaveformRow> rows(read.rows.begin(), read.rows.end());
     auto* window = new WaveformWindow(player, std::move(rows), true, problems, parent);
     window->setWindowTitle("Wellenform – " + QFileInfo(path).fileName());
+    window->setBudget(QString::fromStdString(melo::sound_budget_text(static_cast<std::int64_t>(image.size()))));
     return window;
 }
 
@@ -166,6 +191,10 @@ QString WaveformWindow::partText(int part) const {
     }
     text += "<br>" + QString::number(p.count()) + " Samples, " + seconds_text(p.seconds());
     text += ", Marker " + (p.marker < 0 ? QString("fehlt") : hex_text(p.marker, 2));
+    if (p.count() > 0) {
+        text += ", " + QString::fromStdString(melo::lufs_text(
+                           m_loudness[static_cast<std::size_t>(m_index)][static_cast<std::size_t>(part)], ','));
+    }
     if (p.address >= 0) {
         text += "<br>Adresse " + hex_text(p.address, 6) + ", Marker an " +
                 hex_text(p.address + p.count(), 6);
@@ -178,6 +207,15 @@ QString WaveformWindow::partText(int part) const {
                 " Samples begrenzt (1 oder 254)</span>";
     }
     return text;
+}
+
+void WaveformWindow::setBudget(const QString& text) {
+    m_budget->setText(text);
+    m_budget->setVisible(!text.isEmpty());
+}
+
+QString WaveformWindow::budget() const {
+    return m_budget->text();
 }
 
 QString WaveformWindow::seamText() const {

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <vector>
 
 class ListenPlayback;
@@ -50,6 +51,9 @@ public:
     // The text shown for part 0 to 2, and below the seam close-up.
     QString partText(int part) const;
     QString seamText() const;
+    // The play time the flash still holds, shown in the header ("noch 318,4 s frei bei 13021 Hz").
+    void setBudget(const QString& text);
+    QString budget() const;
 
     // What the space bar does: a press starts the row, the release ends its loop.
     void pressPlay();
@@ -65,6 +69,8 @@ private:
 
     QPointer<ListenPlayback> m_player;
     std::vector<melo::WaveformRow> m_rows;
+    // Each part's integrated loudness as the module plays it; none for a short or silent part.
+    std::vector<std::array<std::optional<double>, 3>> m_loudness;
     int m_index = 0;
     bool m_image = false;
     bool m_holding = false;
@@ -74,6 +80,7 @@ private:
     WaveformView* m_view = nullptr;
     SeamView* m_seam = nullptr;
     QLabel* m_seamLabel = nullptr;
+    QLabel* m_budget = nullptr;
     QCheckBox* m_module = nullptr;
     QLabel* m_status = nullptr;
     QTimer m_follow;

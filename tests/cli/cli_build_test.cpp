@@ -28,7 +28,8 @@ TEST(CliBuild, BuildsTheDemoAndPrintsTheLog) {
     const ProcessResult r = melo_dsu({"build", demo.dir.path("demo.DSP")}, demo.dir);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("VUZOdezir-Version:  V1.01.0001\nWAV  1: motor_an.wav:\n", 0), 0u);
-    EXPECT_NE(r.out.find("\nbenötigte Bytes: 47633\nFLASH 32Mbit: 4146671 frei\nErgebnis = OK\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nbenötigte Bytes: 47633\nFLASH 32Mbit: 4146671 frei\nErgebnis = OK\nnoch 318,4 s frei bei 13021 Hz\n"),
+              std::string::npos);
     EXPECT_EQ(r.out.find("WAVBytes"), std::string::npos); // debug lines only with --verbose
     EXPECT_EQ(demo.file("demo.DSU").size(), 47633u);
     EXPECT_FALSE(fs::exists(demo.dir.path("demo.LOG")));
@@ -38,11 +39,12 @@ TEST(CliBuild, BuildsTheDemoAndPrintsTheLog) {
     EXPECT_NE(v.out.find("\nWAVBytes:  80 80 80 80.... 7F 7F 80 80,FF\n"), std::string::npos);
     EXPECT_EQ(demo.file("demo.LOG").substr(0, 32), "VUZOdezir-Version:  V1.01.0001\r\n");
     EXPECT_NE(demo.file("demo.DBG").find("WAVBytes"), std::string::npos);
+    EXPECT_EQ(demo.file("demo.LOG").find("noch "), std::string::npos); // the budget is no log line
 
     const ProcessResult d = melo_dsu({"dump", demo.dir.path("demo.DSU")}, demo.dir);
     EXPECT_EQ(d.status, 0);
     EXPECT_NE(d.out.find("Slot 12  Sound D (203) Ende"), std::string::npos);
-    EXPECT_NE(d.out.find("Belegt: 47633 Bytes; FLASH 32Mbit: 4146671 frei\nKonsistent.\n"), std::string::npos);
+    EXPECT_NE(d.out.find("Belegt: 47633 Bytes; FLASH 32Mbit: 4146671 frei\nnoch 318,4 s frei bei 13021 Hz\nKonsistent.\n"), std::string::npos);
 }
 
 TEST(CliBuild, AFailedRunExitsWithOneAndWritesNoImage) {

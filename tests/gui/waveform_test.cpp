@@ -91,7 +91,7 @@ void WaveformTest::demoRowShowsItsPartsAsTheImageHoldsThem() {
         QCOMPARE(row.parts[p].marker, golden.parts[p].marker);
     }
     QCOMPARE(window->partText(0),
-             QString("<b>Anfang</b>: motor_an.wav<br>5208 Samples, 0,400 s, Marker FF"));
+             QString("<b>Anfang</b>: motor_an.wav<br>5208 Samples, 0,400 s, Marker FF, -7,7 LUFS"));
     QVERIFY(window->partText(2).contains("4557 Samples, 0,350 s, Marker 00"));
 
     // Side by side: every column belongs to the part whose stretch of the row it lies in, and
@@ -232,11 +232,17 @@ void WaveformTest::anImageShowsItsTwelveParts() {
     QCOMPARE(window->rowCount(), 4);
     QVERIFY(window->moduleToggle()->isChecked() && !window->moduleToggle()->isEnabled());
     QCOMPARE(window->partText(0), QString("<b>Anfang</b>: Slot 1<br>5208 Samples, 0,400 s, Marker "
-                                          "FF<br>Adresse 000FA8, Marker an 002400"));
+                                          "FF, -7,7 LUFS<br>Adresse 000FA8, Marker an 002400"));
     window->findChild<QTabBar*>()->setCurrentIndex(3);
     QCOMPARE(window->row().title, std::string("Sound D (203)"));
     QVERIFY(window->partText(2).contains("5854 Samples"));
+    // A 0.3 s loop has no loudness of its own, but it is measured as it plays: repeated.
+    QVERIFY(window->partText(1).contains("0,300 s") && window->partText(1).contains(" LUFS") &&
+            !window->partText(1).contains("– LUFS"));
+    QVERIFY(window->partText(0).contains("– LUFS")); // a 0.2 s start part has none
     QCOMPARE(window->seamView()->values().size(), 128u);
+    // The header: what the flash still holds behind this image.
+    QCOMPARE(window->budget(), QString("noch 318,4 s frei bei 13021 Hz"));
 }
 
 void WaveformTest::anImageWithoutPartsIsRefusedWithItsReason() {
