@@ -240,7 +240,7 @@ int loop(const std::vector<std::string>& args) {
         }
     } else {
         if (c.range) {
-            c.settings.range = SampleRange{std::llround(c.range->from * rate), std::llround(c.range->to * rate)};
+            c.settings.range = SampleSpan{std::llround(c.range->from * rate), std::llround(c.range->to * rate)};
         }
         bar.phase(400, 1000);
         LoopFinder finder;
