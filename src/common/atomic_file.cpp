@@ -397,7 +397,8 @@ HANDLE create_temporary(const std::wstring& path, std::wstring& temp, bool* mark
         wchar_t suffix[20];
         std::swprintf(suffix, 20, L".tmp%012llx", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
         temp = path + suffix;
-        h = CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        h = CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
             break;
         }
@@ -557,21 +558,24 @@ bool replace_file(const std::string& target, std::string_view contents, std::str
         set_system_error(error, e == ERROR_ACCESS_DENIED ? "Verzeichnis ist schreibgeschützt" : "Datei kann nicht angelegt werden", e);
         return false;
     }
-    const bool written = write_all(h.get(), contents) && FlushFileBuffers(h.get()) &&
-                         (!marked || set_delete_on_close(h.get(), false));
-    DWORD e = written ? ERROR_SUCCESS : GetLastError();
-    if (!h.close() && written) {
-        e = GetLastError();
-    }
-    if (e != ERROR_SUCCESS) {
+    if (!write_all(h.get(), contents) || !FlushFileBuffers(h.get())) {
+        const DWORD e = GetLastError();
+        h.close(); // the marked file vanishes with its handle
         DeleteFileW(temp.c_str());
         set_system_error(error, "Datei kann nicht geschrieben werden", e);
         return false;
     }
     // One rename puts the new file in place: readers see the old file or the new one. (Not
-    // ReplaceFileW: where it fails halfway it may leave a file of its own behind.)
-    if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        e = GetLastError();
+    // ReplaceFileW: where it fails halfway it may leave a file of its own behind.) The mark is
+    // taken back only now and the handle, which lets the file be renamed, stays open until
+    // the rename is done, so the moment in which a kill leaves the file behind is a short one.
+    if ((marked && !set_delete_on_close(h.get(), false)) ||
+        !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD e = GetLastError();
+        if (marked) {
+            set_delete_on_close(h.get(), true);
+        }
+        h.close();
         DeleteFileW(temp.c_str());
         if (e == ERROR_ACCESS_DENIED && existed) {
             // Windows says "access denied" for a file that another program holds open; say
@@ -583,6 +587,10 @@ bool replace_file(const std::string& target, std::string_view contents, std::str
             }
         }
         set_system_error(error, "Datei kann nicht ersetzt werden", e);
+        return false;
+    }
+    if (!h.close()) {
+        set_system_error(error, "Datei kann nicht geschrieben werden", GetLastError());
         return false;
     }
     return true;
