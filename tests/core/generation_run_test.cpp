@@ -312,6 +312,38 @@ TEST(GenerationRun, AnImageThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(p.dir.entries(), (std::vector<std::string>{"base.DS3"}));
 }
 
+TEST(GenerationRun, OutputLinksOutOfTheProjectFolderAreNotFollowed) {
+    TempDir elsewhere;
+    const std::string victim = elsewhere.path("victim.txt");
+    wavb::write_file(victim, "precious");
+    Project p;
+    p.base(400);
+    p.input.write_log = true;
+    std::filesystem::create_symlink(victim, p.dir.path("Test.DSU"));
+    std::filesystem::create_symlink(victim, p.dir.path("Test.LOG"));
+    const RunResult r = p.run();
+    EXPECT_TRUE(r.failed);
+    std::string back;
+    ASSERT_TRUE(read_file(victim, back));
+    EXPECT_EQ(back, "precious");
+    EXPECT_NE(r.log_text.find("Fehler: DSU-File \"" + p.dir.path("Test.DSU") + "\" nicht geschrieben: ist ein "
+                              "symbolischer Link auf " + victim + " außerhalb des Ordners"),
+              std::string::npos);
+    ASSERT_EQ(r.file_errors.size(), 1u);
+    EXPECT_NE(r.file_errors[0].find("Test.LOG\" nicht geschrieben: ist ein symbolischer Link"), std::string::npos);
+}
+
+TEST(GenerationRun, ABaseFileThatCannotBeReadFailsTheRun) {
+    Project p;
+    ASSERT_EQ(::mkfifo(p.dir.path("base.DS3").c_str(), 0600), 0);
+    p.input.fields.dsdfilename = "base.DS3";
+    const RunResult r = p.run();
+    EXPECT_TRUE(r.failed);
+    EXPECT_NE(r.log_text.find("Fehler: Basis-DSD/DS3file \"base.DS3\" nicht lesbar: keine gewöhnliche Datei: ist "
+                              "eine Pipe (FIFO)"),
+              std::string::npos);
+}
+
 TEST(GenerationRun, PartsWithFewerSamplesThanDeclaredAreWarnedOf) {
     Project p;
     p.base(300);
