@@ -73,7 +73,7 @@ void getWAVdata(SoundSlots& slots, const DecodedSound& sound) {
         slots.sndend[s] = static_cast<std::int32_t>(end);
     }
     slots.sndstart[s] = sound.wavdatastart;
-    slots.sndmark[s] = 255;
+    slots.sndmark[s] = kPartMarker;
 }
 
 PlacedSamples placed_samples(std::int32_t sndstart, std::int32_t sndend, const DecodedSound& sound,

@@ -7,15 +7,11 @@
 #include <vector>
 
 #include "common/big_buffer.h"
+#include "common/module_constants.h"
 #include "wav/wav_decoder.h"
 
 namespace melo {
 
-// The 32 Mbit flash memory the image is built for.
-inline constexpr std::int32_t kFlashCapacity = 4194304;
-// The last address of the image buffer: twice the capacity, so an image that is too large
-// is still assembled, measured and reported.
-inline constexpr std::int32_t kFlashLastAddress = 8388608;
 // The user-sound address table: twelve 3-byte entries from this address on.
 inline constexpr std::int32_t kAddressTable = 170;
 inline constexpr std::int32_t kAddressTableEnd = 206; // the first address behind it

@@ -105,7 +105,4 @@ std::string project_base(const std::string& project_name);
 // "FLASH 32Mbit: N frei", or the oversize warning from 4,194,304 bytes on.
 std::string size_message(std::int32_t flashpos);
 
-// The sample rate every part should have.
-inline constexpr std::int32_t kTargetFreq = 13021;
-
 } // namespace melo

@@ -23,9 +23,6 @@ struct ImageDump {
     std::vector<std::string> problems;
 };
 
-// The largest image: the whole image buffer.
-inline constexpr std::int64_t kMaxImageSize = static_cast<std::int64_t>(kFlashLastAddress) + 1;
-
 // Reads the address table of an image (the bytes of a .DSU file) and checks that the parts
 // follow each other behind their addresses, each closed by the marker its slot should have,
 // and that the image ends with the last part's marker.

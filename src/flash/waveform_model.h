@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "flash/generation_run.h"
+#include "common/module_constants.h"
 
 namespace melo {
 
 // The values the conversion clips to: 0 and 255 are the marker bytes.
 inline bool is_clipped(std::uint8_t sample) {
-    return sample <= 1 || sample >= 254;
+    return sample <= kMinSample || sample >= kMaxSample;
 }
 
 // Lowest and highest sample of a stretch; empty (lo > hi) for a stretch without samples.

@@ -1,5 +1,10 @@
 // The one place that talks to libsndfile. The file is opened here, not by the library, so a
 // FIFO or a device is refused before anything waits on it and a failure keeps its errno.
+//
+// libsndfile keeps the errors of an open file in its handle (sf_error(file)), but a failed
+// opening has no handle: its code is left in one process-wide variable that sf_error(nullptr)
+// reads. A probe on the window's thread and a conversion on its worker may open files at the
+// same moment, so the opening and the reading of that code hold one lock.
 
 #include "prepare/audio_reader.h"
 
@@ -10,6 +15,7 @@
 #include <cmath>
 #include <fcntl.h>
 #include <limits>
+#include <mutex>
 #include <sndfile.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -76,8 +82,14 @@ std::string encoding_name(int subtype) {
     }
 }
 
-// What libsndfile's log of the opening and reading says went wrong, or "".
-std::string damage_in_log(SNDFILE* file) {
+// Serialises sf_open_fd with the reading of its process-wide error code.
+std::mutex g_open_lock;
+
+// True when the file's sample data chunk declares more than the file holds. libsndfile then
+// reads what is there and gives no error code: the one trace is a line of the file's own
+// log ("data : 88200 (should be 44100)"). A size of 0xFFFFFFFF is the mark of a file
+// written as a stream, whose length was never filled in.
+bool data_chunk_cut(SNDFILE* file) {
     std::string log(16384, '\0');
     sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
     log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
@@ -85,19 +97,13 @@ std::string damage_in_log(SNDFILE* file) {
     std::string line;
     while (std::getline(lines, line)) {
         line.erase(0, line.find_first_not_of(' ')); // chunks inside a container are indented
-        // A decoder that met data it could not parse (FLAC, for one, logs and goes on).
-        if (line.rfind("ERROR", 0) == 0) {
-            return "Datei ist beschädigt (fehlerhafte Daten)";
-        }
-        // The sample data chunk declares more than the file holds. A size of 0xFFFFFFFF is
-        // the mark of a file written as a stream, whose length was never filled in.
         const bool data_chunk = line.rfind("data", 0) == 0 || line.rfind("SSND", 0) == 0;
         if (data_chunk && line.find("(should be") != std::string::npos &&
             line.find("4294967295") == std::string::npos) {
-            return "Datei ist unvollständig (endet vor dem Ende ihrer Daten)";
+            return true;
         }
     }
-    return {};
+    return false;
 }
 
 } // namespace
@@ -127,11 +133,18 @@ PrepareCode AudioReader::open(const std::string& path, std::string& error) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_fd = fd; // closed here, after libsndfile is done with it, whatever the outcome
     SF_INFO info{};
-    errno = 0;
-    m_file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+    int code = SF_ERR_NO_ERROR;
+    int open_errno = 0;
+    {
+        const std::lock_guard<std::mutex> lock(g_open_lock);
+        errno = 0;
+        m_file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+        open_errno = errno;
+        if (m_file == nullptr) {
+            code = sf_error(nullptr);
+        }
+    }
     if (m_file == nullptr) {
-        const int open_errno = errno;
-        const int code = sf_error(nullptr);
         switch (code) {
         case SF_ERR_UNRECOGNISED_FORMAT:
             error = st.st_size == 0 ? "Datei ist leer" : "unbekanntes Dateiformat";
@@ -152,7 +165,8 @@ PrepareCode AudioReader::open(const std::string& path, std::string& error) {
         error = "Datei ist beschädigt (keine Kanäle oder keine Abtastrate)";
         return PrepareCode::Damaged;
     }
-    m_info.format = container_name(info.format & SF_FORMAT_TYPEMASK) + ", " +
+    m_container = info.format & SF_FORMAT_TYPEMASK;
+    m_info.format = container_name(m_container) + ", " +
                     encoding_name(info.format & SF_FORMAT_SUBMASK);
     m_info.rate = info.samplerate;
     m_info.channels = info.channels;
@@ -205,18 +219,26 @@ std::string AudioReader::damage() const {
     if (m_read_failed) {
         return "Datei kann nicht vollständig gelesen werden";
     }
+    // A decoder that met data it could not parse and went on behind it (FLAC does) leaves
+    // its code in the file's handle.
+    if (sf_error(m_file) != SF_ERR_NO_ERROR) {
+        return "Datei ist beschädigt (fehlerhafte Daten)";
+    }
     if (m_info.frames < 0) {
         return "Datei ist unvollständig (ihr Ende fehlt)"; // an Ogg stream without its last page
     }
     if (m_frames_read < m_info.frames) {
         // An MP3 without a length header declares an estimate; only a clear shortfall counts.
-        const bool estimate = m_info.format.rfind("MPEG", 0) == 0;
+        const bool estimate = m_container == SF_FORMAT_MPEG;
         if (!estimate || m_frames_read < m_info.frames - m_info.frames / 100) {
             return "Datei ist unvollständig oder beschädigt: nur " + std::to_string(m_frames_read) +
                    " von " + std::to_string(m_info.frames) + " Samples lesbar";
         }
     }
-    return damage_in_log(m_file);
+    if (data_chunk_cut(m_file)) {
+        return "Datei ist unvollständig (endet vor dem Ende ihrer Daten)";
+    }
+    return {};
 }
 
 } // namespace melo

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "prepare/sound_preparation.h"
+#include "prepare/prepare_types.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,6 +38,7 @@ private:
     SourceInfo m_info;
     std::vector<float> m_block;
     std::int64_t m_frames_read = 0;
+    int m_container = 0; // libsndfile's major format
     bool m_read_failed = false;
 };
 

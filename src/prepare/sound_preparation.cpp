@@ -88,7 +88,137 @@ private:
     std::int64_t m_dropped = 0;
 };
 
-using Resampler = std::unique_ptr<soxr, decltype(&soxr_delete)>;
+// Output samples per input sample.
+double ratio(std::int32_t from, std::int32_t to) {
+    return static_cast<double>(to) / from;
+}
+
+// The resampling step: libsoxr at very high quality, fed block by block, its output handed
+// on to the collector.
+class Resampler {
+public:
+    Resampler(std::int32_t from, std::int32_t to) {
+        soxr_error_t error = nullptr;
+        const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+        m_soxr.reset(soxr_create(from, to, 1, &error, &io, &quality, nullptr));
+        if (error != nullptr) {
+            m_soxr.reset();
+        }
+        m_out.resize(static_cast<std::size_t>(kBlockFrames * ratio(from, to)) + 64);
+    }
+    bool ok() const { return m_soxr != nullptr; }
+
+    // Converts `n` samples (`in` nullptr: the end of the input, flushing what the filter
+    // holds) into `collector`. Returns false once the part has become too long.
+    bool feed(const float* in, std::size_t n, Collector& collector) {
+        while (true) {
+            std::size_t used = 0;
+            std::size_t made = 0;
+            soxr_process(m_soxr.get(), in, n, &used, m_out.data(), m_out.size(), &made);
+            if (!collector.take(m_out.data(), made)) {
+                return false;
+            }
+            if (in == nullptr) {
+                if (made == 0) {
+                    return true; // flushed
+                }
+                continue;
+            }
+            in += used;
+            n -= used;
+            if (n == 0 && made < m_out.size()) {
+                return true;
+            }
+        }
+    }
+
+private:
+    std::unique_ptr<soxr, decltype(&soxr_delete)> m_soxr{nullptr, &soxr_delete};
+    std::vector<float> m_out;
+};
+
+// The samples the resampler will make of the whole input, when its length is known.
+std::size_t expected_samples(const SourceInfo& source, std::int32_t rate) {
+    if (source.frames < 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(std::ceil(static_cast<double>(source.frames) * ratio(source.rate, rate))) + 16;
+}
+
+// The normalizing step: the factor from full scale 1 to 16-bit sample values. Full scale is
+// 32768, so a 16-bit input at the output rate comes out unchanged; a normalized peak aims at
+// 32767 at 0 dBFS, so it never needs limiting.
+double output_scale(const std::vector<float>& samples, const PrepareOptions& options,
+                    PrepareResult& r) {
+    if (!options.normalize_db) {
+        return 32768.0;
+    }
+    float peak = 0.0f;
+    for (float x : samples) {
+        peak = std::max(peak, std::fabs(x));
+    }
+    r.silent = peak == 0.0f;
+    if (r.silent) {
+        return 32768.0;
+    }
+    const double scale = std::pow(10.0, *options.normalize_db / 20.0) * 32767.0 / peak;
+    r.gain_db = 20.0 * std::log10(scale / 32768.0);
+    return scale;
+}
+
+// The 16-bit sample frames of `samples` at `scale`, counting those limited to full scale.
+std::string pcm16_frames(const std::vector<float>& samples, double scale, std::int64_t& clipped) {
+    std::string frames;
+    frames.reserve(samples.size() * 2);
+    for (float x : samples) {
+        const double v = static_cast<double>(x) * scale;
+        if (v >= 32767.5 || v < -32768.5) {
+            ++clipped;
+        }
+        append_sample16(frames,
+                        static_cast<std::int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0))));
+    }
+    return frames;
+}
+
+// Why a run collected no samples.
+std::string empty_text(const AudioReader& reader, const PrepareOptions& options) {
+    if (reader.frames_read() == 0) {
+        return "Datei enthält keine Samples";
+    }
+    return options.trim_db ? "Datei enthält nur Stille unter " + db_text(*options.trim_db) + " dBFS"
+                           : "Datei ergibt bei dieser Abtastrate keine Samples";
+}
+
+// The reading and mixing step, with resampling block by block: reads the input to its end
+// into `collector`. Returns Ok, Cancelled once `cancel` is set, or TooLong.
+PrepareCode read_and_resample(AudioReader& reader, Resampler& resampler, Collector& collector,
+                              PrepareObserver& observer, const std::atomic<bool>& cancel) {
+    std::vector<float> mono(kBlockFrames);
+    const std::int64_t total = reader.info().frames;
+    int shown = -1;
+    while (true) {
+        if (cancel.load()) {
+            return PrepareCode::Cancelled;
+        }
+        const std::size_t n = reader.read_mono(mono.data(), mono.size());
+        if (n == 0) {
+            break;
+        }
+        if (!resampler.feed(mono.data(), n, collector)) {
+            return PrepareCode::TooLong;
+        }
+        if (total > 0) {
+            const int permille = std::min(1000, permille_of(reader.frames_read(), total));
+            if (permille != shown) {
+                shown = permille;
+                observer.progress(permille);
+            }
+        }
+    }
+    return resampler.feed(nullptr, 0, collector) ? PrepareCode::Ok : PrepareCode::TooLong;
+}
 
 } // namespace
 
@@ -108,16 +238,16 @@ std::string check_options(const PrepareOptions& o) {
 
 PrepareResult SoundPreparation::run(const std::string& input, const std::string& output,
                                     const PrepareOptions& options, PrepareObserver& observer) {
+    m_cancel.store(false); // a cancel ends the run it meets, never the next one
     // Nothing may leave a conversion: it runs on the window's worker thread too, where an
     // exception would end the program. The output is written only at the very end, so a
     // conversion that ends here leaves none.
     try {
         return convert(input, output, options, observer);
+    } catch (const std::bad_alloc&) {
+        return failure({}, PrepareCode::NoMemory, "Der Arbeitsspeicher reicht für diese Umwandlung nicht aus");
     } catch (...) {
-        PrepareResult r;
-        r.code = PrepareCode::NoMemory;
-        r.message = "Der Arbeitsspeicher reicht für diese Umwandlung nicht aus";
-        return r;
+        return failure({}, PrepareCode::Failed, "Die Umwandlung ist an einem inneren Fehler gescheitert");
     }
 }
 
@@ -133,114 +263,29 @@ PrepareResult SoundPreparation::convert(const std::string& input, const std::str
         return failure(r, code, error);
     }
     r.source = reader.info();
-    const double ratio = static_cast<double>(options.rate) / r.source.rate;
-    const std::int64_t total = r.source.frames;
-    const auto expected =
-        total >= 0 ? static_cast<std::size_t>(std::ceil(static_cast<double>(total) * ratio)) + 16
-                   : 0;
     // Without trimming, a file that says it is too long is refused before it is read.
-    if (!options.trim_db && total >= 0 &&
-        static_cast<double>(total) * ratio > kMaxPreparedSamples + 2) {
+    if (!options.trim_db && r.source.frames >= 0 &&
+        static_cast<double>(r.source.frames) * ratio(r.source.rate, options.rate) > kMaxPreparedSamples + 2) {
         return failure(r, PrepareCode::TooLong, too_long_text(options.rate));
     }
-
-    soxr_error_t soxr_error = nullptr;
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
-    Resampler resampler(
-        soxr_create(r.source.rate, options.rate, 1, &soxr_error, &io, &quality, nullptr),
-        &soxr_delete);
-    if (soxr_error != nullptr || !resampler) {
+    Resampler resampler(r.source.rate, options.rate);
+    if (!resampler.ok()) {
         return failure(r, PrepareCode::UnknownFormat,
-                       "Abtastrate " + std::to_string(r.source.rate) +
-                           " Hz kann nicht umgerechnet werden");
+                       "Abtastrate " + std::to_string(r.source.rate) + " Hz kann nicht umgerechnet werden");
     }
-
-    Collector collector(options.trim_db, expected);
-    std::vector<float> mono(kBlockFrames);
-    std::vector<float> converted(static_cast<std::size_t>(kBlockFrames * ratio) + 64);
-    // Feeds a block (nullptr: the end of the input) through the resampler into the collector.
-    auto resample = [&](const float* in, std::size_t n) {
-        do {
-            std::size_t used = 0;
-            std::size_t made = 0;
-            soxr_process(resampler.get(), in, n, &used, converted.data(), converted.size(), &made);
-            if (!collector.take(converted.data(), made)) {
-                return false;
-            }
-            if (in == nullptr && made == 0) {
-                return true; // flushed
-            }
-            if (in != nullptr) {
-                in += used;
-                n -= used;
-                if (n == 0 && made < converted.size()) {
-                    return true;
-                }
-            }
-        } while (true);
-    };
-
-    int shown = -1;
-    while (true) {
-        if (m_cancel.load()) {
-            return failure(r, PrepareCode::Cancelled, "Umwandlung abgebrochen");
-        }
-        const std::size_t n = reader.read_mono(mono.data(), mono.size());
-        if (n == 0) {
-            break;
-        }
-        if (!resample(mono.data(), n)) {
-            return failure(r, PrepareCode::TooLong, too_long_text(options.rate));
-        }
-        if (total > 0) {
-            const int permille = std::min(1000, permille_of(reader.frames_read(), total));
-            if (permille != shown) {
-                shown = permille;
-                observer.progress(permille);
-            }
-        }
-    }
-    if (!resample(nullptr, 0)) {
-        return failure(r, PrepareCode::TooLong, too_long_text(options.rate));
+    Collector collector(options.trim_db, expected_samples(r.source, options.rate));
+    if (const PrepareCode code = read_and_resample(reader, resampler, collector, observer, m_cancel);
+        code != PrepareCode::Ok) {
+        return failure(r, code, code == PrepareCode::Cancelled ? "Umwandlung abgebrochen" : too_long_text(options.rate));
     }
     if (std::string damage = reader.damage(); !damage.empty()) {
         return failure(r, PrepareCode::Damaged, damage);
     }
     std::vector<float>& samples = collector.finish(r.trimmed_front, r.trimmed_back);
     if (samples.empty()) {
-        std::string why = "Datei enthält keine Samples";
-        if (reader.frames_read() > 0) {
-            why = options.trim_db ? "Datei enthält nur Stille unter " + db_text(*options.trim_db) + " dBFS"
-                                  : "Datei ergibt bei dieser Abtastrate keine Samples";
-        }
-        return failure(r, PrepareCode::Empty, why);
+        return failure(r, PrepareCode::Empty, empty_text(reader, options));
     }
-
-    // Full scale is 32768, so a 16-bit input at the output rate comes out unchanged; a
-    // normalized peak aims at 32767 at 0 dBFS, so it never needs limiting.
-    double scale = 32768.0;
-    if (options.normalize_db) {
-        float peak = 0.0f;
-        for (float x : samples) {
-            peak = std::max(peak, std::fabs(x));
-        }
-        r.silent = peak == 0.0f;
-        if (!r.silent) {
-            scale = std::pow(10.0, *options.normalize_db / 20.0) * 32767.0 / peak;
-            r.gain_db = 20.0 * std::log10(scale / 32768.0);
-        }
-    }
-    std::string frames;
-    frames.reserve(samples.size() * 2);
-    for (float x : samples) {
-        const double v = static_cast<double>(x) * scale;
-        if (v >= 32767.5 || v < -32768.5) {
-            ++r.clipped;
-        }
-        append_sample16(frames,
-                        static_cast<std::int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0))));
-    }
+    const std::string frames = pcm16_frames(samples, output_scale(samples, options, r), r.clipped);
     r.samples = static_cast<std::int64_t>(samples.size());
     std::vector<float>().swap(samples);
     observer.progress(1000);

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "flash/generation_run.h"
+#include "common/module_constants.h"
+#include "prepare/prepare_types.h"
+#include "wav/wav_decoder.h"
 
 #include <atomic>
 #include <cstdint>
@@ -24,27 +26,6 @@ struct PrepareOptions {
     std::int32_t rate = kTargetFreq;    // the output's sample rate
     std::optional<double> normalize_db; // peak level in dBFS (kMinNormalizeDb to 0), or none
     std::optional<double> trim_db;      // silence threshold in dBFS (kMinTrimDb to 0), or none
-};
-
-// An input file as the reader sees it.
-struct SourceInfo {
-    std::string format;    // container and encoding, "FLAC, 16 bit PCM"
-    std::int32_t rate = 0; // Hz
-    int channels = 0;
-    std::int64_t frames = -1; // -1: the file does not say
-};
-
-enum class PrepareCode {
-    Ok,
-    Cancelled,
-    BadOptions,    // a setting outside its bounds
-    Unreadable,    // missing, no regular file, no permission, read error
-    UnknownFormat, // no format the reader knows, or an encoding it cannot decode
-    Damaged,       // corrupt or truncated
-    Empty,         // no samples, or nothing but silence below the trim threshold
-    TooLong,       // more samples than the decoder takes
-    WriteFailed,   // the output could not be written (disk full, no permission ...)
-    NoMemory,      // the working memory ran out
 };
 
 struct PrepareResult {
@@ -78,8 +59,8 @@ public:
     // a German message for every failure; a failed or cancelled run leaves no output.
     PrepareResult run(const std::string& input, const std::string& output,
                       const PrepareOptions& options, PrepareObserver& observer);
-    // Makes the running (or the next) run stop at its next block with Cancelled. Safe to
-    // call from any thread.
+    // Makes the running run stop at its next block with Cancelled; a run started later runs
+    // in full. Safe to call from any thread.
     void cancel() { m_cancel.store(true); }
 
 private:

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/module_constants.h"
 #include "common/number_format.h"
 #include "common/progress.h"
 
@@ -18,7 +19,7 @@ constexpr std::int64_t kBlock = 256 * 1024;
 // Output value of an 8-bit sample: 0 and 255 are reserved for the image's marker bytes, so
 // they become 1 and 254.
 inline std::uint8_t from8(std::uint8_t b) {
-    return std::min<std::uint8_t>(std::max<std::uint8_t>(b, 1), 254);
+    return std::min<std::uint8_t>(std::max<std::uint8_t>(b, kMinSample), kMaxSample);
 }
 
 // Output value of a 16-bit sample from its high byte: the top bit inverted (signed to
