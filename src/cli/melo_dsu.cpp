@@ -1,12 +1,14 @@
 // melo-dsu: the command-line face of MELO Sound-Manager. It calls the same core as the
 // window, so its files are byte for byte the window's.
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "common/atomic_file.h"
 #include "common/process_signals.h"
 #include "common/version.h"
 
@@ -43,11 +45,7 @@ const char* const kUsage =
     "Exit status: 0 success, 1 a failed run, check, decode or conversion, 2 a usage error\n"
     "or an input that does not exist or cannot be read.\n";
 
-} // namespace
-
-int main(int argc, char** argv) {
-    melo::ignore_file_size_signal();
-    std::vector<std::string> args(argv + 1, argv + argc);
+int run(std::vector<std::string> args) {
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
@@ -78,4 +76,23 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "melo-dsu: unbekannter Befehl '%s' (siehe melo-dsu --help)\n", command.c_str());
     return melo::cli::kUsageError;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    melo::ignore_file_size_signal();
+    const int status = run(std::vector<std::string>(argv + 1, argv + argc));
+    // Output that did not arrive (a full disk, a closed pipe) is a failure, as with the
+    // standard tools.
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error_number = errno;
+    if (!flushed || std::ferror(stdout)) {
+        // The reason is known only where this last flush met it.
+        const std::string reason = !flushed && error_number != 0 ? ": " + melo::file_error_text(error_number) : "";
+        std::fprintf(stderr, "melo-dsu: Standardausgabe nicht geschrieben%s\n", reason.c_str());
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }

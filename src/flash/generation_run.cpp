@@ -16,6 +16,7 @@ namespace melo {
 namespace {
 
 const char* const kCrLf = "\r\n";
+const char* const kControlCharacterReason = "der Name enthält Steuerzeichen";
 
 std::string in_quotes(const std::string& text) {
     return "\"" + text + "\"";
@@ -106,6 +107,14 @@ RunResult GenerationRun::run(const RunInput& input, RunObserver& observer) {
 void GenerationRun::base_image(const RunInput& input) {
     const std::string name = input.fields.dsdfilename;
     const ProjectFile file = resolve_project_file(input.projfiledir, name);
+    if (file.control_characters) {
+        m_result.flashpos = kAddressTableEnd;
+        add2log("Fehler: Basis-DSD/DS3file " + in_quotes(visible_controls(name)) + " nicht gefunden: " +
+                    kControlCharacterReason,
+                true);
+        m_generror = true;
+        return;
+    }
     if (file.outside) {
         m_result.flashpos = kAddressTableEnd;
         add2log("Fehler: Basis-DSD/DS3file " + in_quotes(name) + " liegt außerhalb des Projektordners", true);
@@ -178,6 +187,11 @@ void GenerationRun::wav_checks(const RunInput& input) {
                 m_sound.wavfreq = kTargetFreq;
             } else {
                 const ProjectFile file = resolve_project_file(input.projfiledir, name);
+                if (file.control_characters) {
+                    add2log(visible_controls(name) + ": WAV-File nicht gefunden: " + kControlCharacterReason, true);
+                    m_generror = true;
+                    continue;
+                }
                 if (file.outside) {
                     // Never read: a project could otherwise copy any readable file into an image.
                     add2log(name + ": WAV-File liegt außerhalb des Projektordners und wird nicht gelesen", true);

@@ -1,5 +1,6 @@
 #include "project/project_path.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -83,10 +84,16 @@ std::string fold_case(std::string_view name) {
 
 ProjectFile resolve_project_file(const std::string& projfiledir, const std::string& name) {
     ProjectFile result;
+    if (has_control_character(name)) {
+        result.control_characters = true;
+        return result;
+    }
+    std::string separated = name;
+    std::replace(separated.begin(), separated.end(), '\\', '/');
     const fs::path root(projfiledir);
     fs::path current = root;
     bool matching = true;
-    for (const fs::path& component : fs::path(name).relative_path()) {
+    for (const fs::path& component : fs::path(separated).relative_path()) {
         const std::string part = component.string();
         if (part.empty() || part == ".") {
             continue;

@@ -462,6 +462,33 @@ TEST(GenerationRun, NamesOfWindowsProjectsMatchWithoutRegardToCase) {
     EXPECT_NE(r.log_text.find("x.WAV: WAV-Filedecodierung mit Fehler 3 beendet:"), std::string::npos);
 }
 
+TEST(GenerationRun, BackslashesSeparateFoldersAndControlCharactersFindNoFile) {
+    Project p;
+    p.base(300);
+    std::filesystem::create_directory(p.dir.path("Sub"));
+    wavb::write_file(p.dir.path("Sub/x.wav"), wavb::wav({}, "abc"));
+    p.input.fields.useranf[0] = "sub\\X.wav"; // as a Windows project names it
+    RunResult r = p.run();
+    EXPECT_FALSE(r.failed) << r.log_text;
+    EXPECT_NE(r.log_text.find("\r\nWAV  1: sub\\X.wav:"), std::string::npos); // the name as written
+
+    wavb::write_file(p.dir.path("\x1b[2J.wav"), wavb::wav({}, "abc"));
+    p.input.fields.useranf[0] = "\x1b[2J.wav";
+    p.input.fields.userloop[0] = std::string("a\0b.wav", 7);
+    r = p.run();
+    EXPECT_TRUE(r.failed);
+    EXPECT_NE(r.log_text.find("\r\n\\x1b[2J.wav: WAV-File nicht gefunden: der Name enthält Steuerzeichen"),
+              std::string::npos);
+    EXPECT_NE(r.log_text.find("\r\na\\x00b.wav: WAV-File nicht gefunden"), std::string::npos);
+    EXPECT_EQ(r.log_text.find('\x1b'), std::string::npos);
+    EXPECT_EQ(r.log_text.find('\0'), std::string::npos);
+
+    p.input.fields.dsdfilename = "base\x07.DS3";
+    r = p.run();
+    EXPECT_NE(r.log_text.find("Fehler: Basis-DSD/DS3file \"base\\x07.DS3\" nicht gefunden: der Name enthält Steuerzeichen"),
+              std::string::npos);
+}
+
 TEST(GenerationRun, LogFilesInAnyCharacterAndTheirWriteFailures) {
     Project p;
     p.base(300);
