@@ -22,6 +22,7 @@ struct ConvertArgs {
     std::vector<std::string> inputs;
     std::optional<std::string> out;
     std::optional<std::string> into;
+    bool force = false; // an existing output that --out does not name may be replaced
     PrepareOptions options;
 };
 
@@ -64,7 +65,13 @@ bool parse(const std::vector<std::string>& args, ConvertArgs& c) {
             if (!option_value(args, i, name, value)) {
                 return false;
             }
+            if (value.empty()) {
+                return usage_error("Option '" + name + "' braucht einen " +
+                                   (name == "--out" ? "Dateinamen" : "Verzeichnisnamen"));
+            }
             (name == "--out" ? c.out : c.into) = value;
+        } else if (a == "--force") {
+            c.force = true;
         } else if (name == "--rate") {
             if (!option_value(args, i, name, value)) {
                 return false;
@@ -118,6 +125,24 @@ std::string output_of(const ConvertArgs& c, const std::string& input) {
     return (fs::path(dir) / prepared_file_name(input, dir, c.options.rate)).string();
 }
 
+// Why the output of one input is not written, or "": an output never replaces one of the
+// call's inputs, and an existing file the user did not name with --out only with --force.
+std::string refused_output(const ConvertArgs& c, const std::string& output) {
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(output, ec))) {
+        return {};
+    }
+    for (const std::string& input : c.inputs) {
+        if (fs::equivalent(input, output, ec)) {
+            return "'" + output + "' ist eine Eingabe dieses Aufrufs und wird nicht überschrieben";
+        }
+    }
+    if (!c.out && !c.force) {
+        return "'" + output + "' existiert schon (mit --force ersetzen)";
+    }
+    return {};
+}
+
 class BarObserver : public PrepareObserver {
 public:
     void progress(int permille) override { bar.show(permille); }
@@ -151,6 +176,12 @@ int convert(const std::vector<std::string>& args) {
 
     bool failed = false;
     for (std::size_t i = 0; i < c.inputs.size(); ++i) {
+        if (const std::string refused = refused_output(c, outputs[i]); !refused.empty()) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "melo-dsu convert: %s: %s\n", c.inputs[i].c_str(), refused.c_str());
+            failed = true;
+            continue;
+        }
         BarObserver observer;
         SoundPreparation preparation;
         const PrepareResult r = preparation.run(c.inputs[i], outputs[i], c.options, observer);

@@ -1,3 +1,4 @@
+#include "common/atomic_file.h"
 #include "run_process.h"
 #include "sound_file.h"
 #include "temp_dir.h"
@@ -26,7 +27,7 @@ TEST(CliConvert, ConvertsFilesThatTheRunTakesWithoutAWarning) {
                                      48000, 1, 0.2, sndtest::sine(370, 0.1)));
     const ProcessResult r =
         melo_dsu({"convert", dir.path("in/motor_lauf.flac"), dir.path("in/horn_an.wav"), "--into",
-                  dir.path("demo"), "--normalize", "--trim=-60"},
+                  dir.path("demo"), "--normalize", "--trim=-60", "--force"},
                  dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(
@@ -66,7 +67,13 @@ TEST(CliConvert, FailuresAndUsageErrors) {
     EXPECT_FALSE(fs::exists(dir.path("notes.wav")));
     EXPECT_TRUE(fs::exists(dir.path("ok_13021.wav"))); // the next file is converted all the same
 
+    const ProcessResult device = melo_dsu({"convert", dir.path("ok.wav"), "--out", "/dev/null"}, dir);
+    EXPECT_EQ(device.status, 1);
+    EXPECT_NE(device.err.find(": keine gewöhnliche Datei: ist ein Gerät"), std::string::npos) << device.err;
+
     const std::vector<std::vector<std::string>> usage = {
+        {"convert", dir.path("ok.wav"), "--out", ""},
+        {"convert", dir.path("ok.wav"), "--into="},
         {"convert"},
         {"convert", dir.path("missing.wav")},
         {"convert", dir.path("ok.wav"), "--fast"},
@@ -89,4 +96,42 @@ TEST(CliConvert, FailuresAndUsageErrors) {
     EXPECT_NE(
         melo_dsu({"convert", "--help"}, dir).out.find("convert IN... [--out FILE | --into DIR]"),
         std::string::npos);
+}
+
+TEST(CliConvert, NoInputAndNoUnnamedFileIsReplaced) {
+    TempDir dir;
+    const std::string original = wavb::wav({.rate = 44100}, std::string(88200, '\x90'));
+    wavb::write_file(dir.path("song.wav"), original);
+    ASSERT_TRUE(sndtest::write_sound(dir.path("song.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1,
+                                     0.1, sndtest::sine(440, 0.5)));
+    const auto song = [&] {
+        std::string bytes;
+        melo::read_file(dir.path("song.wav"), bytes);
+        return bytes;
+    };
+    // song.flac would become song.wav, the other input: in either order, and even with --force.
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"convert", dir.path("song.flac"), dir.path("song.wav")},
+             {"convert", dir.path("song.wav"), dir.path("song.flac"), "--force"},
+             {"convert", dir.path("song.wav"), "--out", dir.path("song.wav")}}) {
+        const ProcessResult r = melo_dsu(args, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("'" + dir.path("song.wav") + "' ist eine Eingabe dieses Aufrufs und wird nicht "
+                             "überschrieben"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(song(), original);
+    }
+    EXPECT_TRUE(fs::exists(dir.path("song_13021.wav"))); // the other input went on
+
+    // An existing file beside the input is kept unless --force says otherwise.
+    fs::rename(dir.path("song.wav"), dir.path("take.wav"));
+    wavb::write_file(dir.path("song.wav"), "my own recording");
+    const ProcessResult kept = melo_dsu({"convert", dir.path("song.flac")}, dir);
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_NE(kept.err.find("existiert schon (mit --force ersetzen)"), std::string::npos);
+    EXPECT_EQ(song(), "my own recording");
+    EXPECT_EQ(melo_dsu({"convert", dir.path("song.flac"), "--force"}, dir).status, 0);
+    EXPECT_NE(song(), "my own recording");
+    EXPECT_EQ(melo_dsu({"convert", dir.path("take.wav"), "--out", dir.path("song.wav")}, dir).status, 0);
 }
