@@ -9,6 +9,7 @@
 #include "prepare/audio_reader.h"
 
 #include "common/atomic_file.h"
+#include "common/error_output.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -85,6 +86,21 @@ std::string encoding_name(int subtype) {
 // Serialises sf_open_fd with the reading of its process-wide error code.
 std::mutex g_open_lock;
 
+// True for a line the MP3 decoder under libsndfile writes to the standard error output about
+// damaged data: "[src/libmpg123/layer3.c:...] error: dequantization failed!", "Warning: Xing
+// stream size off ...", "Note: Illegal Audio-MPEG-Header ...". The notes that follow an
+// illegal header ("Trying to resync", "Skipped N bytes") belong to it and are not counted again.
+bool is_decoder_complaint(std::string_view line) {
+    const auto starts = [&](std::string_view text) { return line.substr(0, text.size()) == text; };
+    return starts("[src/libmpg123") || starts("Warning: ") || starts("Note: Illegal") || starts("error: ") ||
+           starts("Error: ");
+}
+
+bool is_decoder_line(std::string_view line) {
+    const auto starts = [&](std::string_view text) { return line.substr(0, text.size()) == text; };
+    return is_decoder_complaint(line) || starts("Note: ");
+}
+
 // True when the file's sample data chunk declares more than the file holds. libsndfile then
 // reads what is there and gives no error code: the one trace is a line of the file's own
 // log ("data : 88200 (should be 44100)"). A size of 0xFFFFFFFF is the mark of a file
@@ -132,14 +148,52 @@ PrepareCode AudioReader::open(const std::string& path, std::string& error) {
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_fd = fd; // closed here, after libsndfile is done with it, whatever the outcome
+    return open_with([fd](SF_INFO& info) { return sf_open_fd(fd, SFM_READ, &info, SF_FALSE); },
+                     st.st_size == 0, error);
+}
+
+PrepareCode AudioReader::open_memory(std::string_view bytes, std::string& error) {
+    m_memory = Memory{bytes, 0};
+    static SF_VIRTUAL_IO io = {
+        [](void* user) -> sf_count_t { return static_cast<sf_count_t>(static_cast<Memory*>(user)->bytes.size()); },
+        [](sf_count_t offset, int whence, void* user) -> sf_count_t {
+            Memory& m = *static_cast<Memory*>(user);
+            const sf_count_t size = static_cast<sf_count_t>(m.bytes.size());
+            const sf_count_t base = whence == SEEK_CUR ? m.position : (whence == SEEK_END ? size : 0);
+            if (offset < -base || offset > size - base) {
+                return -1; // before the start or past the end: refused, position unchanged
+            }
+            m.position = base + offset;
+            return m.position;
+        },
+        [](void* to, sf_count_t count, void* user) -> sf_count_t {
+            Memory& m = *static_cast<Memory*>(user);
+            const sf_count_t n = std::clamp<sf_count_t>(count, 0, static_cast<sf_count_t>(m.bytes.size()) - m.position);
+            std::copy_n(m.bytes.data() + m.position, n, static_cast<char*>(to));
+            m.position += n;
+            return n;
+        },
+        [](const void*, sf_count_t, void*) -> sf_count_t { return 0; }, // read only
+        [](void* user) -> sf_count_t { return static_cast<Memory*>(user)->position; },
+    };
+    return open_with([this](SF_INFO& info) { return sf_open_virtual(&io, SFM_READ, &info, &m_memory); },
+                     bytes.empty(), error);
+}
+
+PrepareCode AudioReader::open_with(const std::function<SNDFILE*(SF_INFO&)>& opener, bool empty,
+                                   std::string& error) {
     SF_INFO info{};
     int code = SF_ERR_NO_ERROR;
     int open_errno = 0;
     {
         const std::lock_guard<std::mutex> lock(g_open_lock);
-        errno = 0;
-        m_file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
-        open_errno = errno;
+        count_complaints(capture_error_output(
+            [&] {
+                errno = 0;
+                m_file = opener(info);
+                open_errno = errno;
+            },
+            is_decoder_line));
         if (m_file == nullptr) {
             code = sf_error(nullptr);
         }
@@ -147,8 +201,8 @@ PrepareCode AudioReader::open(const std::string& path, std::string& error) {
     if (m_file == nullptr) {
         switch (code) {
         case SF_ERR_UNRECOGNISED_FORMAT:
-            error = st.st_size == 0 ? "Datei ist leer" : "unbekanntes Dateiformat";
-            return st.st_size == 0 ? PrepareCode::Empty : PrepareCode::UnknownFormat;
+            error = empty ? "Datei ist leer" : "unbekanntes Dateiformat";
+            return empty ? PrepareCode::Empty : PrepareCode::UnknownFormat;
         case SF_ERR_UNSUPPORTED_ENCODING:
             error = "Kodierung wird nicht unterstützt";
             return PrepareCode::UnknownFormat;
@@ -177,6 +231,10 @@ PrepareCode AudioReader::open(const std::string& path, std::string& error) {
     return PrepareCode::Ok;
 }
 
+void AudioReader::count_complaints(const std::vector<std::string>& lines) {
+    m_complaints += std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return is_decoder_complaint(l); });
+}
+
 std::size_t AudioReader::read_mono(float* mono, std::size_t max_frames) {
     if (m_file == nullptr || m_read_failed) {
         return 0;
@@ -185,7 +243,13 @@ std::size_t AudioReader::read_mono(float* mono, std::size_t max_frames) {
     const std::size_t frames =
         std::max<std::size_t>(1, std::min(max_frames, kMaxBlockValues / channels));
     m_block.resize(frames * channels);
-    const sf_count_t got = sf_readf_float(m_file, m_block.data(), static_cast<sf_count_t>(frames));
+    sf_count_t got = 0;
+    const auto read = [&] { got = sf_readf_float(m_file, m_block.data(), static_cast<sf_count_t>(frames)); };
+    if (m_container == SF_FORMAT_MPEG) {
+        count_complaints(capture_error_output(read, is_decoder_line)); // its decoder talks
+    } else {
+        read();
+    }
     if (got <= 0) {
         m_read_failed = sf_error(m_file) != SF_ERR_NO_ERROR;
         return 0;

@@ -93,8 +93,10 @@ double ratio(std::int32_t from, std::int32_t to) {
     return static_cast<double>(to) / from;
 }
 
-// The resampling step: libsoxr at very high quality, fed block by block, its output handed
-// on to the collector.
+// The resampling step: libsoxr at very high quality, its output handed on to the collector.
+// The input goes in pieces small enough that their output fits one fixed buffer, so memory
+// stays the same whatever the ratio of the rates (a file that declares 1 Hz, converted to
+// 192 kHz, makes 192,000 samples of each one).
 class Resampler {
 public:
     Resampler(std::int32_t from, std::int32_t to) {
@@ -105,37 +107,54 @@ public:
         if (error != nullptr) {
             m_soxr.reset();
         }
-        m_out.resize(static_cast<std::size_t>(kBlockFrames * ratio(from, to)) + 64);
+        m_out.resize(kOutFrames);
+        m_piece = std::clamp<std::size_t>(static_cast<std::size_t>(kOutFrames / 2 / ratio(from, to)), 1, kBlockFrames);
     }
     bool ok() const { return m_soxr != nullptr; }
 
     // Converts `n` samples (`in` nullptr: the end of the input, flushing what the filter
     // holds) into `collector`. Returns false once the part has become too long.
     bool feed(const float* in, std::size_t n, Collector& collector) {
-        while (true) {
+        if (in == nullptr) {
+            return drain(nullptr, collector);
+        }
+        while (n > 0) {
             std::size_t used = 0;
             std::size_t made = 0;
-            soxr_process(m_soxr.get(), in, n, &used, m_out.data(), m_out.size(), &made);
+            soxr_process(m_soxr.get(), in, std::min(n, m_piece), &used, m_out.data(), m_out.size(), &made);
             if (!collector.take(m_out.data(), made)) {
                 return false;
             }
-            if (in == nullptr) {
-                if (made == 0) {
-                    return true; // flushed
-                }
-                continue;
-            }
             in += used;
             n -= used;
-            if (n == 0 && made < m_out.size()) {
-                return true;
+            // What the piece made beyond one buffer waits in the filter: take it now.
+            if (made == m_out.size() && !drain(in, collector)) {
+                return false;
             }
         }
+        return true;
     }
 
 private:
+    static constexpr std::size_t kOutFrames = 65536; // 256 KiB of output at a time
+
+    // Takes what the filter holds until it gives no more; with `in` nullptr it is the end of
+    // the input and the filter flushes its tail.
+    bool drain(const float* in, Collector& collector) {
+        std::size_t made = 0;
+        do {
+            std::size_t used = 0;
+            soxr_process(m_soxr.get(), in, 0, &used, m_out.data(), m_out.size(), &made);
+            if (!collector.take(m_out.data(), made)) {
+                return false;
+            }
+        } while (made > 0 && (in == nullptr || made == m_out.size()));
+        return true;
+    }
+
     std::unique_ptr<soxr, decltype(&soxr_delete)> m_soxr{nullptr, &soxr_delete};
     std::vector<float> m_out;
+    std::size_t m_piece = 1; // input samples per call
 };
 
 // The samples the resampler will make of the whole input, when its length is known.
@@ -148,7 +167,8 @@ std::size_t expected_samples(const SourceInfo& source, std::int32_t rate) {
 
 // The normalizing step: the factor from full scale 1 to 16-bit sample values. Full scale is
 // 32768, so a 16-bit input at the output rate comes out unchanged; a normalized peak aims at
-// 32767 at 0 dBFS, so it never needs limiting.
+// 32767 at 0 dBFS, so it never needs limiting. A peak below the trim threshold (the default
+// one without trimming) is left as it is.
 double output_scale(const std::vector<float>& samples, const PrepareOptions& options,
                     PrepareResult& r) {
     if (!options.normalize_db) {
@@ -158,7 +178,10 @@ double output_scale(const std::vector<float>& samples, const PrepareOptions& opt
     for (float x : samples) {
         peak = std::max(peak, std::fabs(x));
     }
-    r.silent = peak == 0.0f;
+    // A peak below the silence threshold is silence: raising it would make noise of nothing
+    // (a float sample of 1e-45 would be raised by almost 900 dB).
+    const double silence = std::pow(10.0, options.trim_db.value_or(kDefaultTrimDb) / 20.0);
+    r.silent = peak < silence;
     if (r.silent) {
         return 32768.0;
     }
@@ -278,6 +301,7 @@ PrepareResult SoundPreparation::convert(const std::string& input, const std::str
         code != PrepareCode::Ok) {
         return failure(r, code, code == PrepareCode::Cancelled ? "Umwandlung abgebrochen" : too_long_text(options.rate));
     }
+    r.stream_errors = reader.complaints();
     if (std::string damage = reader.damage(); !damage.empty()) {
         return failure(r, PrepareCode::Damaged, damage);
     }
@@ -354,6 +378,9 @@ std::string describe_result(const PrepareResult& r, const PrepareOptions& o) {
     }
     if (r.clipped > 0) {
         text += "; " + std::to_string(r.clipped) + " Samples auf Vollaussteuerung begrenzt";
+    }
+    if (r.stream_errors > 0) {
+        text += "; Warnung: beim Lesen " + std::to_string(r.stream_errors) + " Fehler im Datenstrom";
     }
     return text;
 }
