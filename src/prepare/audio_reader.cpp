@@ -28,6 +28,9 @@ namespace {
 // Floats read in one call at most, whatever the channel count.
 constexpr std::size_t kMaxBlockValues = 1 << 20;
 
+// The largest sample value passed on: 60 dB above full scale.
+constexpr float kLargestSample = 1000.0f;
+
 std::string library_format_name(int format, int command) {
     SF_FORMAT_INFO info{};
     info.format = format;
@@ -255,10 +258,14 @@ std::size_t AudioReader::read_mono(float* mono, std::size_t max_frames) {
         return 0;
     }
     const auto n = static_cast<std::size_t>(got);
-    // A float file may hold infinities or NaNs, which the filter would smear over its length.
-    std::replace_if(
-        m_block.begin(), m_block.begin() + static_cast<std::ptrdiff_t>(n * channels),
-        [](float v) { return !std::isfinite(v); }, 0.0f);
+    // A float file may hold infinities or NaNs, which the filter would smear over its length,
+    // and values so large that the sums of mixing and filtering overflow to infinity: those
+    // count as silence, and the rest is limited to 60 dB above full scale, where a float file
+    // holds nothing but garbage.
+    for (std::size_t i = 0; i < n * channels; ++i) {
+        float& v = m_block[i];
+        v = std::isfinite(v) ? std::clamp(v, -kLargestSample, kLargestSample) : 0.0f;
+    }
     if (channels == 1) {
         std::copy_n(m_block.data(), n, mono);
     } else {
