@@ -112,12 +112,8 @@ public:
     }
     bool ok() const { return m_soxr != nullptr; }
 
-    // Converts `n` samples (`in` nullptr: the end of the input, flushing what the filter
-    // holds) into `collector`. Returns false once the part has become too long.
+    // Converts `n` samples into `collector`. Returns false once the part has become too long.
     bool feed(const float* in, std::size_t n, Collector& collector) {
-        if (in == nullptr) {
-            return drain(nullptr, collector);
-        }
         while (n > 0) {
             std::size_t used = 0;
             std::size_t made = 0;
@@ -133,6 +129,16 @@ public:
             }
         }
         return true;
+    }
+
+    // The end of the input: flushes what the filter holds into `collector` and frees the
+    // filter, whose tables at a large ratio are as big as the part itself. Returns false
+    // once the part has become too long.
+    bool finish(Collector& collector) {
+        const bool ok = drain(nullptr, collector);
+        m_soxr.reset();
+        std::vector<float>().swap(m_out);
+        return ok;
     }
 
 private:
@@ -240,7 +246,7 @@ PrepareCode read_and_resample(AudioReader& reader, Resampler& resampler, Collect
             }
         }
     }
-    return resampler.feed(nullptr, 0, collector) ? PrepareCode::Ok : PrepareCode::TooLong;
+    return resampler.finish(collector) ? PrepareCode::Ok : PrepareCode::TooLong;
 }
 
 } // namespace
@@ -290,6 +296,14 @@ PrepareResult SoundPreparation::convert(const std::string& input, const std::str
     if (!options.trim_db && r.source.frames >= 0 &&
         static_cast<double>(r.source.frames) * ratio(r.source.rate, options.rate) > kMaxPreparedSamples + 2) {
         return failure(r, PrepareCode::TooLong, too_long_text(options.rate));
+    }
+    // Below the lowest output rate an input is no recording but a broken header (a WAV that
+    // declares 1 Hz); converting it would make a whole part of each few samples, and
+    // libsoxr's filter would hold as much.
+    if (r.source.rate < kMinPrepareRate) {
+        return failure(r, PrepareCode::UnknownFormat,
+                       "Abtastrate " + std::to_string(r.source.rate) + " Hz wird nicht unterstützt (mindestens " +
+                           std::to_string(kMinPrepareRate) + " Hz)");
     }
     Resampler resampler(r.source.rate, options.rate);
     if (!resampler.ok()) {

@@ -4,7 +4,12 @@
 #include "temp_dir.h"
 #include "wav_builder.h"
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -164,4 +169,30 @@ TEST(CliConvert, ADamagedMp3IsWarnedOfAndItsDecoderKeptOffTheTerminal) {
         }
     }
     EXPECT_GT(concealed, 0);
+}
+
+TEST(CliConvert, MemoryStaysBoundedWhateverTheRateRatio) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's shadow memory would be measured too";
+#endif
+    TempDir dir;
+    // 43 s at 1000 Hz, converted to 192 kHz: the largest part there is, at the largest ratio.
+    std::string samples(43000, '\0');
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<char>(128 + 100 * std::sin(0.3 * static_cast<double>(i)));
+    }
+    wavb::write_file(dir.path("low.wav"), wavb::wav({.rate = 1000}, samples));
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        ::execl(MELO_DSU_PATH, MELO_DSU_PATH, "convert", dir.path("low.wav").c_str(), "--rate", "192000", "--out",
+                dir.path("out.wav").c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(::wait4(pid, &status, 0, &usage), pid);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak resident memory in KiB";
+    std::printf("43 s at 1000 Hz to 192 kHz: peak %ld KiB\n", usage.ru_maxrss);
 }
