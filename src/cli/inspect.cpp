@@ -33,7 +33,9 @@ int inspect(const std::vector<std::string>& args) {
         std::printf("%s %s\n", caption, text->c_str());
     }
     std::printf("Status: %s\n", wavdecoderesult_text(code, sound).c_str());
-    return code == 0 ? 0 : 1;
+    // A file that cannot be opened or read is a missing input (status 2, as --help says); a
+    // file the decoder rejects is a failed check.
+    return code == kDecodeOk ? 0 : (code == kFileNotFound ? kUsageError : 1);
 }
 
 } // namespace melo::cli
