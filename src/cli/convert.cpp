@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/terminal_progress.h"
 #include "common/atomic_file.h"
+#include "common/cp1252.h"
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
 
@@ -26,8 +27,13 @@ struct ConvertArgs {
     PrepareOptions options;
 };
 
+// Prints a line with the control characters of file names shown, not sent to the terminal.
+void say(std::FILE* to, const std::string& line) {
+    std::fprintf(to, "%s\n", visible_controls(line).c_str());
+}
+
 bool usage_error(const std::string& text) {
-    std::fprintf(stderr, "melo-dsu convert: %s (siehe melo-dsu --help)\n", text.c_str());
+    say(stderr, "melo-dsu convert: " + text + " (siehe melo-dsu --help)");
     return false;
 }
 
@@ -162,14 +168,12 @@ int convert(const std::vector<std::string>& args) {
     for (const std::string& input : c.inputs) {
         std::error_code ec;
         if (!fs::is_regular_file(input, ec) || !fileexists(input)) {
-            std::fprintf(stderr, "melo-dsu convert: Eingabedatei '%s' nicht lesbar\n",
-                         input.c_str());
+            say(stderr, "melo-dsu convert: Eingabedatei '" + input + "' nicht lesbar");
             return kUsageError;
         }
         outputs.push_back(output_of(c, input));
         if (!seen.insert(fs::weakly_canonical(outputs.back(), ec).string()).second) {
-            std::fprintf(stderr, "melo-dsu convert: zwei Eingaben würden beide '%s' schreiben\n",
-                         outputs.back().c_str());
+            say(stderr, "melo-dsu convert: zwei Eingaben würden beide '" + outputs.back() + "' schreiben");
             return kUsageError;
         }
     }
@@ -178,7 +182,7 @@ int convert(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < c.inputs.size(); ++i) {
         if (const std::string refused = refused_output(c, outputs[i]); !refused.empty()) {
             std::fflush(stdout);
-            std::fprintf(stderr, "melo-dsu convert: %s: %s\n", c.inputs[i].c_str(), refused.c_str());
+            say(stderr, "melo-dsu convert: " + c.inputs[i] + ": " + refused);
             failed = true;
             continue;
         }
@@ -187,14 +191,13 @@ int convert(const std::vector<std::string>& args) {
         const PrepareResult r = preparation.run(c.inputs[i], outputs[i], c.options, observer);
         observer.bar.clear();
         if (r.source.rate > 0) {
-            std::printf("%s: %s\n", c.inputs[i].c_str(), describe_source(r.source).c_str());
+            say(stdout, c.inputs[i] + ": " + describe_source(r.source));
         }
         if (r.code == PrepareCode::Ok) {
-            std::printf("  -> %s: %s\n", outputs[i].c_str(), describe_result(r, c.options).c_str());
+            say(stdout, "  -> " + outputs[i] + ": " + describe_result(r, c.options));
         } else {
             std::fflush(stdout);
-            std::fprintf(stderr, "melo-dsu convert: %s: %s\n", c.inputs[i].c_str(),
-                         r.message.c_str());
+            say(stderr, "melo-dsu convert: " + c.inputs[i] + ": " + r.message);
             failed = true;
         }
         std::fflush(stdout);
