@@ -7,6 +7,22 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+
+#ifdef _WIN32
+
+namespace melo {
+
+// The Windows build's libraries write nothing there that must be kept from a terminal.
+std::vector<std::string> capture_error_output(const std::function<void()>& work,
+                                              const std::function<bool(std::string_view line)>&) {
+    work();
+    return {};
+}
+
+} // namespace melo
+
+#else
+
 #include <unistd.h>
 
 namespace melo {
@@ -88,3 +104,5 @@ std::vector<std::string> capture_error_output(const std::function<void()>& work,
 }
 
 } // namespace melo
+
+#endif
