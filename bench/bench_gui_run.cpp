@@ -11,7 +11,7 @@
 
 #include "app/form1.h"
 #include "app/gui_setup.h"
-#include "app/prompts.h"
+#include "gui/prompts.h"
 #include "silent_audio.h"
 
 namespace {

@@ -8,11 +8,7 @@
 # Needs a release build (cmake --preset release && cmake --build --preset release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin=build/release/bin
-[ -x "$bin/melo-dsu" ] || { echo "build the release preset first" >&2; exit 1; }
-
-work=$(mktemp -d /tmp/melo-bench-XXXXXX)
-trap 'rm -rf "$work"' EXIT
+source bench/compare.sh
 bench/make_full_project.sh "$work"
 cat "$work"/* >/dev/null
 
@@ -25,8 +21,7 @@ done
 raws=$(for i in $(seq 1 12); do printf '%s ' "$work/part$i.raw"; done)
 
 # The sox pipeline is a shell script by nature, so it runs in one.
-source bench/compare.sh
-compare 30 melo-dsu "$bin/melo-dsu build $work/full.DSP" \
+compare 30 melo-dsu "$melo_dsu build $work/full.DSP" \
   cat "cat $inputs" \
   sox "bash -c '$sox_steps cat $work/full.DS3 $raws > $work/sox.img'"
 build/release/bench/bench_gui_run "$work" 21

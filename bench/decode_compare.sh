@@ -7,16 +7,11 @@
 # hyperfine. Prints the three medians in milliseconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin=build/release/bin/melo-dsu
-[ -x "$bin" ] || { echo "build the release preset first" >&2; exit 1; }
-
-work=$(mktemp -d /tmp/melo-bench-XXXXXX)
-trap 'rm -rf "$work"' EXIT
+source bench/compare.sh
 sox -r 13021 -n -r 13021 -b 16 -c 2 "$work/in.wav" synth 4000000s sine 440 sine 660 vol 0.8
 cat "$work/in.wav" > /dev/null # into the page cache
 [ "$(stat -c %s "$work/in.wav")" -eq $((44 + 16000000)) ] || { echo "unexpected test file size" >&2; exit 1; }
 
-source bench/compare.sh
-compare 50 melo-dsu "$bin inspect $work/in.wav" \
+compare 50 melo-dsu "$melo_dsu inspect $work/in.wav" \
   sox "sox -D $work/in.wav -t raw -e unsigned -b 8 $work/out.raw remix 1" \
   cat "cat $work/in.wav"

@@ -12,20 +12,15 @@
 # hyperfine. Prints the medians in milliseconds and the peak memory in KiB.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin=build/release/bin/melo-dsu
-[ -x "$bin" ] || { echo "build the release preset first" >&2; exit 1; }
-
-work=$(mktemp -d /tmp/melo-bench-XXXXXX)
-trap 'rm -rf "$work"' EXIT
+source bench/compare.sh
 sox -n -r 44100 -b 16 -c 2 "$work/in.wav" synth 180 sine 440 sine 660 vol 0.8
 sox "$work/in.wav" "$work/in.flac"
 cat "$work/in.wav" "$work/in.flac" > /dev/null # into the page cache
 
-source bench/compare.sh
-compare 20 melo-wav "$bin convert $work/in.wav --out $work/melo.wav" \
+compare 20 melo-wav "$melo_dsu convert $work/in.wav --out $work/melo.wav" \
   sox-wav "sox $work/in.wav -r 13021 -c 1 -b 16 $work/sox.wav" \
   cat-wav "cat $work/in.wav" \
-  melo-flac "$bin convert $work/in.flac --out $work/melo.wav" \
+  melo-flac "$melo_dsu convert $work/in.flac --out $work/melo.wav" \
   sox-flac "sox $work/in.flac -r 13021 -c 1 -b 16 $work/sox.wav" \
   cat-flac "cat $work/in.flac"
 
@@ -33,5 +28,5 @@ sox -n -r 44100 -b 16 -c 2 "$work/quarter.flac" synth 2 sine 440 pad 0 898
 sox -n -r 44100 -b 16 -c 2 "$work/hour.flac" synth 2 sine 440 pad 0 3598
 for input in quarter.flac hour.flac; do
   /usr/bin/time -f "peak memory %M KiB: melo-dsu convert --trim $input" \
-    "$bin" convert "$work/$input" --out "$work/melo.wav" --trim > /dev/null
+    "$melo_dsu" convert "$work/$input" --out "$work/melo.wav" --trim > /dev/null
 done

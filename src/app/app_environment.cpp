@@ -1,5 +1,7 @@
 #include "app/app_environment.h"
 
+#include "gui/qt_text.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -18,7 +20,7 @@ AppEnvironment environment_at(const QString& appDir, const QString& baseName) {
     // well be able to write: a bin directory is no place for a user's settings.
     const bool installed = QFileInfo::exists(appDir + "/" MELO_SOUND_DIR_FROM_BIN);
     if (!QFileInfo::exists(env.settingsPath) &&
-        (installed || !melo::directory_writable(QFile::encodeName(env.appDir).toStdString()))) {
+        (installed || !melo::directory_writable(file_path(env.appDir)))) {
         const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
         QDir().mkpath(userDir);
         env.settingsPath = QDir::toNativeSeparators(userDir + "/" + name);

@@ -7,7 +7,8 @@
 #include <cstdio>
 
 #include "app/form1.h"
-#include "app/prompts.h"
+#include "gui/prompts.h"
+#include "gui/qt_text.h"
 #include "common/version.h"
 #include "project/file_choice.h"
 
@@ -112,7 +113,7 @@ bool open_command_line_project(Form1& window, Prompts& prompts, const QString& p
     const QString bareName = QFileInfo(fullPath).fileName();
     // The folder button's rule decides what counts as a project file.
     const int type = melo::classify_choice(
-        fullPath.toStdString(), melo::extension_differs(bareName.toStdString(), "DSP"), {".DSP"});
+        file_path(fullPath), melo::extension_differs(file_path(bareName), "DSP"), {".DSP"});
     if (type != melo::kAccepted) {
         prompts.message("Fehler beim Projekt-Laden", "keine DSP-Projektdatei:\n" + fullPath);
         return false;

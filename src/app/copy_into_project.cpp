@@ -1,6 +1,7 @@
 #include "app/copy_into_project.h"
 
-#include "app/prompts.h"
+#include "gui/prompts.h"
+#include "gui/qt_text.h"
 #include "project/ini_file.h"
 #include "project/project_copy.h"
 
@@ -8,8 +9,8 @@
 #include <QFileInfo>
 
 bool takeIntoProject(Prompts& prompts, const QString& projfiledir, const QString& path) {
-    const std::string dir = QFile::encodeName(projfiledir).toStdString();
-    const std::string file = QFile::encodeName(path).toStdString();
+    const std::string dir = file_path(projfiledir);
+    const std::string file = file_path(path);
     const melo::CopyIn state = melo::copy_in_state(dir, file);
     if (state == melo::CopyIn::NotNeeded || state == melo::CopyIn::Same) {
         return true;

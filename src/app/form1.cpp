@@ -5,7 +5,8 @@
 #include <QTimer>
 
 #include "app/form1_waveform.h"
-#include "app/prompts.h"
+#include "gui/prompts.h"
+#include "gui/qt_text.h"
 #include "app/sound_drop.h"
 #include "tools/listen_playback.h"
 #include "tools/qt_audio.h"
@@ -15,7 +16,7 @@
 Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env) {
     setObjectName("Form1");
     m_c = build_form1(this);
-    m_sound.decimal_separator = QLocale().decimalPoint().at(0).toLatin1();
+    m_sound.decimal_separator = decimal_separator();
     m_sndfiledir = env.appDir;
     m_lastvalidsndfile = env.appDir;
     setWindowIcon(QIcon(":/icons/app.svg"));

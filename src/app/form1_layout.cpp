@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "app/form1_controls.h"
+#include "common/captions.h"
 
 namespace {
 
@@ -142,11 +143,10 @@ void build_genfile(Form1Controls& c) {
 
 void build_frame2(Form1Controls& c) {
     QWidget* f = c.Frame2;
-    static const char* const kTitles[4] = {"Sound A (200)", "Sound B (201)", "Sound C (202)",
-                                           "Sound D (203)"};
     for (int r = 0; r < 4; ++r) {
         const int top = 240 + 1200 * r;
-        c.Label14[r] = label(f, indexed("Label14", r), kTitles[r], twips(120, top, 745, 615));
+        c.Label14[r] = label(f, indexed("Label14", r), QString::fromStdString(melo::row_title(r)),
+                             twips(120, top, 745, 615));
         set_font(c.Label14[r], 8.25, true);
         c.cmd_listen[r] = place(new QToolButton(f), indexed("cmd_listen", r),
                                 twips(120, 720 + 1200 * r, 615, 615));
@@ -154,11 +154,12 @@ void build_frame2(Form1Controls& c) {
         c.cmd_listen[r]->setIconSize(QSize(32, 32));
         c.cmd_listen[r]->setVisible(false);
 
-        c.lab_useranf[r] = click_label(f, indexed("lab_useranf", r), "Anfang", twips(960, top, 555, 255));
+        const auto part = [](int p) { return QString::fromStdString(melo::part_title(p)); };
+        c.lab_useranf[r] = click_label(f, indexed("lab_useranf", r), part(0), twips(960, top, 555, 255));
         c.lab_userloop[r] =
-            click_label(f, indexed("lab_userloop", r), "Loop", twips(960, top + 360, 555, 255));
+            click_label(f, indexed("lab_userloop", r), part(1), twips(960, top + 360, 555, 255));
         c.lab_userend[r] =
-            click_label(f, indexed("lab_userend", r), "Ende", twips(960, top + 720, 555, 255));
+            click_label(f, indexed("lab_userend", r), part(2), twips(960, top + 720, 555, 255));
         for (int k = 0; k < 3; ++k) {
             const int i = 3 * r + k;
             c.Picture1[i] = picture_button(f, indexed("Picture1", i), ":/icons/wav_load.svg",
@@ -185,16 +186,17 @@ void build_sndframe(Form1Controls& c) {
         lab = label(f, lname, caption, twips(lx, ly, fx - lx - 60, 255));
         field = text(f, fname, "", twips(fx, fy, fw, 285));
     };
-    row(c.Label3, "Label3", "Filelänge (Bytes)", 120, 285, c.txt_filelaenge, "txt_filelaenge", 1440, 240, 1575);
-    row(c.Label5, "Label5", "Anzahl Samples:", 120, 765, c.txt_samples, "txt_samples", 1440, 720, 1575);
-    row(c.Label10, "Label10", "Bytes/Sekunde:", 120, 1245, c.txt_bytesjesek, "txt_bytesjesek", 1440, 1200, 1575);
-    row(c.Label1, "Label1", "bits/Sample:", 3240, 285, c.txt_bits, "txt_bits", 4680, 240, 1455);
-    row(c.Label2, "Label2", "Samplefrequenz:", 3240, 645, c.txt_freq, "txt_freq", 4680, 600, 1455);
-    row(c.Label4, "Label4", "Anzahl Kanäle:", 3240, 1005, c.txt_kanaele, "txt_kanaele", 4680, 960, 1455);
-    row(c.Label6, "Label6", "Dauer:", 3240, 1365, c.txt_time, "txt_time", 4680, 1320, 1455);
-    row(c.Label9, "Label9", "\"data\"-chunk anf:", 3240, 1725, c.txt_dataanf, "txt_dataanf", 4680, 1680, 1455);
-    row(c.Label15, "Label15", "\"fmt \"-chunk len:", 3240, 2085, c.txt_fmtlen, "txt_fmtlen", 4680, 2040, 1455);
-    row(c.Label17, "Label17", "WAVformat:", 3240, 2445, c.txt_WAVformat, "txt_WAVformat", 4680, 2400, 1455);
+    const melo::PanelCaptions& cap = melo::kPanelCaptions;
+    row(c.Label3, "Label3", cap.filelaenge, 120, 285, c.txt_filelaenge, "txt_filelaenge", 1440, 240, 1575);
+    row(c.Label5, "Label5", cap.samples, 120, 765, c.txt_samples, "txt_samples", 1440, 720, 1575);
+    row(c.Label10, "Label10", cap.bytesjesek, 120, 1245, c.txt_bytesjesek, "txt_bytesjesek", 1440, 1200, 1575);
+    row(c.Label1, "Label1", cap.bits, 3240, 285, c.txt_bits, "txt_bits", 4680, 240, 1455);
+    row(c.Label2, "Label2", cap.freq, 3240, 645, c.txt_freq, "txt_freq", 4680, 600, 1455);
+    row(c.Label4, "Label4", cap.kanaele, 3240, 1005, c.txt_kanaele, "txt_kanaele", 4680, 960, 1455);
+    row(c.Label6, "Label6", cap.time, 3240, 1365, c.txt_time, "txt_time", 4680, 1320, 1455);
+    row(c.Label9, "Label9", cap.dataanf, 3240, 1725, c.txt_dataanf, "txt_dataanf", 4680, 1680, 1455);
+    row(c.Label15, "Label15", cap.fmtlen, 3240, 2085, c.txt_fmtlen, "txt_fmtlen", 4680, 2040, 1455);
+    row(c.Label17, "Label17", cap.wavformat, 3240, 2445, c.txt_WAVformat, "txt_WAVformat", 4680, 2400, 1455);
     c.txt_WAVformattext = text(f, "txt_WAVformattext", "", twips(4080, 2760, 2055, 375));
 
     c.Label7 = label(f, "Label7", "WAVdata", twips(120, 2520, 1215, 255));

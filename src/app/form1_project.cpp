@@ -6,8 +6,8 @@
 
 #include "app/copy_into_project.h"
 #include "app/form1.h"
-#include "app/qt_text.h"
-#include "app/prompts.h"
+#include "gui/qt_text.h"
+#include "gui/prompts.h"
 #include "project/file_choice.h"
 
 
@@ -85,7 +85,7 @@ bool Form1::openProject(const QString& fullPath, const QString& bareName, bool c
     const QString previousDir = m_projfiledir;
     const bool previousChanged = m_projchanged;
     m_c.txt_projektfile->setText(bareName);
-    m_projfiledir = q(melo::directory_of(fullPath.toStdString()));
+    m_projfiledir = q_path(melo::directory_of(file_path(fullPath)));
     m_c.txt_projektdir->setText(m_projfiledir);
     const auto restore = [&] {
         m_c.txt_projektfile->setText(previousName);
@@ -140,7 +140,7 @@ int Form1::chooseFile(const QString& title, const QString& filter, const QString
     m_fileext = QString::number(chosen.filterIndex);
     m_chosenPath = chosen.fullPath;
     m_chosenName = chosen.bareName;
-    return melo::classify_choice(chosen.fullPath.toStdString(), chosen.extensionDifferent, extensionTexts);
+    return melo::classify_choice(file_path(chosen.fullPath), chosen.extensionDifferent, extensionTexts);
 }
 
 int Form1::getDSPfilename() {

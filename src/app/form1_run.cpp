@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "app/form1.h"
-#include "app/qt_text.h"
+#include "gui/qt_text.h"
 #include "app/form1_decode_view.h"
 #include "common/version.h"
 
@@ -79,7 +79,7 @@ melo::RunResult Form1::cmd_konvertieren_Click() {
     input.fields = projectFields();
     input.projfiledir = file_path(m_projfiledir);
     input.output_dir = file_path(m_c.txt_projektdir->text());
-    input.project_name = m_c.txt_projektfile->text().toStdString();
+    input.project_name = file_path(m_c.txt_projektfile->text());
     input.versionfull = melo::versionfull();
     input.write_log = m_c.chk_log_enable->state() == 1;
     input.write_debug = debugMode();

@@ -2,6 +2,8 @@
 // sound objects at shut-down.
 
 #include "app/form1.h"
+
+#include "gui/qt_text.h"
 #include "project/project_file.h"
 #include "project/project_path.h"
 #include "tools/audio_system.h"
@@ -58,9 +60,9 @@ ListenPlayback& Form1::listenPlayer() {
                     return QString();
                 }
                 const melo::ProjectFile file = melo::resolve_project_file(
-                    QFile::encodeName(m_projfiledir).toStdString(), name);
+                    file_path(m_projfiledir), name);
                 return file.outside ? QString()
-                                    : QFile::decodeName(QByteArray::fromStdString(file.path));
+                                    : q_path(file.path);
             },
             [this](qint64 cursor) { m_c.Text1->setText(QString::number(cursor)); });
     }

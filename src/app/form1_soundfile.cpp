@@ -5,9 +5,9 @@
 #include <QFile>
 
 #include "app/form1.h"
-#include "app/qt_text.h"
+#include "gui/qt_text.h"
 #include "app/form1_decode_view.h"
-#include "app/prompts.h"
+#include "gui/prompts.h"
 #include "common/number_format.h"
 #include "project/file_choice.h"
 #include "wav/decode_result.h"
@@ -17,7 +17,7 @@
 int Form1::decode_sound(const QString& path, bool alles) {
     const BusyScope busy(*this);
     std::unique_ptr<DecodeProgressView> view = beginDecode();
-    const int code = melo::decode_sound(QFile::encodeName(path).toStdString(), alles, m_sound, view.get());
+    const int code = melo::decode_sound(file_path(path), alles, m_sound, view.get());
     finishDecode(*view);
     return code;
 }
@@ -62,7 +62,7 @@ void Form1::showDecodePanel() {
         show(m_c.Text1, *m_sound.total_text);
     }
     if (m_sound.shown_path) {
-        const QString path = QFile::decodeName(m_sound.shown_path->c_str());
+        const QString path = q_path(*m_sound.shown_path);
         if (m_c.txt_sndfilename->text() != path) {
             m_c.txt_sndfilename->setText(path);
         }
@@ -94,11 +94,11 @@ std::optional<int> Form1::readfile(bool alles) {
     request.defaultSuffix = "wav";
     request.mustExist = true;
     const OpenFileResult chosen = prompts().openFile(request);
-    const int c = melo::classify_choice(chosen.fullPath.toStdString(), chosen.extensionDifferent, {".wav"});
+    const int c = melo::classify_choice(file_path(chosen.fullPath), chosen.extensionDifferent, {".wav"});
     if (c == melo::kAccepted) {
         m_c.txt_sndfilename->setText(chosen.fullPath);
         m_lastvalidsndfile = chosen.fullPath;
-        m_sndfiledir = q(melo::directory_with_separator(chosen.fullPath.toStdString()));
+        m_sndfiledir = q_path(melo::directory_with_separator(file_path(chosen.fullPath)));
         return decode_sound(m_lastvalidsndfile, alles);
     }
     if (c == melo::kNothingChosen) {

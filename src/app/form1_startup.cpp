@@ -4,8 +4,8 @@
 #include <QFile>
 
 #include "app/form1.h"
-#include "app/prompts.h"
-#include "app/qt_text.h"
+#include "gui/prompts.h"
+#include "gui/qt_text.h"
 #include "common/lenient_number.h"
 #include "common/version.h"
 #include "project/ini_file.h"

@@ -5,7 +5,7 @@
 
 #include "app/context_menus.h"
 #include "app/form1.h"
-#include "app/prompts.h"
+#include "gui/prompts.h"
 #include "tools/waveform_window.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "app/image_window_main.h"
 
-#include "app/prompts.h"
+#include "gui/prompts.h"
 #include "tools/listen_playback.h"
 #include "tools/qt_audio.h"
 #include "tools/waveform_window.h"

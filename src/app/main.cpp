@@ -3,7 +3,7 @@
 #include "app/form1.h"
 #include "app/gui_setup.h"
 #include "app/image_window_main.h"
-#include "app/prompts.h"
+#include "gui/prompts.h"
 #include "app/safe_application.h"
 #include "common/process_signals.h"
 

@@ -1,10 +1,10 @@
 #include "app/sound_drop.h"
 
-#include "app/qt_text.h"
+#include "gui/qt_text.h"
 
 #include "app/context_menus.h"
 #include "app/copy_into_project.h"
-#include "app/prompts.h"
+#include "gui/prompts.h"
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
 #include "tools/convert_dialog.h"
@@ -107,11 +107,11 @@ void SoundDrop::takePart(QLineEdit* field, const QString& path) {
 
 void SoundDrop::takeBase(const QString& path) {
     const QString name = QFileInfo(path).fileName();
-    const bool differs = melo::extension_differs(name.toStdString(), "DS3");
+    const bool differs = melo::extension_differs(file_path(name), "DS3");
     if (refusedName(m_prompts(), name, "Fehler beim DSD/DS3-Laden")) {
         return;
     }
-    if (melo::classify_choice(path.toStdString(), differs, {".DS3", ".DSD"}) != melo::kAccepted) {
+    if (melo::classify_choice(file_path(path), differs, {".DS3", ".DSD"}) != melo::kAccepted) {
         m_prompts().message("Fehler beim DSD/DS3-Laden", "keine DSD/DS3-Datei");
         return;
     }

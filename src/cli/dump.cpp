@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "common/atomic_file.h"
+#include "common/captions.h"
 #include "common/module_constants.h"
 #include "common/number_format.h"
 #include "flash/generation_run.h"

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "common/captions.h"
 #include "wav/decode_result.h"
 #include "wav/wav_decoder.h"
 
@@ -22,12 +23,12 @@ int inspect(const std::vector<std::string>& args) {
     if (!p.wavformattext.empty()) {
         format += " " + p.wavformattext;
     }
+    const PanelCaptions& c = kPanelCaptions;
     const std::pair<const char*, const std::string*> lines[] = {
-        {"Filelänge (Bytes)", &p.filelaenge}, {"Anzahl Samples:", &p.samples},
-        {"Bytes/Sekunde:", &p.bytesjesek},    {"bits/Sample:", &p.bits},
-        {"Samplefrequenz:", &p.freq},         {"Anzahl Kanäle:", &p.kanaele},
-        {"Dauer:", &p.time},                  {"\"data\"-chunk anf:", &p.dataanf},
-        {"\"fmt \"-chunk len:", &p.fmtlen},   {"WAVformat:", &format},
+        {c.filelaenge, &p.filelaenge}, {c.samples, &p.samples}, {c.bytesjesek, &p.bytesjesek},
+        {c.bits, &p.bits},             {c.freq, &p.freq},       {c.kanaele, &p.kanaele},
+        {c.time, &p.time},             {c.dataanf, &p.dataanf}, {c.fmtlen, &p.fmtlen},
+        {c.wavformat, &format},
     };
     for (const auto& [caption, text] : lines) {
         std::printf("%s %s\n", caption, text->c_str());

@@ -31,6 +31,16 @@ std::string permille_label(int permille, char decimal_separator) {
     return format_one_decimal(permille / 10.0, decimal_separator) + " %";
 }
 
+std::string format_fixed(double value, int decimals, char decimal_separator) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    std::string text = buffer;
+    if (const auto dot = text.find('.'); dot != std::string::npos) {
+        text[dot] = decimal_separator;
+    }
+    return text;
+}
+
 std::string format_general(double value, char decimal_separator) {
     if (std::isnan(value) || std::isinf(value)) {
         return "0";

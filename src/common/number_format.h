@@ -16,6 +16,9 @@ std::string format_one_decimal(double value, char decimal_separator = '.');
 // A percentage label from a per-mille value: "##0.0" of permille/10 followed by " %".
 std::string permille_label(int permille, char decimal_separator = '.');
 
+// `value` with exactly `decimals` decimals, rounded, with the given decimal separator.
+std::string format_fixed(double value, int decimals, char decimal_separator = '.');
+
 // The "general number" form of a double: up to 15 significant digits, no exponent for
 // ordinary magnitudes, no trailing zeros, the separator only when there is a fraction.
 std::string format_general(double value, char decimal_separator = '.');

@@ -1,11 +1,7 @@
 #include "flash/flash_image.h"
 
 #include <algorithm>
-#include <climits>
-#include <cmath>
 #include <cstring>
-
-#include "common/number_format.h"
 
 namespace melo {
 
@@ -61,31 +57,6 @@ void FlashImage::writeBlock(std::int64_t Fadr, const std::uint8_t* bytes, std::i
         std::memcpy(m_bytes.data() + from, bytes + (from - Fadr), static_cast<std::size_t>(to - from));
         m_valid = std::max(m_valid, to);
     }
-}
-
-void getWAVdata(SoundSlots& slots, const DecodedSound& sound) {
-    if (!sound.declared_samples || slots.sndslot < 0 || slots.sndslot >= SoundSlots::kSize) {
-        return;
-    }
-    const double end = sound.wavdatastart + round_half_even(*sound.declared_samples);
-    const auto s = static_cast<std::size_t>(slots.sndslot);
-    if (end <= INT32_MAX) { // an end that does not fit 32 bits leaves the old one
-        slots.sndend[s] = static_cast<std::int32_t>(end);
-    }
-    slots.sndstart[s] = sound.wavdatastart;
-    slots.sndmark[s] = kPartMarker;
-}
-
-PlacedSamples placed_samples(std::int32_t sndstart, std::int32_t sndend, const DecodedSound& sound,
-                             std::uint8_t code) {
-    PlacedSamples p;
-    p.declared = static_cast<std::int64_t>(sndend) - sndstart;
-    p.first = static_cast<std::int64_t>(sndstart) - sound.wavdatastart + 1;
-    p.cut_off = code == kDecodeOk && p.declared > 0 && sound.wavend < p.declared;
-    p.last = p.first + (p.cut_off ? sound.wavend : p.declared) - 1;
-    p.valid_first = std::max<std::int64_t>(p.first, 1);
-    p.valid_last = std::min<std::int64_t>(p.last, sound.wavend);
-    return p;
 }
 
 } // namespace melo

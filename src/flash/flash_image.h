@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -46,37 +45,15 @@ private:
     std::int64_t m_valid = 0;
 };
 
-// The sound slot tables: one slot per WAV part of a run, slots 1 to 12 used.
+// The sound slot tables: one slot per WAV part of a run. A run has twelve parts at most,
+// each taking slot 1 to 12 in turn; index 0 stays unused.
 struct SoundSlots {
-    static constexpr int kSize = 513;
+    static constexpr int kSize = 13;
     std::array<std::int32_t, kSize> sndstart{};
     std::array<std::int32_t, kSize> sndend{};
     std::array<std::int32_t, kSize> sndmark{};
     std::array<std::string, kSize> sndname{};
     std::int16_t sndslot = 1;
 };
-
-// Records the part just checked by a header-only decode in slot `sndslot`: its data start,
-// its end (start plus the declared sample count, rounded half to even) and marker 255. A
-// decode that did not reach the sample count, or a slot outside the table, changes nothing.
-void getWAVdata(SoundSlots& slot_tables, const DecodedSound& sound);
-
-// The samples of a slot that the placement takes from the slot's full decode `sound`, which
-// ended with `code`: indices `first` to `last` into sound.wavdata, the part's length in the
-// image, and of these the ones the decode really produced, `valid_first` to `valid_last`
-// (none when valid_first > valid_last). A file cut off behind its header (`cut_off`) holds
-// fewer samples than `declared` and takes only those; a part beyond the full sample buffer
-// (code 99) still takes its whole declared length, so the size check sees it.
-struct PlacedSamples {
-    std::int64_t declared = 0;
-    std::int64_t first = 0;
-    std::int64_t last = -1;
-    std::int64_t valid_first = 0;
-    std::int64_t valid_last = -1;
-    bool cut_off = false;
-    std::int64_t occupied() const { return std::max<std::int64_t>(last - first + 1, 0); }
-};
-PlacedSamples placed_samples(std::int32_t sndstart, std::int32_t sndend, const DecodedSound& sound,
-                             std::uint8_t code);
 
 } // namespace melo

@@ -7,6 +7,7 @@
 
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
+#include "common/module_constants.h"
 #include "common/number_format.h"
 #include "common/progress.h"
 #include "project/project_path.h"
@@ -58,12 +59,6 @@ void GenerationRun::status(const std::string& text, StatusColour colour) {
     m_observer->status(text, colour);
 }
 
-std::uint8_t GenerationRun::decode(const std::string& path, bool alles, bool checked) {
-    const std::uint8_t code = decode_sound(path, alles, m_sound, m_observer->decode_progress());
-    m_observer->decoded(code, m_sound, checked);
-    return code;
-}
-
 void GenerationRun::decode_failed(const std::string& name, std::uint8_t code) {
     add2log(name + ": WAV-Filedecodierung mit Fehler " + std::to_string(code) + " beendet:", true);
     add2log(wavdecoderesult_text(code, m_sound), true);
@@ -97,7 +92,7 @@ RunResult GenerationRun::run(const RunInput& input, RunObserver& observer) {
     base_image(input);
     wav_checks(input);
     if (!m_generror) {
-        placement(input);
+        placement();
     }
     result(input);
     log_files(input);
@@ -199,9 +194,9 @@ void GenerationRun::wav_checks(const RunInput& input) {
                     continue;
                 }
                 m_paths[s] = file.path;
-                code = decode(file.path, false, true);
+                code = check_part(file.path, m_slots, m_sound, m_observer->decode_progress());
+                m_observer->decoded(code, m_sound, true);
                 add2log(name + ":", false);
-                getWAVdata(m_slots, m_sound);
             }
             if (code != 0) {
                 decode_failed(name, code);
@@ -225,29 +220,31 @@ void GenerationRun::wav_checks(const RunInput& input) {
     }
 }
 
-void GenerationRun::placement(const RunInput&) {
+void GenerationRun::placement() {
     const int slots = m_slots.sndslot - 1;
     std::int64_t flashpos = m_result.flashpos;
     for (int i = 1; i <= slots; ++i) {
         const auto s = static_cast<std::size_t>(i);
         const std::string& name = m_slots.sndname[s];
         add2log("WAV  " + std::to_string(i) + ": " + name + ":", true);
-        std::uint8_t code = kDecodeOk;
-        if (!is_empty_part(name)) {
-            code = decode(m_paths[s], true, false);
-            if (code != kDecodeOk && code != kTooLong) {
-                // The file vanished or changed since its check: the image cannot be trusted.
-                decode_failed(name, code);
-                break;
-            }
-            if (m_sound.wavdatastart != m_slots.sndstart[s]) {
+        const bool named = !is_empty_part(name);
+        const PlacedPart part = place_part(named ? m_paths[s] : std::string(), m_slots, i, m_sound,
+                                           m_observer->decode_progress());
+        if (named) {
+            m_observer->decoded(part.code, m_sound, false);
+        }
+        if (!part.placed()) {
+            if (part.changed) {
                 // Another file now, whose samples start elsewhere than the checked one's.
                 add2log(name + ": WAV-File hat sich seit der Prüfung geändert", true);
                 m_generror = true;
-                break;
+            } else {
+                // The file vanished or changed since its check: the image cannot be trusted.
+                decode_failed(name, part.code);
             }
+            break;
         }
-        const PlacedSamples placed = placed_samples(m_slots.sndstart[s], m_slots.sndend[s], m_sound, code);
+        const PlacedSamples& placed = part.samples;
         if (placed.cut_off) {
             warning(name, "File kürzer als im Header angegeben: " + std::to_string(placed.occupied()) + " von " +
                               std::to_string(placed.declared) + " Samples");
@@ -275,9 +272,8 @@ void GenerationRun::placement(const RunInput&) {
         }
         flashpos += placed.occupied();
 
-        const std::int32_t marker = i % 3 == 0 ? 0 : m_slots.sndmark[s];
-        m_flash.writeFLASH(static_cast<std::int32_t>(std::min<std::int64_t>(flashpos, INT32_MAX)),
-                           static_cast<std::uint8_t>(marker & 255));
+        const std::uint8_t marker = slot_marker(i, m_slots.sndmark[s]);
+        m_flash.writeFLASH(static_cast<std::int32_t>(std::min<std::int64_t>(flashpos, INT32_MAX)), marker);
         ++flashpos;
         add2log(dump + "," + hexx(marker, 2), false);
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "flash/flash_image.h"
+#include "flash/part_placement.h"
 #include "project/project_file.h"
 #include "wav/wav_decoder.h"
 
@@ -77,13 +78,12 @@ private:
     void add2log(const std::string& line, bool logalso);
     void progress(int permille, const std::string& caption);
     void status(const std::string& text, StatusColour colour);
-    std::uint8_t decode(const std::string& path, bool alles, bool checked);
     void decode_failed(const std::string& name, std::uint8_t code);
     void warning(const std::string& name, const std::string& text);
 
     void base_image(const RunInput& input);
     void wav_checks(const RunInput& input);
-    void placement(const RunInput& input);
+    void placement();
     void result(const RunInput& input);
     void log_files(const RunInput& input);
 
@@ -95,7 +95,7 @@ private:
     bool m_generror = false;
     std::string m_projbase; // the output files' stem, with its dot
     // The file each slot's part was found as in the checks; placement decodes the same file.
-    std::array<std::string, 13> m_paths;
+    std::array<std::string, SoundSlots::kSize> m_paths;
 };
 
 // The output files' stem: the project name up to and including the "." of its first ".dsp"

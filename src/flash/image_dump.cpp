@@ -1,22 +1,9 @@
 #include "flash/image_dump.h"
 
-#include "flash/flash_image.h"
+#include "common/captions.h"
+#include "flash/part_placement.h"
 
 namespace melo {
-
-std::string row_title(int row) {
-    static const char* const kSounds[4] = {"Sound A (200)", "Sound B (201)", "Sound C (202)", "Sound D (203)"};
-    return kSounds[row];
-}
-
-std::string part_title(int part) {
-    static const char* const kParts[3] = {"Anfang", "Loop", "Ende"};
-    return kParts[part];
-}
-
-std::string slot_title(int slot) {
-    return row_title((slot - 1) / 3) + " " + part_title((slot - 1) % 3);
-}
 
 ImageDump dump_image(const std::string& image) {
     ImageDump dump;
@@ -44,7 +31,7 @@ ImageDump dump_image(const std::string& image) {
             dump.problems.push_back(name + "Adresse " + std::to_string(s.address) + " liegt in der Adresstabelle");
         }
         std::int64_t p = s.address;
-        while (p < dump.size && byte(p) != 0 && byte(p) != 255) {
+        while (p < dump.size && byte(p) != kEndMarker && byte(p) != kPartMarker) {
             ++p;
         }
         s.samples = p - s.address;
@@ -52,12 +39,11 @@ ImageDump dump_image(const std::string& image) {
             dump.problems.push_back(name + "kein Markerbyte bis zum Ende des Images");
         } else {
             s.marker = byte(p);
-            // An end part closes with 0, a start or loop part with 255; an empty start or loop
-            // part closes with 0 when it names no file and with 255 when its file declared no
-            // samples, so both are right there.
-            const bool end_part = slot % 3 == 0;
-            const int expected = end_part || s.samples == 0 ? 0 : 255;
-            const bool accepted = s.marker == expected || (!end_part && s.samples == 0 && s.marker == 255);
+            // An empty part may name no file or a file that declared no samples: either
+            // marker is right behind it.
+            const int with_file = slot_marker(slot, kPartMarker);
+            const int expected = s.samples == 0 ? slot_marker(slot, kEndMarker) : with_file;
+            const bool accepted = s.marker == expected || (s.samples == 0 && s.marker == with_file);
             if (!accepted) {
                 dump.problems.push_back(name + "Markerbyte " + std::to_string(s.marker) + " statt " +
                                         std::to_string(expected));

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "flash/flash_image.h"
 
 namespace melo {
 
@@ -27,14 +26,5 @@ struct ImageDump {
 // follow each other behind their addresses, each closed by the marker its slot should have,
 // and that the image ends with the last part's marker.
 ImageDump dump_image(const std::string& image);
-
-// "Sound A (200) Anfang" for slot 1 and so on.
-std::string slot_title(int slot);
-
-// "Sound A (200)" to "Sound D (203)" for the sound rows 0 to 3.
-std::string row_title(int row);
-
-// "Anfang", "Loop" and "Ende" for the parts 0 to 2 of a row.
-std::string part_title(int part);
 
 } // namespace melo

@@ -1,7 +1,9 @@
 #include "flash/waveform_model.h"
 
+#include "common/captions.h"
 #include "flash/flash_image.h"
 #include "flash/image_dump.h"
+#include "flash/part_placement.h"
 #include "project/project_file.h"
 #include "project/project_path.h"
 #include "wav/decode_result.h"
@@ -133,12 +135,13 @@ WaveformRow project_row(const std::string& projfiledir, int row,
     WaveformRow result;
     result.title = row_title(row);
     DecodedSound sound;
+    SoundSlots slots;
     for (int p = 0; p < 3; ++p) {
         WaveformPart& part = result.parts[static_cast<std::size_t>(p)];
         part.title = part_title(p);
         part.name = names[static_cast<std::size_t>(p)];
-        // An empty part still gets its marker byte; the end part's is always 0.
-        part.marker = 0;
+        // An empty part still gets its marker byte.
+        part.marker = slot_marker(slot_of(row, p), kEndMarker);
         if (is_empty_part(part.name)) {
             continue;
         }
@@ -154,26 +157,33 @@ WaveformRow project_row(const std::string& projfiledir, int row,
             continue;
         }
         part.path = file.path;
-        // As the generation run does it: the header check gives the slot's start and end,
-        // the full decode the samples, cut to them.
-        SoundSlots slot;
-        std::uint8_t code = decode_sound(file.path, false, sound);
+        // As the generation run does it: the header check records the slot, the full decode
+        // gives the samples, cut to it.
+        const int slot = slot_of(row, p);
+        slots.sndslot = static_cast<std::int16_t>(slot);
+        std::uint8_t code = check_part(file.path, slots, sound);
+        PlacedPart placed;
         if (code == kDecodeOk) {
-            getWAVdata(slot, sound);
-            code = decode_sound(file.path, true, sound);
+            placed = place_part(file.path, slots, slot, sound);
+            code = placed.code;
         }
         if (code != kDecodeOk && code != kTooLong) { // a full sample buffer is placed all the same
             part.marker = -1;
             part.problem = wavdecoderesult_text(code, sound);
             continue;
         }
-        part.wavfreq = sound.wavfreq;
-        const PlacedSamples placed = placed_samples(slot.sndstart[1], slot.sndend[1], sound, code);
-        if (placed.valid_first <= placed.valid_last) {
-            part.samples.assign(sound.wavdata.begin() + placed.valid_first,
-                                sound.wavdata.begin() + placed.valid_last + 1);
+        if (placed.changed) {
+            part.marker = -1;
+            part.problem = "Die Datei hat sich beim Lesen geändert";
+            continue;
         }
-        part.marker = p == 2 ? 0 : slot.sndmark[1];
+        part.wavfreq = sound.wavfreq;
+        const PlacedSamples& cut = placed.samples;
+        if (cut.valid_first <= cut.valid_last) {
+            part.samples.assign(sound.wavdata.begin() + cut.valid_first,
+                                sound.wavdata.begin() + cut.valid_last + 1);
+        }
+        part.marker = slot_marker(slot, slots.sndmark[static_cast<std::size_t>(slot)]);
         part.summary = MinMaxSummary(part.samples);
     }
     return result;

@@ -253,10 +253,14 @@ std::size_t AudioReader::read_mono(float* mono, std::size_t max_frames) {
     } else {
         read();
     }
+    // The handle's error holds what went wrong in this read only: each read clears it.
+    const bool error = sf_error(m_file) != SF_ERR_NO_ERROR;
     if (got <= 0) {
-        m_read_failed = sf_error(m_file) != SF_ERR_NO_ERROR;
+        m_read_failed = error;
         return 0;
     }
+    // A decoder that met data it could not parse and went on behind it (FLAC does).
+    m_decode_error = m_decode_error || error;
     const auto n = static_cast<std::size_t>(got);
     // A float file may hold infinities or NaNs, which the filter would smear over its length,
     // and values so large that the sums of mixing and filtering overflow to infinity: those
@@ -290,11 +294,6 @@ std::string AudioReader::damage() const {
     if (m_read_failed) {
         return "Datei kann nicht vollständig gelesen werden";
     }
-    // A decoder that met data it could not parse and went on behind it (FLAC does) leaves
-    // its code in the file's handle.
-    if (sf_error(m_file) != SF_ERR_NO_ERROR) {
-        return "Datei ist beschädigt (fehlerhafte Daten)";
-    }
     if (m_info.frames < 0) {
         return "Datei ist unvollständig (ihr Ende fehlt)"; // an Ogg stream without its last page
     }
@@ -305,6 +304,9 @@ std::string AudioReader::damage() const {
             return "Datei ist unvollständig oder beschädigt: nur " + std::to_string(m_frames_read) +
                    " von " + std::to_string(m_info.frames) + " Samples lesbar";
         }
+    }
+    if (m_decode_error) {
+        return "Datei ist beschädigt (fehlerhafte Daten)";
     }
     if (data_chunk_cut(m_file)) {
         return "Datei ist unvollständig (endet vor dem Ende ihrer Daten)";

@@ -58,6 +58,7 @@ private:
     std::int64_t m_frames_read = 0;
     int m_container = 0; // libsndfile's major format
     bool m_read_failed = false;
+    bool m_decode_error = false;
     std::int64_t m_complaints = 0;
     Memory m_memory;
 };

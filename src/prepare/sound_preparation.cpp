@@ -267,7 +267,12 @@ std::string check_options(const PrepareOptions& o) {
 
 PrepareResult SoundPreparation::run(const std::string& input, const std::string& output,
                                     const PrepareOptions& options, PrepareObserver& observer) {
-    m_cancel.store(false); // a cancel ends the run it meets, never the next one
+    // A cancel ends the run it meets, also one whose worker has not reached its first block
+    // yet, and is cleared when that run ends, so it never reaches the next one.
+    struct ClearCancel {
+        std::atomic<bool>& flag;
+        ~ClearCancel() { flag.store(false); }
+    } clear_cancel{m_cancel};
     // Nothing may leave a conversion: it runs on the window's worker thread too, where an
     // exception would end the program. The output is written only at the very end, so a
     // conversion that ends here leaves none.

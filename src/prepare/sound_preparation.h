@@ -60,8 +60,8 @@ public:
     // a German message for every failure; a failed or cancelled run leaves no output.
     PrepareResult run(const std::string& input, const std::string& output,
                       const PrepareOptions& options, PrepareObserver& observer);
-    // Makes the running run stop at its next block with Cancelled; a run started later runs
-    // in full. Safe to call from any thread.
+    // Makes the running (or just starting) run stop at its next block with Cancelled; the
+    // run clears it when it ends, so a run started later runs in full. Safe from any thread.
     void cancel() { m_cancel.store(true); }
 
 private:

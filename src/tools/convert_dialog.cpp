@@ -1,7 +1,7 @@
 #include "tools/convert_dialog.h"
 
-#include "app/prompts.h"
-#include "app/qt_text.h"
+#include "gui/prompts.h"
+#include "gui/qt_text.h"
 #include "common/number_format.h"
 #include "project/ini_file.h"
 #include "project/project_path.h"
@@ -50,7 +50,7 @@ ConvertDialog::ConvertDialog(Prompts& prompts, const QString& input, const melo:
 
     auto* source = new QLabel(QFileInfo(input).fileName());
     source->setToolTip(QDir::toNativeSeparators(input));
-    m_target = new QLineEdit(QString::fromStdString(
+    m_target = new QLineEdit(q_path(
         melo::prepared_file_name(file_path(input), file_path(projfiledir), melo::kTargetFreq)));
     m_target->setObjectName("txt_target");
     m_target->setMinimumWidth(240);
@@ -141,7 +141,7 @@ void ConvertDialog::start() {
         showStatus("„" + name + "“ führt aus dem Projektordner hinaus.", true);
         return;
     }
-    const QString output = QFile::decodeName(target.path.c_str());
+    const QString output = q_path(target.path);
     name = QFileInfo(output).fileName(); // the project names the file as it is spelt
     const bool replacesInput =
         QFileInfo(output).canonicalFilePath() == QFileInfo(m_input).canonicalFilePath();

@@ -1,5 +1,7 @@
 #include "tools/qt_audio.h"
 
+#include "gui/qt_text.h"
+
 #include <QAudioSink>
 #include <QElapsedTimer>
 #include <QFile>
@@ -255,7 +257,7 @@ public:
     void play() override {
         stop();
         melo::PcmSound pcm;
-        if (!melo::load_pcm(QFile::encodeName(m_path).toStdString(), pcm)) {
+        if (!melo::load_pcm(file_path(m_path), pcm)) {
             return;
         }
         m_buffer = std::make_unique<QtPlayBuffer>(std::move(pcm));
@@ -293,7 +295,7 @@ bool QtAudioSystem::open(long& errorNumber, QString& errorText) {
 
 std::unique_ptr<PlayBuffer> QtAudioSystem::createBuffer(const QString& wavPath) {
     melo::PcmSound pcm;
-    if (!melo::load_pcm(QFile::encodeName(wavPath).toStdString(), pcm)) {
+    if (!melo::load_pcm(file_path(wavPath), pcm)) {
         return nullptr;
     }
     return std::make_unique<QtPlayBuffer>(std::move(pcm));

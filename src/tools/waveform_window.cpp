@@ -1,6 +1,9 @@
 #include "tools/waveform_window.h"
 
+#include "gui/qt_text.h"
+
 #include "common/atomic_file.h"
+#include "common/number_format.h"
 #include "flash/flash_image.h"
 #include "tools/listen_playback.h"
 #include "tools/waveform_view.h"
@@ -18,11 +21,11 @@
 namespace {
 
 QString seconds_text(double seconds) {
-    return QString::number(seconds, 'f', 3).replace('.', ',') + " s";
+    return q(melo::format_fixed(seconds, 3, decimal_separator())) + " s";
 }
 
 QString hex_text(std::int64_t value, int width) {
-    return QString("%1").arg(value, width, 16, QChar('0')).toUpper();
+    return q(melo::hexx(static_cast<std::int32_t>(value), width));
 }
 
 } // namespace
@@ -101,7 +104,7 @@ WaveformWindow* WaveformWindow::forProjectRow(ListenPlayback& player, const QStr
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::vector<melo::WaveformRow> rows{
-        melo::project_row(QFile::encodeName(projfiledir).toStdString(), row, parts)};
+        melo::project_row(file_path(projfiledir), row, parts)};
     QApplication::restoreOverrideCursor();
     auto* window = new WaveformWindow(player, std::move(rows), false, {}, parent);
     window->setWindowTitle("Wellenform – " + QString::fromStdString(window->row().title));
@@ -112,7 +115,7 @@ WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& 
                                          QString& error, QWidget* parent) {
     std::string image;
     std::string reason;
-    if (!melo::read_file(QFile::encodeName(path).toStdString(), image,
+    if (!melo::read_file(file_path(path), image,
                          static_cast<std::size_t>(melo::kFlashLastAddress) + 1, &reason)) {
         error = "DSU-Image \"" + path +
                 "\" kann nicht gelesen werden: " + QString::fromStdString(reason);
@@ -197,7 +200,7 @@ void WaveformWindow::pressPlay() {
                                             std::string(part.samples.begin(), part.samples.end())};
             }
         } else if (!part.path.empty() && part.problem.empty()) {
-            sources[p] = QFile::decodeName(QByteArray::fromStdString(part.path));
+            sources[p] = q_path(part.path);
         }
     }
     player->press(std::move(sources), this);

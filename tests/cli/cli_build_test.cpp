@@ -5,17 +5,13 @@
 #include <unistd.h>
 
 #include "common/atomic_file.h"
-#include "run_process.h"
+#include "melo_dsu.h"
 #include "temp_dir.h"
 #include "wav_builder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-ProcessResult melo_dsu(const std::vector<std::string>& args, const TempDir& dir) {
-    return run_process(MELO_DSU_PATH, args, dir.root());
-}
-
 struct Demo {
     TempDir dir;
     Demo() { fs::copy(fs::path(MELO_SOURCE_DIR) / "examples/demo", dir.root(), fs::copy_options::recursive); }

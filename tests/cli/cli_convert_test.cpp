@@ -1,5 +1,5 @@
 #include "common/atomic_file.h"
-#include "run_process.h"
+#include "melo_dsu.h"
 #include "sound_file.h"
 #include "temp_dir.h"
 #include "wav_builder.h"
@@ -13,12 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
-
-namespace {
-ProcessResult melo_dsu(const std::vector<std::string>& args, const TempDir& dir) {
-    return run_process(MELO_DSU_PATH, args, dir.root());
-}
-} // namespace
 
 TEST(CliConvert, ConvertsFilesThatTheRunTakesWithoutAWarning) {
     TempDir dir;

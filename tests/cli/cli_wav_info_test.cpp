@@ -1,14 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "run_process.h"
+#include "melo_dsu.h"
 #include "temp_dir.h"
 #include "wav_builder.h"
-
-namespace {
-ProcessResult melo_dsu(const std::vector<std::string>& args, const TempDir& dir) {
-    return run_process(MELO_DSU_PATH, args, dir.root());
-}
-} // namespace
 
 TEST(CliInspect, PrintsEveryPanelFieldAndTheStatus) {
     TempDir dir;

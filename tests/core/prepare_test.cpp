@@ -280,6 +280,15 @@ TEST(Prepare, TooLongForAPartAndCancelLeaveNoOutput) {
     EXPECT_EQ(r.code, PrepareCode::Cancelled);
     EXPECT_EQ(r.message, "Umwandlung abgebrochen");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"long.wav"});
+
+    // A cancel that comes before the worker has begun ends that run, and only that run.
+    SoundPreparation early_cancel;
+    early_cancel.cancel();
+    PrepareObserver quiet;
+    EXPECT_EQ(early_cancel.run(dir.path("long.wav"), dir.path("out.wav"), {.trim_db = -48.0}, quiet).code,
+              PrepareCode::Cancelled);
+    EXPECT_NE(early_cancel.run(dir.path("long.wav"), dir.path("out.wav"), {.trim_db = -48.0}, quiet).code,
+              PrepareCode::Cancelled);
 }
 
 TEST(Prepare, ModuleReadyFilesAndOutputNames) {

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLocale>
 #include <QMenu>
 #include <QTabBar>
 #include <QTest>
@@ -17,6 +18,9 @@ class WaveformTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The window's numbers take the user's decimal separator: a German locale gives the
+    // comma the texts below show.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
     void demoRowShowsItsPartsAsTheImageHoldsThem();
     void clippedSamplesAreMarked();
     void spaceBarPlaysTheRowThroughTheListenPlayer();

@@ -4,7 +4,8 @@
 #include <QList>
 #include <QStringList>
 
-#include "app/prompts.h"
+#include "gui/prompts.h"
+#include "gui/qt_text.h"
 #include "project/file_choice.h"
 
 // Answers dialogs from a script and records what was asked.
@@ -29,8 +30,7 @@ public:
         }
         result.fullPath = chosen;
         result.bareName = QFileInfo(chosen).fileName();
-        result.extensionDifferent = melo::extension_differs(result.bareName.toStdString(),
-                                                            request.defaultSuffix.toStdString());
+        result.extensionDifferent = melo::extension_differs(file_path(result.bareName), file_path(request.defaultSuffix));
         return result;
     }
     void message(const QString& title, const QString& text) override {

@@ -1,4 +1,5 @@
-#include "app/prompts.h"
+#include "gui/prompts.h"
+#include "gui/qt_text.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
@@ -51,8 +52,7 @@ OpenFileResult QtPrompts::openFile(const OpenFileRequest& request) {
     if (accepted && !dialog.selectedFiles().isEmpty()) {
         result.fullPath = QDir::toNativeSeparators(dialog.selectedFiles().first());
         result.bareName = QFileInfo(result.fullPath).fileName();
-        result.extensionDifferent = melo::extension_differs(result.bareName.toStdString(),
-                                                            request.defaultSuffix.toStdString());
+        result.extensionDifferent = melo::extension_differs(file_path(result.bareName), file_path(request.defaultSuffix));
     }
     return result;
 }

@@ -1,0 +1,30 @@
+#pragma once
+
+// The window's texts and the core's: QString on one side, UTF-8 std::string on the other, and
+// file paths in the file system's own encoding (a name that is not valid UTF-8 survives the
+// round trip only through file_path() and q_path()).
+
+#include <QFile>
+#include <QLocale>
+#include <QString>
+#include <string>
+
+// A core text (UTF-8) for the window.
+inline QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// A path from the window for the core, in the file system's encoding.
+inline std::string file_path(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+// A path from the core for the window.
+inline QString q_path(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+// The user's decimal separator, for every number a window shows with decimals.
+inline char decimal_separator() {
+    return QLocale().decimalPoint().at(0).toLatin1();
+}
