@@ -88,8 +88,12 @@ ProjectFile resolve_project_file(const std::string& projfiledir, const std::stri
         result.control_characters = true;
         return result;
     }
+    // A backslash separates folders, unless an entry has the name as written (a Linux file
+    // may hold a backslash in its name).
     std::string separated = name;
-    std::replace(separated.begin(), separated.end(), '\\', '/');
+    if (!exists_entry(fs::path(projfiledir) / name)) {
+        std::replace(separated.begin(), separated.end(), '\\', '/');
+    }
     const fs::path root(projfiledir);
     fs::path current = root;
     bool matching = true;

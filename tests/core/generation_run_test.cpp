@@ -471,6 +471,9 @@ TEST(GenerationRun, BackslashesSeparateFoldersAndControlCharactersFindNoFile) {
     RunResult r = p.run();
     EXPECT_FALSE(r.failed) << r.log_text;
     EXPECT_NE(r.log_text.find("\r\nWAV  1: sub\\X.wav:"), std::string::npos); // the name as written
+    wavb::write_file(p.dir.path("a\\b.wav"), wavb::wav({}, "abc")); // a Linux name holding a backslash
+    p.input.fields.useranf[0] = "a\\b.wav";
+    EXPECT_FALSE(p.run().failed);
 
     wavb::write_file(p.dir.path("\x1b[2J.wav"), wavb::wav({}, "abc"));
     p.input.fields.useranf[0] = "\x1b[2J.wav";
