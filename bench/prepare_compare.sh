@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Whole-process comparison of preparing a 3-minute 44.1 kHz stereo 16-bit recording for the
 # module, once as WAV and once as FLAC, in one run:
-#   melo-dsu convert IN --out OUT      (this program: mean of the channels, libsoxr very high
-#                                      quality to 13021 Hz, 16-bit mono PCM WAV)
-#   sox IN -r 13021 -c 1 -b 16 OUT     (the same work with sox's default rate quality)
+#   melo-dsu convert IN --loudness --out OUT   (this program: mean of the channels, libsoxr
+#                                      very high quality to 13021 Hz, loudness measured and
+#                                      matched with libebur128, rounded unsigned 8-bit mono)
+#   sox IN -r 13021 -c 1 -b 8 OUT      (the same format with sox's default rate quality and
+#                                      its default dither, no loudness)
 #   cat IN                             (the floor: reading the file)
 # Then the peak memory of preparing 15 minutes and one hour of 44.1 kHz stereo FLAC (a short
 # sound followed by silence, trimmed): the input is read in blocks, and what is kept is capped
@@ -17,11 +19,11 @@ sox -n -r 44100 -b 16 -c 2 "$work/in.wav" synth 180 sine 440 sine 660 vol 0.8
 sox "$work/in.wav" "$work/in.flac"
 cat "$work/in.wav" "$work/in.flac" > /dev/null # into the page cache
 
-compare 20 melo-wav "$melo_dsu convert $work/in.wav --out $work/melo.wav" \
-  sox-wav "sox $work/in.wav -r 13021 -c 1 -b 16 $work/sox.wav" \
+compare 20 melo-wav "$melo_dsu convert $work/in.wav --loudness --out $work/melo.wav" \
+  sox-wav "sox $work/in.wav -r 13021 -c 1 -b 8 $work/sox.wav" \
   cat-wav "cat $work/in.wav" \
-  melo-flac "$melo_dsu convert $work/in.flac --out $work/melo.wav" \
-  sox-flac "sox $work/in.flac -r 13021 -c 1 -b 16 $work/sox.wav" \
+  melo-flac "$melo_dsu convert $work/in.flac --loudness --out $work/melo.wav" \
+  sox-flac "sox $work/in.flac -r 13021 -c 1 -b 8 $work/sox.wav" \
   cat-flac "cat $work/in.flac"
 
 sox -n -r 44100 -b 16 -c 2 "$work/quarter.flac" synth 2 sine 440 pad 0 898

@@ -108,7 +108,8 @@ bool make_demo(const std::filesystem::path& dir) {
         names.emplace_back(p.name);
     }
     // Sound D's end part comes as users' sounds do: recorded at 44.1 kHz in stereo, quiet,
-    // with silence around it. The preparation mixes, resamples, trims and normalizes it.
+    // with silence around it. The preparation mixes, resamples, trims, matches its loudness
+    // and writes 8-bit samples.
     const std::filesystem::path sources = dir.parent_path() / "demo-quellen";
     std::filesystem::create_directories(sources);
     const std::filesystem::path source = sources / "kompressor_aus_44k.wav";
@@ -122,8 +123,11 @@ bool make_demo(const std::filesystem::path& dir) {
                std::min(1.0, s / 0.01);
     };
     melo::PrepareObserver quiet;
-    const melo::PrepareOptions options{.normalize_db = melo::kDefaultNormalizeDb,
-                                       .trim_db = melo::kDefaultTrimDb};
+    // As the conversion window makes parts: the module's own 8-bit samples, rounded, at the
+    // usual loudness, so the image takes them byte for byte.
+    melo::PrepareOptions options;
+    options.loudness_lufs = melo::kDefaultLoudnessLufs;
+    options.trim_db = melo::kDefaultTrimDb;
     if (!write(source, wav(44100, 2, 16, 0.65, release)) ||
         melo::SoundPreparation()
                 .run(source.string(), (dir / "kompressor_aus.wav").string(), options, quiet)

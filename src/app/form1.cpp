@@ -8,6 +8,8 @@
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
 #include "app/sound_drop.h"
+#include "flash/sound_budget.h"
+#include "gui/qt_text.h"
 #include "tools/listen_playback.h"
 #include "tools/qt_audio.h"
 #include "common/version.h"
@@ -19,12 +21,22 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     m_sound.decimal_separator = decimal_separator();
     m_sndfiledir = env.appDir;
     m_lastvalidsndfile = env.appDir;
-    setWindowIcon(QIcon(":/icons/app.svg"));
     // The designed size; start-up shrinks it to the upper part outside the debug mode.
     setFixedSize(form1_metrics::clientWidth(), form1_metrics::debugHeight());
     wireSignals();
     SoundDrop::install(
-        m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); });
+        m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); },
+        [this](QLineEdit* field) {
+            // The part in `field` is about to be replaced: it does not count as used.
+            int skip = -1;
+            for (int i = 0; i < 12; ++i) {
+                if (partField(i / 3, i % 3) == field) {
+                    skip = i;
+                }
+            }
+            return melo::free_samples(
+                melo::project_image_size(projectFields(), file_path(m_projfiledir), skip));
+        });
 
     m_timer1.setInterval(100);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::timer1Tick);

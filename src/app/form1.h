@@ -46,6 +46,8 @@ public:
     int listen() const { return m_listen; }
     bool projchanged() const { return m_projchanged; }
     const QString& projfiledir() const { return m_projfiledir; }
+    // The thirteen file fields as the window shows them.
+    melo::ProjectFields projectFields() const;
     const QString& fileext() const { return m_fileext; }
     const melo::DecodedSound& decodedSound() const { return m_sound; }
     const QString& sndfiledir() const { return m_sndfiledir; }
@@ -149,7 +151,6 @@ private:
 
     int chooseFile(const QString& title, const QString& filter, const QString& defaultSuffix,
                    bool mustExist, const std::vector<std::string>& extensionTexts);
-    melo::ProjectFields projectFields() const;
     // Saves the thirteen fields and clears the changed flag; false with the path and the reason.
     bool storeProject(QString& error);
     void setProjectFields(const melo::ProjectFields& fields);

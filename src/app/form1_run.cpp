@@ -6,6 +6,7 @@
 #include "gui/qt_text.h"
 #include "app/form1_decode_view.h"
 #include "common/version.h"
+#include "flash/sound_budget.h"
 
 namespace {
 
@@ -88,5 +89,13 @@ melo::RunResult Form1::cmd_konvertieren_Click() {
 
     RunView view(*this);
     melo::GenerationRun run(m_flash, m_slots, m_sound);
-    return run.run(input, view);
+    const melo::RunResult result = run.run(input, view);
+    // The play time still free goes into the result line's tooltip: the log views and the
+    // log files stay as the run writes them, and no control of the window moves.
+    QString tip = m_c.txt_genstatus->text();
+    if (!result.failed) {
+        tip += "\n" + q(melo::sound_budget_text(result.flashpos));
+    }
+    m_c.txt_genstatus->setToolTip(tip);
+    return result;
 }

@@ -5,7 +5,9 @@
 
 #include "app/context_menus.h"
 #include "app/form1.h"
+#include "flash/sound_budget.h"
 #include "gui/prompts.h"
+#include "gui/qt_text.h"
 #include "tools/waveform_window.h"
 
 namespace {
@@ -20,8 +22,11 @@ void open_row(Form1& form, int row) {
     const Form1Controls& c = form.controls();
     const std::array<QString, 3> names = {c.txt_useranf[row]->text(), c.txt_userloop[row]->text(),
                                           c.txt_userend[row]->text()};
-    show_window(
-        WaveformWindow::forProjectRow(form.listenPlayer(), form.projfiledir(), row, names, &form));
+    WaveformWindow* window =
+        WaveformWindow::forProjectRow(form.listenPlayer(), form.projfiledir(), row, names, &form);
+    window->setBudget(QString::fromStdString(melo::sound_budget_text(
+        melo::project_image_size(form.projectFields(), file_path(form.projfiledir())))));
+    show_window(window);
 }
 
 void open_image(Form1& form) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QStyleFactory>
 #include <QTranslator>
@@ -13,6 +14,8 @@ void setup_application_look(QApplication& app) {
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
     app.setFont(font);
+    // Every window of the program carries its icon, a waveform opened on its own as well.
+    QApplication::setWindowIcon(QIcon(":/icons/app.svg"));
     // Desktops match the window to its installed desktop entry (name and icon) by this name.
     QGuiApplication::setDesktopFileName("de.melo.soundmanager");
 

@@ -34,9 +34,10 @@ QString droppedFile(const QMimeData* mime) {
 
 } // namespace
 
-void SoundDrop::install(const Form1Controls& c, ProjectDir projfiledir, PromptsSource prompts) {
+void SoundDrop::install(const Form1Controls& c, ProjectDir projfiledir, PromptsSource prompts,
+                        FreeSamples freeSamples) {
     auto* drop = new SoundDrop(c.txt_DSDfilename->window(), c.txt_DSDfilename,
-                               std::move(projfiledir), std::move(prompts));
+                               std::move(projfiledir), std::move(prompts), std::move(freeSamples));
     c.txt_DSDfilename->installEventFilter(drop);
     for (int row = 0; row < 4; ++row) {
         for (QLineEdit* field : {c.txt_useranf[row], c.txt_userloop[row], c.txt_userend[row]}) {
@@ -50,9 +51,9 @@ void SoundDrop::install(const Form1Controls& c, ProjectDir projfiledir, PromptsS
 }
 
 SoundDrop::SoundDrop(QObject* parent, QLineEdit* base, ProjectDir projfiledir,
-                     PromptsSource prompts)
+                     PromptsSource prompts, FreeSamples freeSamples)
     : QObject(parent), m_base(base), m_projfiledir(std::move(projfiledir)),
-      m_prompts(std::move(prompts)) {}
+      m_prompts(std::move(prompts)), m_freeSamples(std::move(freeSamples)) {}
 
 bool SoundDrop::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
@@ -100,6 +101,7 @@ void SoundDrop::takePart(QLineEdit* field, const QString& path) {
     }
     auto* dialog = new ConvertDialog(m_prompts(), path, info, m_projfiledir(), field->window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFreeSamples(m_freeSamples(field));
     connect(dialog, &ConvertDialog::converted, field,
             [field](const QString& converted) { field->setText(converted); });
     dialog->open();

@@ -18,16 +18,20 @@ class SoundDrop : public QObject {
 public:
     using ProjectDir = std::function<QString()>;
     using PromptsSource = std::function<Prompts&()>;
+    // The samples the flash still takes for a new part in the given part field.
+    using FreeSamples = std::function<std::int64_t(QLineEdit*)>;
 
     // Makes the part fields and the base file field of `c` take drops and gives the part
     // fields their context entry. `projfiledir` tells the project folder at the moment of use.
-    static void install(const Form1Controls& c, ProjectDir projfiledir, PromptsSource prompts);
+    static void install(const Form1Controls& c, ProjectDir projfiledir, PromptsSource prompts,
+                        FreeSamples freeSamples);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    SoundDrop(QObject* parent, QLineEdit* base, ProjectDir projfiledir, PromptsSource prompts);
+    SoundDrop(QObject* parent, QLineEdit* base, ProjectDir projfiledir, PromptsSource prompts,
+              FreeSamples freeSamples);
     void takePart(QLineEdit* field, const QString& path);
     void takeBase(const QString& path);
     void chooseAndConvert(QLineEdit* field);
@@ -35,4 +39,5 @@ private:
     QLineEdit* m_base;
     ProjectDir m_projfiledir;
     PromptsSource m_prompts;
+    FreeSamples m_freeSamples;
 };

@@ -7,6 +7,7 @@
 #include "common/cp1252.h"
 #include "common/version.h"
 #include "flash/generation_run.h"
+#include "flash/sound_budget.h"
 #include "project/file_choice.h"
 #include "project/project_file.h"
 
@@ -69,6 +70,10 @@ int build(const std::vector<std::string>& args) {
     PrintingObserver printer(has("--verbose"));
     GenerationRun run(flash, slots, sound);
     const RunResult result = run.run(input, printer);
+    // The budget is no log line: the log and its file stay as the window's run writes them.
+    if (!result.failed) {
+        std::printf("%s\n", sound_budget_text(result.flashpos).c_str());
+    }
     for (const std::string& error : result.file_errors) {
         std::fprintf(stderr, "melo-dsu build: %s\n", error.c_str());
     }

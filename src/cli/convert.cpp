@@ -87,6 +87,28 @@ bool parse(const std::vector<std::string>& args, ConvertArgs& c) {
                 return usage_error("'" + value + "' ist keine Abtastrate in Hz");
             }
             c.options.rate = static_cast<std::int32_t>(*hz);
+        } else if (name == "--bits") {
+            if (!option_value(args, i, name, value)) {
+                return false;
+            }
+            if (value != "8" && value != "16") {
+                return usage_error("--bits nimmt 8 oder 16, nicht '" + value + "'");
+            }
+            c.options.bits = value == "8" ? 8 : 16;
+        } else if (name == "--dither") {
+            if (!option_value(args, i, name, value)) {
+                return false;
+            }
+            if (value != "none" && value != "tpdf") {
+                return usage_error("--dither nimmt none oder tpdf, nicht '" + value + "'");
+            }
+            c.options.dither = value == "tpdf" ? Dither::Tpdf : Dither::None;
+        } else if (name == "--loudness") {
+            std::optional<double> lufs = kDefaultLoudnessLufs;
+            if (a.size() > name.size() && !(lufs = parse_number(a.substr(name.size() + 1)))) {
+                return usage_error("'" + a + "' braucht eine Lautheit in LUFS, etwa --loudness=-16");
+            }
+            c.options.loudness_lufs = lufs;
         } else if (name == "--normalize" || name == "--trim") {
             const bool normalize = name == "--normalize";
             std::optional<double> db = normalize ? kDefaultNormalizeDb : kDefaultTrimDb;

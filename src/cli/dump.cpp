@@ -10,6 +10,7 @@
 #include "common/number_format.h"
 #include "flash/generation_run.h"
 #include "flash/image_dump.h"
+#include "flash/sound_budget.h"
 
 namespace melo::cli {
 
@@ -49,6 +50,7 @@ int dump(const std::vector<std::string>& args) {
     }
     std::printf("Belegt: %lld Bytes; %s\n", static_cast<long long>(d.size),
                 size_message(static_cast<std::int32_t>(std::min<std::int64_t>(d.size, INT32_MAX))).c_str());
+    std::printf("%s\n", sound_budget_text(d.size).c_str());
     for (const std::string& problem : d.problems) {
         std::printf("Fehler: %s\n", problem.c_str());
     }

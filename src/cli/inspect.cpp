@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "prepare/loudness.h"
 #include "common/captions.h"
 #include "wav/decode_result.h"
 #include "wav/wav_decoder.h"
@@ -34,6 +35,17 @@ int inspect(const std::vector<std::string>& args) {
         std::printf("%s %s\n", caption, text->c_str());
     }
     std::printf("Status: %s\n", wavdecoderesult_text(code, sound).c_str());
+    // How loud the file is, so parts from different sources can be compared; not a field of
+    // the panel, and only after a full decode that found the file sound.
+    if (alles && code == 0) {
+        Loudness loudness;
+        std::string error;
+        if (measure_file_loudness(files[0], loudness, error)) {
+            std::printf("%s\n", loudness_text(loudness).c_str());
+        } else {
+            std::printf("Lautheit nicht messbar: %s\n", error.c_str());
+        }
+    }
     // A file that cannot be opened or read is a missing input (status 2, as --help says); a
     // file the decoder rejects is a failed check.
     return code == kDecodeOk ? 0 : (code == kFileNotFound ? kUsageError : 1);

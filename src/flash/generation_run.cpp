@@ -34,7 +34,7 @@ std::string project_base(const std::string& project_name) {
 }
 
 std::string size_message(std::int32_t flashpos) {
-    if (flashpos >= kFlashCapacity) {
+    if (too_big_for_flash(flashpos)) {
         return "*** Warnung: Zu groß für 32Mbit: " + std::to_string(static_cast<std::int64_t>(flashpos) - kFlashCapacity) +
                " zuviel";
     }

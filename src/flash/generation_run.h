@@ -102,6 +102,12 @@ private:
 // (any case); "" when it has none.
 std::string project_base(const std::string& project_name);
 
+// Whether an image of `size` bytes is too big for the flash: a completely full memory counts
+// as too big, as the run's size line says.
+inline bool too_big_for_flash(std::int64_t size) {
+    return size >= kFlashCapacity;
+}
+
 // "FLASH 32Mbit: N frei", or the oversize warning from 4,194,304 bytes on.
 std::string size_message(std::int32_t flashpos);
 

@@ -1,6 +1,7 @@
 #include "flash/image_dump.h"
 
 #include "common/captions.h"
+#include "flash/generation_run.h"
 #include "flash/part_placement.h"
 
 namespace melo {
@@ -11,10 +12,17 @@ ImageDump dump_image(const std::string& image) {
     if (dump.size < kAddressTableEnd) {
         dump.problems.push_back("Image zu kurz für die Adresstabelle (" + std::to_string(dump.size) +
                                 " Bytes statt mindestens " + std::to_string(kAddressTableEnd) + ")");
+        dump.unreadable = dump.problems.back();
         return dump;
     }
     auto byte = [&](std::int64_t at) { return static_cast<unsigned char>(image[static_cast<std::size_t>(at)]); };
     std::int64_t previous_marker = -1;
+    const auto broken = [&](const std::string& problem) {
+        dump.problems.push_back(problem);
+        if (dump.unreadable.empty()) {
+            dump.unreadable = problem;
+        }
+    };
     for (int slot = 1; slot <= 12; ++slot) {
         SlotDump s;
         s.slot = slot;
@@ -22,13 +30,13 @@ ImageDump dump_image(const std::string& image) {
         s.address = byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16;
         const std::string name = "Slot " + std::to_string(slot) + " (" + slot_title(slot) + "): ";
         if (s.address >= dump.size) {
-            dump.problems.push_back(name + "Adresse " + std::to_string(s.address) + " liegt hinter dem Ende des Images");
+            broken(name + "Adresse " + std::to_string(s.address) + " liegt hinter dem Ende des Images");
             dump.slots.push_back(s);
             previous_marker = -1;
             continue;
         }
         if (s.address < kAddressTableEnd) {
-            dump.problems.push_back(name + "Adresse " + std::to_string(s.address) + " liegt in der Adresstabelle");
+            broken(name + "Adresse " + std::to_string(s.address) + " liegt in der Adresstabelle");
         }
         std::int64_t p = s.address;
         while (p < dump.size && byte(p) != kEndMarker && byte(p) != kPartMarker) {
@@ -50,7 +58,7 @@ ImageDump dump_image(const std::string& image) {
             }
         }
         if (previous_marker >= 0 && s.address != previous_marker + 1) {
-            dump.problems.push_back(name + "folgt nicht direkt auf Slot " + std::to_string(slot - 1));
+            broken(name + "folgt nicht direkt auf Slot " + std::to_string(slot - 1));
         }
         previous_marker = s.marker >= 0 ? p : -1;
         dump.slots.push_back(s);
@@ -58,6 +66,12 @@ ImageDump dump_image(const std::string& image) {
     if (previous_marker >= 0 && previous_marker + 1 != dump.size) {
         dump.problems.push_back(std::to_string(dump.size - previous_marker - 1) +
                                 " Bytes hinter dem letzten Teil (Slot 12)");
+    }
+    // The run writes such an image and names it in its size line only; read back, it is
+    // one that cannot go into the flash as it is.
+    if (too_big_for_flash(dump.size)) {
+        dump.problems.push_back("Image zu groß für 32Mbit: " + std::to_string(dump.size - kFlashCapacity) +
+                                " Bytes zuviel");
     }
     return dump;
 }

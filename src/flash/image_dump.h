@@ -20,11 +20,14 @@ struct ImageDump {
     std::int64_t size = 0;
     std::vector<SlotDump> slots;
     std::vector<std::string> problems;
+    // The first problem that leaves nothing to show: no address table, or one whose parts do
+    // not follow each other inside the image (random bytes); "" when the parts can be shown.
+    std::string unreadable;
 };
 
 // Reads the address table of an image (the bytes of a .DSU file) and checks that the parts
 // follow each other behind their addresses, each closed by the marker its slot should have,
-// and that the image ends with the last part's marker.
+// and that the image ends with the last part's marker and fits the flash.
 ImageDump dump_image(const std::string& image);
 
 } // namespace melo

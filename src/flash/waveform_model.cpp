@@ -117,6 +117,35 @@ std::int64_t WaveformRow::offset(int part) const {
     return at;
 }
 
+double WaveformRow::seconds_at(double position) const {
+    double samples = 0;
+    for (int p = 0; p < 3; ++p) {
+        const double start = static_cast<double>(offset(p));
+        const double n = static_cast<double>(parts[static_cast<std::size_t>(p)].count());
+        if (position < start + n) {
+            return (samples + std::max(0.0, position - start)) / kTargetFreq;
+        }
+        samples += n;
+        if (position < start + n + 1) {
+            break; // on the marker byte
+        }
+    }
+    return samples / kTargetFreq;
+}
+
+double WaveformRow::position_at_seconds(double seconds) const {
+    const double wanted = std::max(0.0, seconds) * kTargetFreq;
+    double samples = 0;
+    for (int p = 0; p < 3; ++p) {
+        const double n = static_cast<double>(parts[static_cast<std::size_t>(p)].count());
+        if (wanted < samples + n) {
+            return static_cast<double>(offset(p)) + (wanted - samples);
+        }
+        samples += n;
+    }
+    return static_cast<double>(marker_position(2));
+}
+
 SeamCloseUp loop_seam(const WaveformPart& loop, std::size_t width) {
     SeamCloseUp seam;
     const std::vector<std::uint8_t>& s = loop.samples;
@@ -193,6 +222,7 @@ ImageRows image_rows(const std::string& image) {
     ImageRows result;
     const ImageDump dump = dump_image(image);
     result.problems = dump.problems;
+    result.unreadable = dump.unreadable;
     for (int r = 0; r < 4; ++r) {
         result.rows[static_cast<std::size_t>(r)].title = row_title(r);
     }

@@ -76,6 +76,11 @@ struct WaveformRow {
     }
     // Image bytes of the whole row, markers included.
     std::int64_t length() const { return offset(3); }
+    // The play time at a row position: the samples before it at the module's rate; a marker
+    // byte takes no time. position_at_seconds() is its inverse (a time on a part boundary
+    // gives the next part's first sample).
+    double seconds_at(double position) const;
+    double position_at_seconds(double seconds) const;
 };
 
 // The close-up of the loop seam: the last samples of the loop part followed by its first.
@@ -99,6 +104,7 @@ WaveformRow project_row(const std::string& projfiledir, int row,
 struct ImageRows {
     std::array<WaveformRow, 4> rows;
     std::vector<std::string> problems; // every inconsistency the image check finds, in German
+    std::string unreadable;            // why there is nothing to show; "" when there is
 };
 
 // The rows of an image (the bytes of a .DSU file).

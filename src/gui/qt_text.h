@@ -4,6 +4,8 @@
 // file paths in the file system's own encoding (a name that is not valid UTF-8 survives the
 // round trip only through file_path() and q_path()).
 
+#include "common/number_format.h"
+
 #include <QFile>
 #include <QLocale>
 #include <QString>
@@ -27,4 +29,9 @@ inline QString q_path(const std::string& path) {
 // The user's decimal separator, for every number a window shows with decimals.
 inline char decimal_separator() {
     return QLocale().decimalPoint().at(0).toLatin1();
+}
+
+// A time in seconds with `decimals` decimals and the user's separator: "0,400 s".
+inline QString seconds_text(double seconds, int decimals = 3) {
+    return q(melo::format_fixed(seconds, decimals, decimal_separator())) + " s";
 }

@@ -238,9 +238,10 @@ void AudioReader::count_complaints(const std::vector<std::string>& lines) {
     m_complaints += std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return is_decoder_complaint(l); });
 }
 
-std::size_t AudioReader::read_mono(float* mono, std::size_t max_frames) {
+const float* AudioReader::read_frames(std::size_t max_frames, std::size_t& frames_read) {
+    frames_read = 0;
     if (m_file == nullptr || m_read_failed) {
-        return 0;
+        return m_block.data();
     }
     const auto channels = static_cast<std::size_t>(m_info.channels);
     const std::size_t frames =
@@ -257,18 +258,29 @@ std::size_t AudioReader::read_mono(float* mono, std::size_t max_frames) {
     const bool error = sf_error(m_file) != SF_ERR_NO_ERROR;
     if (got <= 0) {
         m_read_failed = error;
-        return 0;
+        return m_block.data();
     }
     // A decoder that met data it could not parse and went on behind it (FLAC does).
     m_decode_error = m_decode_error || error;
-    const auto n = static_cast<std::size_t>(got);
+    frames_read = static_cast<std::size_t>(got);
     // A float file may hold infinities or NaNs, which the filter would smear over its length,
     // and values so large that the sums of mixing and filtering overflow to infinity: those
     // count as silence, and the rest is limited to 60 dB above full scale, where a float file
     // holds nothing but garbage.
-    for (std::size_t i = 0; i < n * channels; ++i) {
+    for (std::size_t i = 0; i < frames_read * channels; ++i) {
         float& v = m_block[i];
         v = std::isfinite(v) ? std::clamp(v, -kLargestSample, kLargestSample) : 0.0f;
+    }
+    m_frames_read += got;
+    return m_block.data();
+}
+
+std::size_t AudioReader::read_mono(float* mono, std::size_t max_frames) {
+    std::size_t n = 0;
+    read_frames(max_frames, n);
+    const auto channels = static_cast<std::size_t>(m_info.channels);
+    if (n == 0) {
+        return 0;
     }
     if (channels == 1) {
         std::copy_n(m_block.data(), n, mono);
@@ -283,7 +295,6 @@ std::size_t AudioReader::read_mono(float* mono, std::size_t max_frames) {
             mono[i] = sum * scale;
         }
     }
-    m_frames_read += got;
     return n;
 }
 

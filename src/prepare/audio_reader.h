@@ -32,6 +32,9 @@ public:
     // Reads up to `max_frames` frames into `mono`, each the mean of its channels (full scale
     // is 1). Returns the number of frames read; 0 at the end of the input or after a failure.
     std::size_t read_mono(float* mono, std::size_t max_frames);
+    // Reads up to `max_frames` frames as they are, channels interleaved; `frames_read` gets
+    // their number (0 at the end or after a failure). The block stays valid until the next read.
+    const float* read_frames(std::size_t max_frames, std::size_t& frames_read);
     std::int64_t frames_read() const { return m_frames_read; }
 
     // After reading to the end: the German reason why the input was not whole (it ended

@@ -4,6 +4,7 @@
 #include "common/number_format.h"
 #include "common/progress.h"
 #include "prepare/audio_reader.h"
+#include "prepare/output_level.h"
 #include "wav/wav_writer.h"
 
 #include <algorithm>
@@ -171,44 +172,20 @@ std::size_t expected_samples(const SourceInfo& source, std::int32_t rate) {
     return static_cast<std::size_t>(std::ceil(static_cast<double>(source.frames) * ratio(source.rate, rate))) + 16;
 }
 
-// The normalizing step: the factor from full scale 1 to 16-bit sample values. Full scale is
-// 32768, so a 16-bit input at the output rate comes out unchanged; a normalized peak aims at
-// 32767 at 0 dBFS, so it never needs limiting. A peak below the trim threshold (the default
-// one without trimming) is left as it is.
-double output_scale(const std::vector<float>& samples, const PrepareOptions& options,
-                    PrepareResult& r) {
-    if (!options.normalize_db) {
-        return 32768.0;
-    }
-    float peak = 0.0f;
-    for (float x : samples) {
-        peak = std::max(peak, std::fabs(x));
-    }
-    // A peak below the silence threshold is silence: raising it would make noise of nothing
-    // (a float sample of 1e-45 would be raised by almost 900 dB).
-    const double silence = std::pow(10.0, options.trim_db.value_or(kDefaultTrimDb) / 20.0);
-    r.silent = peak < silence;
+// What the loudness matching did: the loudness reached, and why it is not the target.
+std::string loudness_result_text(const PrepareResult& r, double target) {
     if (r.silent) {
-        return 32768.0;
+        return "nur Stille, Lautheit nicht angeglichen";
     }
-    const double scale = std::pow(10.0, *options.normalize_db / 20.0) * 32767.0 / peak;
-    r.gain_db = 20.0 * std::log10(scale / 32768.0);
-    return scale;
-}
-
-// The 16-bit sample frames of `samples` at `scale`, counting those limited to full scale.
-std::string pcm16_frames(const std::vector<float>& samples, double scale, std::int64_t& clipped) {
-    std::string frames;
-    frames.reserve(samples.size() * 2);
-    for (float x : samples) {
-        const double v = static_cast<double>(x) * scale;
-        if (v >= 32767.5 || v < -32768.5) {
-            ++clipped;
-        }
-        append_sample16(frames,
-                        static_cast<std::int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0))));
+    if (!r.loudness_reached || !r.loudness_measured) {
+        return "Lautheit nicht messbar (kürzer als 0,4 s oder zu leise), Pegel unverändert";
     }
-    return frames;
+    std::string text = "Lautheit " + lufs_text(r.loudness_measured) + " -> " + lufs_text(r.loudness_reached) +
+                       " (" + (r.gain_db >= 0 ? "+" : "") + format_one_decimal(r.gain_db) + " dB)";
+    if (r.loudness_limited) {
+        text += ", durch den Spitzenpegel begrenzt statt " + lufs_text(target);
+    }
+    return text;
 }
 
 // Why a run collected no samples.
@@ -261,6 +238,17 @@ std::string check_options(const PrepareOptions& o) {
     }
     if (o.trim_db && !(*o.trim_db >= kMinTrimDb && *o.trim_db <= 0.0)) {
         return "Stilleschwelle liegt nicht zwischen " + db_text(kMinTrimDb) + " und 0 dBFS";
+    }
+    if (o.bits != 8 && o.bits != 16) {
+        return std::to_string(o.bits) + " bit: nur 8 oder 16 bit möglich";
+    }
+    if (o.loudness_lufs &&
+        !(*o.loudness_lufs >= kMinLoudnessLufs && *o.loudness_lufs <= kMaxLoudnessLufs)) {
+        return "Lautheit liegt nicht zwischen " + db_text(kMinLoudnessLufs) + " und " +
+               db_text(kMaxLoudnessLufs) + " LUFS";
+    }
+    if (o.loudness_lufs && o.normalize_db) {
+        return "entweder auf einen Spitzenpegel normalisieren oder die Lautheit angleichen";
     }
     return {};
 }
@@ -328,11 +316,22 @@ PrepareResult SoundPreparation::convert(const std::string& input, const std::str
     if (samples.empty()) {
         return failure(r, PrepareCode::Empty, empty_text(reader, options));
     }
-    const std::string frames = pcm16_frames(samples, output_scale(samples, options, r), r.clipped);
+    // The level step, then the quantizing step into the output's sample format.
+    const OutputLevel level = plan_output_level(samples.data(), samples.size(), options.rate, options.bits,
+                                                options.normalize_db, options.loudness_lufs);
+    r.silent = level.silent;
+    r.gain_db = level.gain_db;
+    r.loudness_measured = level.measured_lufs;
+    r.loudness_reached = level.reached_lufs;
+    r.loudness_limited = level.limited;
+    std::string frames;
+    r.clipped = options.bits == 8
+                    ? quantize8(samples.data(), samples.size(), level.steps, options.dither, options.rate, frames)
+                    : quantize16(samples.data(), samples.size(), level.steps, frames);
     r.samples = static_cast<std::int64_t>(samples.size());
     std::vector<float>().swap(samples);
     observer.progress(1000);
-    if (!replace_file(output, pcm_wav(options.rate, 1, 16, frames), &error)) {
+    if (!replace_file(output, pcm_wav(options.rate, 1, options.bits, frames), &error)) {
         return failure(r, PrepareCode::WriteFailed, "Zieldatei: " + error);
     }
     return r;
@@ -375,7 +374,8 @@ std::string describe_source(const SourceInfo& info) {
 }
 
 std::string describe_result(const PrepareResult& r, const PrepareOptions& o) {
-    std::string text = std::to_string(o.rate) + " Hz, 1 Kanal, 16 bit, " +
+    std::string text = std::to_string(o.rate) + " Hz, 1 Kanal, " + std::to_string(o.bits) + " bit" +
+                       (o.bits == 8 && o.dither == Dither::Tpdf ? " mit TPDF-Dither, " : ", ") +
                        std::to_string(r.samples) + " Samples (" +
                        play_time_text(static_cast<double>(r.samples) / o.rate) + ")";
     if (r.source.channels > 1) {
@@ -394,6 +394,9 @@ std::string describe_result(const PrepareResult& r, const PrepareOptions& o) {
         text += r.silent ? "; nur Stille, nicht normalisiert"
                          : "; auf " + db_text(*o.normalize_db) + " dBFS normalisiert (" +
                                (r.gain_db >= 0 ? "+" : "") + db_text(r.gain_db) + " dB)";
+    }
+    if (o.loudness_lufs) {
+        text += "; " + loudness_result_text(r, *o.loudness_lufs);
     }
     if (r.clipped > 0) {
         text += "; " + std::to_string(r.clipped) + " Samples auf Vollaussteuerung begrenzt";

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "common/module_constants.h"
+#include "prepare/loudness.h"
 #include "prepare/prepare_types.h"
+#include "prepare/quantizer.h"
 #include "wav/wav_decoder.h"
 
 #include <atomic>
@@ -21,10 +23,17 @@ inline constexpr double kMinTrimDb = -120.0;
 // The most samples a prepared file may hold: one fewer than fills the decoder's buffer.
 inline constexpr std::int64_t kMaxPreparedSamples = kMaxSamples - 1;
 
+// The dither of 8-bit output when none is asked for: rounding alone (see Dither).
+inline constexpr Dither kDefaultDither = Dither::None;
+
 // What a preparation does besides mixing to mono and converting the sample rate.
 struct PrepareOptions {
     std::int32_t rate = kTargetFreq;    // the output's sample rate
+    int bits = 8;                       // 8: the module's samples (1..254); 16: a master to keep
+    Dither dither = kDefaultDither;     // of 8-bit output
     std::optional<double> normalize_db; // peak level in dBFS (kMinNormalizeDb to 0), or none
+    std::optional<double> loudness_lufs; // integrated loudness (kMinLoudnessLufs to
+                                         // kMaxLoudnessLufs), or none; not with normalize_db
     std::optional<double> trim_db;      // silence threshold in dBFS (kMinTrimDb to 0), or none
 };
 
@@ -33,8 +42,11 @@ struct PrepareResult {
     std::string message; // German, for every code but Ok
     SourceInfo source;
     std::int64_t samples = 0;       // written to the output
-    double gain_db = 0.0;           // applied by normalizing
+    double gain_db = 0.0;           // applied by normalizing or loudness matching
     bool silent = false;            // normalizing found nothing but silence and left it
+    std::optional<double> loudness_measured; // loudness matching: the input's loudness (LUFS),
+    std::optional<double> loudness_reached;  // the output's, none when it was not measurable,
+    bool loudness_limited = false;           // and whether the peak held it below the target
     std::int64_t trimmed_front = 0; // samples of silence cut at the start (output rate)
     std::int64_t trimmed_back = 0;  // and at the end
     std::int64_t clipped = 0;       // samples beyond full scale, limited to it
@@ -49,9 +61,10 @@ public:
     virtual void progress(int permille) { (void)permille; }
 };
 
-// Turns any audio file the reader knows into a canonical 16-bit mono PCM WAV: the mean of the
+// Turns any audio file the reader knows into a canonical mono PCM WAV, unsigned 8-bit samples
+// within 1..254 that the generation run takes byte for byte (or 16-bit): the mean of the
 // channels, converted to the output rate with very high quality, optionally trimmed of
-// leading and trailing silence and normalized to a peak level. The input is read in blocks,
+// leading and trailing silence and normalized to a peak level or matched to a loudness. The input is read in blocks,
 // and the output is held only up to the decoder's limit, so memory stays bounded for any
 // input length. The output file is replaced atomically, and only on success.
 class SoundPreparation {
@@ -88,7 +101,7 @@ std::string prepared_file_name(const std::string& input_path, const std::string&
 // "FLAC, 16 bit PCM, 44100 Hz, 2 Kanäle, 0m 3.00s": what the file is.
 std::string describe_source(const SourceInfo& info);
 
-// "13021 Hz, 1 Kanal, 16 bit, 39063 Samples (0m 3.00s); aus 2 Kanälen gemischt; ...": what a
+// "13021 Hz, 1 Kanal, 8 bit, 39063 Samples (0m 3.00s); aus 2 Kanälen gemischt; ...": what a
 // successful run wrote and did.
 std::string describe_result(const PrepareResult& result, const PrepareOptions& options);
 

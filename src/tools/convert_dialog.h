@@ -3,6 +3,7 @@
 #include "prepare/sound_preparation.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -15,9 +16,11 @@
 class Prompts;
 
 // The window that converts one audio file into the project folder in the module's format:
-// it shows the input's format, rate, channels and length, takes the target name and the
-// normalize and trim settings, and runs the conversion on a worker thread with a progress
-// bar and a cancel button, so the main window keeps painting. It knows only the files.
+// it shows the input's folder, format, rate, channels and length, takes the target name, the
+// sample width with its dither and the level (peak or loudness) and trim settings, tells
+// when the result will not fit into the free flash, and runs the conversion on a worker
+// thread with a progress bar and a cancel button, so the main window keeps painting. It
+// knows only the files.
 class ConvertDialog : public QDialog {
     Q_OBJECT
 public:
@@ -26,9 +29,18 @@ public:
     // Stops a running conversion and waits for its thread.
     ~ConvertDialog() override;
 
+    // The samples the flash still takes for this part: the window tells at once, and asks
+    // before converting, when the result will not fit.
+    void setFreeSamples(std::int64_t samples);
+
     QLineEdit* target() const { return m_target; }
+    QComboBox* bits() const { return m_bits; }
+    QCheckBox* dither() const { return m_dither; }
     QCheckBox* normalize() const { return m_normalize; }
     QDoubleSpinBox* normalizeLevel() const { return m_normalizeLevel; }
+    QCheckBox* loudness() const { return m_loudness; }
+    QDoubleSpinBox* loudnessLevel() const { return m_loudnessLevel; }
+    QLabel* budget() const { return m_budget; }
     QCheckBox* trim() const { return m_trim; }
     QDoubleSpinBox* trimLevel() const { return m_trimLevel; }
     QPushButton* startButton() const { return m_start; }
@@ -49,13 +61,25 @@ private:
     void finished(const melo::PrepareResult& result, const QString& name);
     void setRunning(bool running);
     void showStatus(const QString& text, bool failure);
+    // Enables each setting whose box is ticked, and the dither for 8 bits only.
+    void updateSettings();
+    // The samples the result will have, estimated from the input's length; -1 when unknown.
+    std::int64_t expectedSamples() const;
+    bool fitsFlash() const;
 
     Prompts& m_prompts;
     QString m_input;
     QString m_projfiledir;
+    melo::SourceInfo m_info;
+    std::optional<std::int64_t> m_free;
     QLineEdit* m_target;
+    QComboBox* m_bits;
+    QCheckBox* m_dither;
     QCheckBox* m_normalize;
     QDoubleSpinBox* m_normalizeLevel;
+    QCheckBox* m_loudness;
+    QDoubleSpinBox* m_loudnessLevel;
+    QLabel* m_budget;
     QCheckBox* m_trim;
     QDoubleSpinBox* m_trimLevel;
     QProgressBar* m_progress;

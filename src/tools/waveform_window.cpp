@@ -5,6 +5,8 @@
 #include "common/atomic_file.h"
 #include "common/number_format.h"
 #include "flash/flash_image.h"
+#include "flash/sound_budget.h"
+#include "prepare/loudness.h"
 #include "tools/listen_playback.h"
 #include "tools/waveform_view.h"
 
@@ -19,10 +21,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QString seconds_text(double seconds) {
-    return q(melo::format_fixed(seconds, 3, decimal_separator())) + " s";
-}
 
 QString hex_text(std::int64_t value, int width) {
     return q(melo::hexx(static_cast<std::int32_t>(value), width));
@@ -46,12 +44,35 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
         m_tabs->addTab(QString::fromStdString(r.title));
     }
     m_tabs->setVisible(m_rows.size() > 1);
-    layout->addWidget(m_tabs);
+    m_budget = new QLabel(this);
+    m_budget->setObjectName("lbl_budget");
+    m_budget->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_budget->setVisible(false);
+    auto* header = new QHBoxLayout;
+    header->addWidget(m_tabs, 1);
+    header->addWidget(m_budget);
+    layout->addLayout(header);
+    for (const melo::WaveformRow& r : m_rows) {
+        auto& loudness = m_loudness.emplace_back();
+        for (std::size_t p = 0; p < loudness.size(); ++p) {
+            loudness[p] = melo::module_loudness(r.parts[p].samples);
+        }
+        // The loop plays repeated: a short one is measured as it is heard, for three seconds.
+        const std::vector<std::uint8_t>& loop = r.parts[1].samples;
+        if (!loop.empty() && loop.size() < 3u * melo::kTargetFreq) {
+            std::vector<std::uint8_t> repeated;
+            while (repeated.size() < 3u * melo::kTargetFreq) {
+                repeated.insert(repeated.end(), loop.begin(), loop.end());
+            }
+            loudness[1] = melo::module_loudness(repeated);
+        }
+    }
 
     auto* parts = new QHBoxLayout;
     for (QLabel*& label : m_partLabels) {
         label = new QLabel(this);
         label->setTextFormat(Qt::RichText);
+        label->setWordWrap(true); // a narrow window wraps the lines rather than cutting them
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         parts->addWidget(label, 1);
     }
@@ -74,8 +95,9 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     m_status = new QLabel(this);
     m_status->setTextFormat(Qt::RichText);
     m_status->setWordWrap(true);
-    QString status = "Leertaste halten: Anfang, Loop (wiederholt), Ende &middot; Mausrad: Zoom "
-                     "&middot; Ziehen: Verschieben";
+    QString status = "Leertaste halten: Anfang, Loop (wiederholt), Ende &middot; Mausrad, + - 0: "
+                     "Zoom &middot; Ziehen, Pfeiltasten, Pos1, Ende: Verschieben &middot; Esc: "
+                     "Schließen";
     for (const QString& problem : problems) {
         status += "<br><span style='color:#d00000'>" + problem.toHtmlEscaped() + "</span>";
     }
@@ -86,6 +108,9 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     connect(m_tabs, &QTabBar::currentChanged, this, &WaveformWindow::showRow);
     m_follow.setInterval(16); // the play line moves at the display's pace
     connect(&m_follow, &QTimer::timeout, this, &WaveformWindow::followPlayback);
+    m_spaceUp.setSingleShot(true);
+    m_spaceUp.setInterval(kRepeatGap);
+    connect(&m_spaceUp, &QTimer::timeout, this, &WaveformWindow::releasePlay);
     showRow(0);
     m_view->setFocus();
 }
@@ -122,6 +147,15 @@ WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& 
         return nullptr;
     }
     melo::ImageRows read = melo::image_rows(image);
+    if (!read.unreadable.empty()) {
+        // Nothing in it could be drawn as a part: say why instead of an empty window.
+        error = "DSU-Image \"" + path + "\" kann nicht angezeigt werden: " +
+                QString::fromStdString(read.unreadable);
+        if (read.problems.size() > 1) {
+            error += QString(" (und %1 weitere Fehler)").arg(read.problems.size() - 1);
+        }
+        return nullptr;
+    }
     QStringList problems;
     for (const std::string& problem : read.problems) {
         problems << QString::fromStdString(problem);
@@ -129,6 +163,7 @@ WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& 
     std::vector<melo::WaveformRow> rows(read.rows.begin(), read.rows.end());
     auto* window = new WaveformWindow(player, std::move(rows), true, problems, parent);
     window->setWindowTitle("Wellenform – " + QFileInfo(path).fileName());
+    window->setBudget(QString::fromStdString(melo::sound_budget_text(static_cast<std::int64_t>(image.size()))));
     return window;
 }
 
@@ -156,6 +191,10 @@ QString WaveformWindow::partText(int part) const {
     }
     text += "<br>" + QString::number(p.count()) + " Samples, " + seconds_text(p.seconds());
     text += ", Marker " + (p.marker < 0 ? QString("fehlt") : hex_text(p.marker, 2));
+    if (p.count() > 0) {
+        text += ", " + QString::fromStdString(melo::lufs_text(
+                           m_loudness[static_cast<std::size_t>(m_index)][static_cast<std::size_t>(part)], ','));
+    }
     if (p.address >= 0) {
         text += "<br>Adresse " + hex_text(p.address, 6) + ", Marker an " +
                 hex_text(p.address + p.count(), 6);
@@ -168,6 +207,15 @@ QString WaveformWindow::partText(int part) const {
                 " Samples begrenzt (1 oder 254)</span>";
     }
     return text;
+}
+
+void WaveformWindow::setBudget(const QString& text) {
+    m_budget->setText(text);
+    m_budget->setVisible(!text.isEmpty());
+}
+
+QString WaveformWindow::budget() const {
+    return m_budget->text();
 }
 
 QString WaveformWindow::seamText() const {
@@ -211,6 +259,7 @@ void WaveformWindow::pressPlay() {
 }
 
 void WaveformWindow::releasePlay() {
+    m_spaceUp.stop();
     ListenPlayback* player = m_player.data();
     if (m_holding && player != nullptr && player->owner() == this) {
         player->release();
@@ -238,10 +287,18 @@ void WaveformWindow::followPlayback() {
 
 void WaveformWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space) {
-        if (!event->isAutoRepeat()) {
+        // A press right behind a release is the key repeating, not a new press: the row
+        // keeps looping.
+        if (m_spaceUp.isActive()) {
+            m_spaceUp.stop();
+        } else if (!event->isAutoRepeat()) {
             pressPlay();
         }
         event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        close();
         return;
     }
     QWidget::keyPressEvent(event);
@@ -249,8 +306,10 @@ void WaveformWindow::keyPressEvent(QKeyEvent* event) {
 
 void WaveformWindow::keyReleaseEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space) {
-        if (!event->isAutoRepeat()) {
-            releasePlay();
+        // Some window systems send a held key's repeats as release/press pairs that Qt does
+        // not mark: the release counts once no press has followed it for a moment.
+        if (!event->isAutoRepeat() && m_holding) {
+            m_spaceUp.start();
         }
         event->accept();
         return;

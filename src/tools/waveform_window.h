@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <vector>
 
 class ListenPlayback;
@@ -23,6 +24,9 @@ class WaveformView;
 class WaveformWindow : public QWidget {
     Q_OBJECT
 public:
+    // How long a space bar release waits for a press that makes it a key repeat.
+    static constexpr int kRepeatGap = 90; // milliseconds
+
     // A window over `rows` (one row of a project, or the four rows of an image, which then get
     // a tab each); `problems` are shown below them. It plays through `player`.
     WaveformWindow(ListenPlayback& player, std::vector<melo::WaveformRow> rows, bool image,
@@ -34,7 +38,7 @@ public:
                                          int row, const std::array<QString, 3>& names,
                                          QWidget* parent = nullptr);
     // The window for the image file at `path`; nullptr, with the German reason in `error`,
-    // when the file cannot be read.
+    // when the file cannot be read or holds no address table that leads to its parts.
     static WaveformWindow* forImage(ListenPlayback& player, const QString& path, QString& error,
                                     QWidget* parent = nullptr);
 
@@ -47,6 +51,9 @@ public:
     // The text shown for part 0 to 2, and below the seam close-up.
     QString partText(int part) const;
     QString seamText() const;
+    // The play time the flash still holds, shown in the header ("noch 318,4 s frei bei 13021 Hz").
+    void setBudget(const QString& text);
+    QString budget() const;
 
     // What the space bar does: a press starts the row, the release ends its loop.
     void pressPlay();
@@ -62,6 +69,8 @@ private:
 
     QPointer<ListenPlayback> m_player;
     std::vector<melo::WaveformRow> m_rows;
+    // Each part's integrated loudness as the module plays it; none for a short or silent part.
+    std::vector<std::array<std::optional<double>, 3>> m_loudness;
     int m_index = 0;
     bool m_image = false;
     bool m_holding = false;
@@ -71,7 +80,9 @@ private:
     WaveformView* m_view = nullptr;
     SeamView* m_seam = nullptr;
     QLabel* m_seamLabel = nullptr;
+    QLabel* m_budget = nullptr;
     QCheckBox* m_module = nullptr;
     QLabel* m_status = nullptr;
     QTimer m_follow;
+    QTimer m_spaceUp; // runs from a space bar release until it counts
 };

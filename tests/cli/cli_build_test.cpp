@@ -28,7 +28,8 @@ TEST(CliBuild, BuildsTheDemoAndPrintsTheLog) {
     const ProcessResult r = melo_dsu({"build", demo.dir.path("demo.DSP")}, demo.dir);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("VUZOdezir-Version:  V1.01.0001\nWAV  1: motor_an.wav:\n", 0), 0u);
-    EXPECT_NE(r.out.find("\nbenötigte Bytes: 47633\nFLASH 32Mbit: 4146671 frei\nErgebnis = OK\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nbenötigte Bytes: 47633\nFLASH 32Mbit: 4146671 frei\nErgebnis = OK\nnoch 318,4 s frei bei 13021 Hz\n"),
+              std::string::npos);
     EXPECT_EQ(r.out.find("WAVBytes"), std::string::npos); // debug lines only with --verbose
     EXPECT_EQ(demo.file("demo.DSU").size(), 47633u);
     EXPECT_FALSE(fs::exists(demo.dir.path("demo.LOG")));
@@ -38,11 +39,12 @@ TEST(CliBuild, BuildsTheDemoAndPrintsTheLog) {
     EXPECT_NE(v.out.find("\nWAVBytes:  80 80 80 80.... 7F 7F 80 80,FF\n"), std::string::npos);
     EXPECT_EQ(demo.file("demo.LOG").substr(0, 32), "VUZOdezir-Version:  V1.01.0001\r\n");
     EXPECT_NE(demo.file("demo.DBG").find("WAVBytes"), std::string::npos);
+    EXPECT_EQ(demo.file("demo.LOG").find("noch "), std::string::npos); // the budget is no log line
 
     const ProcessResult d = melo_dsu({"dump", demo.dir.path("demo.DSU")}, demo.dir);
     EXPECT_EQ(d.status, 0);
     EXPECT_NE(d.out.find("Slot 12  Sound D (203) Ende"), std::string::npos);
-    EXPECT_NE(d.out.find("Belegt: 47633 Bytes; FLASH 32Mbit: 4146671 frei\nKonsistent.\n"), std::string::npos);
+    EXPECT_NE(d.out.find("Belegt: 47633 Bytes; FLASH 32Mbit: 4146671 frei\nnoch 318,4 s frei bei 13021 Hz\nKonsistent.\n"), std::string::npos);
 }
 
 TEST(CliBuild, AFailedRunExitsWithOneAndWritesNoImage) {
@@ -144,6 +146,24 @@ TEST(CliDump, NamesEveryInconsistency) {
     const ProcessResult s = melo_dsu({"dump", demo.dir.path("short.DSU")}, demo.dir);
     EXPECT_EQ(s.status, 1);
     EXPECT_NE(s.out.find("Image zu kurz für die Adresstabelle (100 Bytes"), std::string::npos);
+}
+
+TEST(CliDump, AnImageTooBigForTheFlashIsAnInconsistency) {
+    Demo demo;
+    // A base file that fills the flash on its own: the run writes the image and says so in its
+    // size line only; read back, the image is named as one that does not fit.
+    std::string base = demo.file("demo.DS3");
+    base.resize(4194304, '\x11');
+    wavb::write_file(demo.dir.path("demo.DS3"), base);
+    const ProcessResult r = melo_dsu({"build", demo.dir.path("demo.DSP")}, demo.dir);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::int64_t over = static_cast<std::int64_t>(demo.file("demo.DSU").size()) - 4194304;
+    const ProcessResult d = melo_dsu({"dump", demo.dir.path("demo.DSU")}, demo.dir);
+    EXPECT_EQ(d.status, 1);
+    EXPECT_NE(d.out.find("Fehler: Image zu groß für 32Mbit: " + std::to_string(over) +
+                         " Bytes zuviel\n1 Fehler gefunden.\n"),
+              std::string::npos)
+        << d.out;
 }
 
 TEST(CliDump, ChecksTheFileBeforeReadingIt) {

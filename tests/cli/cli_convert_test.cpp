@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ebur128.h>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -33,20 +34,28 @@ TEST(CliConvert, ConvertsFilesThatTheRunTakesWithoutAWarning) {
         r.out,
         dir.path("in/motor_lauf.flac") + ": FLAC, 16 bit PCM, 44100 Hz, 2 Kanäle, 0m 0.50s\n  -> " +
             dir.path("demo/motor_lauf.wav") +
-            ": 13021 Hz, 1 Kanal, 16 bit, 6511 Samples (0m 0.50s); aus 2 Kanälen gemischt; von "
+            ": 13021 Hz, 1 Kanal, 8 bit, 6511 Samples (0m 0.50s); aus 2 Kanälen gemischt; von "
             "44100 "
             "Hz umgerechnet; Stille unter -60.0 dBFS entfernt: 0m 0.00s am Anfang, 0m 0.00s am "
             "Ende; "
-            "auf -1.0 dBFS normalisiert (+5.0 dB)\n" +
+            "auf -1.0 dBFS normalisiert (+4.9 dB)\n" +
             dir.path("in/horn_an.wav") + ": WAV, 24 bit PCM, 48000 Hz, 1 Kanal, 0m 0.20s\n  -> " +
             dir.path("demo/horn_an.wav") +
-            ": 13021 Hz, 1 Kanal, 16 bit, 2604 Samples (0m 0.19s); von 48000 Hz umgerechnet; "
+            ": 13021 Hz, 1 Kanal, 8 bit, 2604 Samples (0m 0.19s); von 48000 Hz umgerechnet; "
             "Stille "
             "unter -60.0 dBFS entfernt: 0m 0.00s am Anfang, 0m 0.00s am Ende; auf -1.0 dBFS "
-            "normalisiert (+19.0 dB)\n");
+            "normalisiert (+18.9 dB)\n");
     const ProcessResult run = melo_dsu({"build", dir.path("demo/demo.DSP")}, dir);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.find("Warnung"), std::string::npos) << run.out;
+    // The image holds the prepared 8-bit samples byte for byte, each part closed by its marker.
+    std::string image;
+    ASSERT_TRUE(melo::read_file(dir.path("demo/demo.DSU"), image));
+    for (const char* part : {"demo/motor_lauf.wav", "demo/horn_an.wav"}) {
+        std::string wav;
+        ASSERT_TRUE(melo::read_file(dir.path(part), wav));
+        EXPECT_NE(image.find(wav.substr(44)), std::string::npos) << part;
+    }
 
     // Without --out or --into the output lies beside its input, and never replaces it.
     ASSERT_TRUE(sndtest::write_sound(dir.path("in/x.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100,
@@ -79,6 +88,10 @@ TEST(CliConvert, FailuresAndUsageErrors) {
         {"convert", dir.path("ok.wav"), "--rate", "abc"},
         {"convert", dir.path("ok.wav"), "--rate", "500"},
         {"convert", dir.path("ok.wav"), "--normalize=laut"},
+        {"convert", dir.path("ok.wav"), "--bits", "12"},
+        {"convert", dir.path("ok.wav"), "--dither", "rect"},
+        {"convert", dir.path("ok.wav"), "--loudness=-60"},
+        {"convert", dir.path("ok.wav"), "--loudness", "--normalize"},
         {"convert", dir.path("ok.wav"), "--out"},
         {"convert", dir.path("ok.wav"), dir.path("ok_13021.wav"), "--out", dir.path("a.wav")},
         {"convert", dir.path("ok.wav"), "--out", dir.path("a.wav"), "--into", dir.root()},
@@ -189,4 +202,63 @@ TEST(CliConvert, MemoryStaysBoundedWhateverTheRateRatio) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak resident memory in KiB";
     std::printf("43 s at 1000 Hz to 192 kHz: peak %ld KiB\n", usage.ru_maxrss);
+namespace {
+
+// The integrated loudness of a WAV file, measured by libebur128 itself.
+double loudness_of(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    std::vector<float> x(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(file, x.data(), info.frames);
+    sf_close(file);
+    ebur128_state* st = ebur128_init(static_cast<unsigned>(info.channels), static_cast<unsigned long>(info.samplerate),
+                                     EBUR128_MODE_I);
+    ebur128_add_frames_float(st, x.data(), static_cast<std::size_t>(info.frames));
+    double lufs = 0.0;
+    ebur128_loudness_global(st, &lufs);
+    ebur128_destroy(&st);
+    return lufs;
+}
+
+} // namespace
+
+TEST(CliConvert, LoudnessBitsAndDither) {
+    TempDir dir;
+    // Pink-ish noise: white noise through a set of one-pole filters with a 1/f spread.
+    std::uint32_t seed = 99;
+    double b0 = 0, b1 = 0, b2 = 0;
+    ASSERT_TRUE(sndtest::write_sound(dir.path("pink.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 44100, 2, 8.0,
+                                     [&](double, int c) {
+                                         if (c == 1) {
+                                             return 0.02 * b0;
+                                         }
+                                         seed = seed * 1664525u + 1013904223u;
+                                         const double white = static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+                                         b0 = 0.99765 * b0 + white * 0.0990460;
+                                         b1 = 0.96300 * b1 + white * 0.2965164;
+                                         b2 = 0.57000 * b2 + white * 1.0526913;
+                                         return 0.02 * (b0 + b1 + b2 + white * 0.1848);
+                                     }));
+    const ProcessResult r = melo_dsu({"convert", dir.path("pink.flac"), "--loudness=-16", "--dither", "tpdf",
+                                      "--out", dir.path("pink.wav")},
+                                     dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("8 bit mit TPDF-Dither"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" -> -16.0 LUFS"), std::string::npos) << r.out;
+    EXPECT_NEAR(loudness_of(dir.path("pink.wav")), -16.0, 0.5);
+    // inspect tells the loudness and the true peak.
+    const ProcessResult i = melo_dsu({"inspect", dir.path("pink.wav")}, dir);
+    EXPECT_NE(i.out.find("\nLautheit -1"), std::string::npos) << i.out;
+    EXPECT_NE(i.out.find(" dBTP\n"), std::string::npos) << i.out;
+
+    // A target the peaks do not allow: the gain stops at the peak, and the loudness reached is told.
+    const ProcessResult limited =
+        melo_dsu({"convert", dir.path("pink.flac"), "--loudness=-5", "--out", dir.path("loud.wav")}, dir);
+    EXPECT_NE(limited.out.find("durch den Spitzenpegel begrenzt statt -5.0 LUFS"), std::string::npos) << limited.out;
+
+    // 16 bits stay available for a master.
+    ASSERT_EQ(melo_dsu({"convert", dir.path("pink.flac"), "--bits", "16", "--out", dir.path("master.wav")}, dir).status, 0);
+    std::string master;
+    ASSERT_TRUE(melo::read_file(dir.path("master.wav"), master));
+    EXPECT_EQ(master[34], 16);
 }

@@ -20,7 +20,8 @@ TEST(CliInspect, PrintsEveryPanelFieldAndTheStatus) {
                      "\"data\"-chunk anf: 44\n"
                      "\"fmt \"-chunk len: 16\n"
                      "WAVformat: 1 uncompressed PCM\n"
-                     "Status: WAV decodiert, Ende=22050\n");
+                     "Status: WAV decodiert, Ende=22050\n"
+                     "Lautheit nicht messbar (zu kurz oder zu leise), True Peak -inf dBTP\n");
     // The header-only check reports the samples held, none in a fresh process.
     const ProcessResult h = melo_dsu({"inspect", "--header-only", path}, dir);
     EXPECT_EQ(h.status, 0);

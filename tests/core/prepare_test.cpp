@@ -19,7 +19,7 @@ namespace {
 
 struct Prepared {
     PrepareResult result;
-    std::vector<double> samples; // full scale 1
+    std::vector<double> samples; // full scale 1 (128 steps of 8 bits, 32768 of 16 bits)
 };
 
 // Converts `in` to `out` and reads the output's samples behind its 44-byte header.
@@ -27,7 +27,11 @@ Prepared prepare(const std::string& in, const std::string& out, PrepareOptions o
     PrepareObserver quiet;
     Prepared p{SoundPreparation().run(in, out, options, quiet), {}};
     std::string bytes;
-    if (p.result.code == PrepareCode::Ok && read_file(out, bytes)) {
+    if (p.result.code == PrepareCode::Ok && read_file(out, bytes) && bytes.size() >= 44 && bytes[34] == 8) {
+        for (std::size_t i = 44; i < bytes.size(); ++i) {
+            p.samples.push_back((static_cast<std::uint8_t>(bytes[i]) - 128.0) / 128.0);
+        }
+    } else if (p.result.code == PrepareCode::Ok) {
         for (std::size_t i = 44; i + 1 < bytes.size(); i += 2) {
             const auto v = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[i]) |
                                                      static_cast<std::uint8_t>(bytes[i + 1]) << 8);
@@ -113,7 +117,7 @@ TEST(Prepare, EveryInputKindBecomesWhatTheDecoderTakes) {
         EXPECT_EQ(decode_sound(dir.path("out.wav"), true, sound), kDecodeOk);
         EXPECT_EQ(sound.wavfreq, 13021);
         EXPECT_EQ(sound.wavchannels, 1);
-        EXPECT_EQ(sound.wavbits, 16);
+        EXPECT_EQ(sound.wavbits, 8); // the module's own samples: the run copies them as they are
         EXPECT_NEAR(sound.wavend, 0.5 * 13021, 0.5 * 13021 * 0.01);
         EXPECT_NEAR(sine_fit(p.samples, 440, 13021).first, 0.5,
                     0.5 * 0.12); // within 1 dB, also lossy
@@ -126,7 +130,8 @@ TEST(Prepare, SineKeepsItsFrequencyAndPurityAndMixesTheChannels) {
     ASSERT_TRUE(sndtest::write_sound(
         dir.path("k1.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 1.0,
         [](double t, int c) { return (c == 0 ? 0.8 : 0.4) * std::sin(2 * M_PI * 1000 * t); }));
-    const Prepared p = prepare(dir.path("k1.wav"), dir.path("out.wav"));
+    // 16 bits, so the resampler's own purity shows.
+    const Prepared p = prepare(dir.path("k1.wav"), dir.path("out.wav"), {.bits = 16});
     ASSERT_EQ(p.result.code, PrepareCode::Ok);
     const auto [amplitude, sinad] = sine_fit(p.samples, 1000, 13021);
     EXPECT_NEAR(db(amplitude / 0.6), 0.0, 0.01);
@@ -136,7 +141,7 @@ TEST(Prepare, SineKeepsItsFrequencyAndPurityAndMixesTheChannels) {
     // 9 kHz lies above the new Nyquist frequency (6510.5 Hz): nothing of it may come through.
     ASSERT_TRUE(sndtest::write_sound(dir.path("k9.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2,
                                      1.0, sndtest::sine(9000, 0.8)));
-    const Prepared alias = prepare(dir.path("k9.wav"), dir.path("out.wav"));
+    const Prepared alias = prepare(dir.path("k9.wav"), dir.path("out.wav"), {.bits = 16});
     ASSERT_EQ(alias.result.code, PrepareCode::Ok);
     double power = 0;
     for (std::size_t i = alias.samples.size() / 10; i < alias.samples.size() * 9 / 10; ++i) {
@@ -162,7 +167,7 @@ TEST(Prepare, NormalizeHitsItsLevelAndTrimCutsSilence) {
                                      }));
     for (const double level : {-1.0, -6.0, 0.0}) {
         const Prepared p =
-            prepare(dir.path("quiet.flac"), dir.path("out.wav"), {.normalize_db = level});
+            prepare(dir.path("quiet.flac"), dir.path("out.wav"), {.bits = 16, .normalize_db = level});
         ASSERT_EQ(p.result.code, PrepareCode::Ok);
         double peak = 0;
         for (double v : p.samples) {
@@ -171,6 +176,14 @@ TEST(Prepare, NormalizeHitsItsLevelAndTrimCutsSilence) {
         EXPECT_NEAR(db(peak), level, 0.1);
         EXPECT_EQ(p.result.clipped, 0);
         std::printf("normalize to %.1f dBFS: peak %.3f dBFS\n", level, db(peak));
+        // In 8 bits the peak aims at the module's range: 0 dBFS is 126 steps around 128.
+        const Prepared b = prepare(dir.path("quiet.flac"), dir.path("out.wav"), {.normalize_db = level});
+        peak = 0;
+        for (double v : b.samples) {
+            peak = std::max(peak, std::fabs(v) * 128);
+        }
+        EXPECT_NEAR(peak, 126 * std::pow(10.0, level / 20), 0.5);
+        EXPECT_EQ(b.result.clipped, 0);
     }
     const Prepared t = prepare(dir.path("quiet.flac"), dir.path("out.wav"), {.trim_db = -48.0});
     ASSERT_EQ(t.result.code, PrepareCode::Ok);

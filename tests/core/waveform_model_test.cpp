@@ -1,6 +1,7 @@
 #include "common/atomic_file.h"
 #include "flash/generation_run.h"
 #include "flash/waveform_model.h"
+#include "flash/waveform_viewport.h"
 #include "temp_dir.h"
 #include "wav_builder.h"
 
@@ -74,6 +75,7 @@ TEST(WaveformModel, ProjectRowAndImageHoldWhatTheRunPlaces) {
 
     const ImageRows read = image_rows(image);
     EXPECT_TRUE(read.problems.empty());
+    EXPECT_TRUE(read.unreadable.empty());
     const WaveformRow& back = read.rows[1];
     const std::int64_t base = 300 + 3; // the base file, then row A's three empty parts
     for (int p = 0; p < 3; ++p) {
@@ -114,11 +116,15 @@ TEST(WaveformModel, DamagedImagesAreReadAsFarAsTheyGo) {
     image += std::string(44, '\x30') + std::string(10, '\x40'); // no marker until the end
     const ImageRows rows = image_rows(image);
     EXPECT_FALSE(rows.problems.empty());
+    EXPECT_TRUE(rows.unreadable.empty()); // cut short, but there is something to show
     EXPECT_EQ(rows.rows[3].parts[2].count(), 10);
     EXPECT_EQ(rows.rows[3].parts[2].marker, -1);
     image[170] = static_cast<char>(0xFF);
     image[172] = static_cast<char>(0x7F); // far behind the end
-    EXPECT_EQ(image_rows(image).rows[0].parts[0].problem, "Adresse hinter dem Ende des Images");
+    const ImageRows behind = image_rows(image);
+    EXPECT_EQ(behind.rows[0].parts[0].problem, "Adresse hinter dem Ende des Images");
+    EXPECT_EQ(behind.unreadable.rfind("Slot 1 (Sound A (200) Anfang): Adresse 8323327 liegt hinter", 0),
+              0u);
 }
 
 TEST(WaveformModel, SummaryRangesMatchTheSamples) {
@@ -166,4 +172,59 @@ TEST(WaveformModel, SeamCloseUpShowsBothSidesAndTheStep) {
     loop.samples.resize(5);
     EXPECT_EQ(loop_seam(loop).before, loop.samples); // a short loop is shown whole on both sides
     EXPECT_TRUE(loop_seam(WaveformPart{}).after.empty());
+}
+
+TEST(WaveformModel, RowTimeLeavesOutTheMarkerBytes) {
+    WaveformRow row;
+    row.parts[0].samples.assign(100, 128);
+    row.parts[1].samples.assign(50, 128);
+    row.parts[2].samples.assign(20, 128);
+    const double rate = kTargetFreq;
+    EXPECT_EQ(row.seconds_at(0), 0);
+    EXPECT_NEAR(row.seconds_at(100), 100 / rate, 1e-12); // on part 0's marker byte
+    EXPECT_NEAR(row.seconds_at(101), 100 / rate, 1e-12); // the loop's first sample
+    EXPECT_NEAR(row.seconds_at(160.5), 158.5 / rate, 1e-12);
+    EXPECT_NEAR(row.seconds_at(1000), 170 / rate, 1e-12);
+    EXPECT_NEAR(row.position_at_seconds(120 / rate), 121, 1e-9);
+    EXPECT_NEAR(row.position_at_seconds(158.5 / rate), 160.5, 1e-9);
+    EXPECT_EQ(row.position_at_seconds(10), 172); // past the end: the last marker byte
+}
+
+TEST(WaveformViewport, ZoomKeepsThePointUnderThePointerAndStaysInside) {
+    WaveformViewport view;
+    view.set_size(10000, 1000);
+    EXPECT_TRUE(view.fitted());
+    EXPECT_EQ(view.per_pixel(), 10);
+    view.zoom(0.5, 250);
+    EXPECT_EQ(view.per_pixel(), 5);
+    EXPECT_EQ(view.position_at(250), 2500);
+    view.zoom(1e-6, 0);
+    EXPECT_EQ(view.per_pixel(), 1 / WaveformViewport::kMostPixelsPerSample);
+    view.scroll(-1e9);
+    EXPECT_EQ(view.first(), 0);
+    view.set_first(1e9);
+    EXPECT_EQ(view.last(), 10000);
+    view.set_size(10000, 500); // zoomed in: a narrower view keeps its scale
+    EXPECT_EQ(view.per_pixel(), 1 / WaveformViewport::kMostPixelsPerSample);
+    view.zoom(1e9, 0);
+    EXPECT_TRUE(view.fitted());
+    view.set_size(20000, 1000); // fitted: stays so
+    EXPECT_EQ(view.per_pixel(), 20);
+    EXPECT_EQ(view.first(), 0);
+}
+
+TEST(WaveformViewport, RulerStepsAreOneTwoOrFiveTimesAPowerOfTen) {
+    const RulerTicks seconds = ruler_ticks(0, 3.5, 0.01, 60); // labels 0.6 s apart at least
+    EXPECT_EQ(seconds.step, 1);
+    EXPECT_EQ(seconds.decimals, 0);
+    EXPECT_EQ(seconds.values, (std::vector<double>{0, 1, 2, 3}));
+    const RulerTicks fine = ruler_ticks(0.012, 0.055, 0.0001, 70);
+    EXPECT_DOUBLE_EQ(fine.step, 0.01);
+    EXPECT_EQ(fine.decimals, 2);
+    ASSERT_EQ(fine.values.size(), 4u);
+    EXPECT_DOUBLE_EQ(fine.values.front(), 0.02);
+    const RulerTicks two = ruler_ticks(0, 1, 0.0015, 100);
+    EXPECT_DOUBLE_EQ(two.step, 0.2);
+    EXPECT_EQ(two.minor, 4);
+    EXPECT_EQ(two.decimals, 1);
 }

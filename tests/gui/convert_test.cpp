@@ -17,6 +17,7 @@ private slots:
     void droppedFileIsConvertedAndAssigned();
     void readyFilesFromOtherFoldersAreOfferedForCopying();
     void contextEntryChoosesAndTheDialogCancels();
+    void settingsStatesAndTheFreeFlash();
 };
 
 namespace {
@@ -177,6 +178,63 @@ void ConvertTest::contextEntryChoosesAndTheDialogCancels() {
     QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
     QTRY_VERIFY(!form->findChild<ConvertDialog*>());
     QCOMPARE(field->text(), QString());
+}
+
+void ConvertTest::settingsStatesAndTheFreeFlash() {
+    GuiFixture f;
+    auto form = f.start();
+    // A base file that leaves the flash 4292 samples (0.33 s): half a second cannot fit.
+    wavb::write_file(f.dir.path("gross.DS3"), std::string(4190000, '\x11'));
+    form->controls().txt_DSDfilename->setText("gross.DS3");
+    QDir(f.env.appDir).mkdir("quelle");
+    wavb::write_file(f.dir.path("quelle/horn44.wav"),
+                     wavb::wav({.channels = 2, .rate = 44100, .bits = 16}, sine16(44100, 2, 0.5)));
+    QLineEdit* field = form->controls().txt_useranf[2];
+    drop(field, f.path("quelle/horn44.wav"));
+    auto* dialog = form->findChild<ConvertDialog*>();
+    QVERIFY(dialog && dialog->isVisible());
+
+    // Told at once, before anything is converted; the source folder is shown.
+    QVERIFY(dialog->budget()->isVisible());
+    QCOMPARE(dialog->budget()->text(),
+             QString("Das Ergebnis (0m 0.50s) passt nicht in den freien Flash: noch 0,3 s frei bei 13021 Hz."));
+    QCOMPARE(dialog->findChild<QLabel*>("lbl_folder")->text(), QDir::toNativeSeparators(f.path("quelle")));
+    QVERIFY(!dialog->progress()->isVisible()); // no empty progress box before the start
+
+    // Level fields follow their boxes; peak and loudness exclude each other; dither is for 8 bits.
+    QVERIFY(!dialog->normalizeLevel()->isEnabled() && !dialog->loudnessLevel()->isEnabled() &&
+            !dialog->trimLevel()->isEnabled());
+    dialog->normalize()->setChecked(true);
+    QVERIFY(dialog->normalizeLevel()->isEnabled());
+    dialog->loudness()->setChecked(true);
+    QVERIFY(!dialog->normalize()->isChecked() && !dialog->normalizeLevel()->isEnabled());
+    QVERIFY(dialog->loudnessLevel()->isEnabled());
+    QCOMPARE(dialog->loudnessLevel()->value(), -16.0);
+    QVERIFY(dialog->dither()->isEnabled());
+    dialog->bits()->setCurrentIndex(1);
+    QVERIFY(!dialog->dither()->isEnabled());
+    dialog->bits()->setCurrentIndex(0);
+
+    // Asked before converting; No keeps the window as it is.
+    QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
+    QCOMPARE(f.prompts.questions.size(), 1);
+    QVERIFY(f.prompts.questions.last().startsWith("Zu lang für den Flash: "));
+    QVERIFY(!dialog->running());
+    // Yes converts: 8 bits with dither and matched loudness.
+    dialog->dither()->setChecked(true);
+    f.prompts.answer(Prompts::Answer::Yes);
+    QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
+    QTRY_COMPARE(field->text(), QString("horn44.wav"));
+    melo::DecodedSound sound;
+    QCOMPARE(melo::decode_sound(f.dir.path("horn44.wav"), false, sound), 0);
+    QCOMPARE(sound.wavbits, std::int16_t(8));
+
+    // Escape closes the window.
+    drop(field, f.path("quelle/horn44.wav"));
+    QTRY_VERIFY(form->findChild<ConvertDialog*>());
+    dialog = form->findChild<ConvertDialog*>();
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QTRY_VERIFY(!form->findChild<ConvertDialog*>());
 }
 
 int main(int argc, char** argv) {

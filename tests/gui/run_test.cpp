@@ -50,6 +50,12 @@ void RunTest::successShowsGreenAndWritesTheImage() {
     const int used = 1000 + 301 + 201 + 101 + 9;
     QCOMPARE(c.txt_genstatus->text(), QString("Ergebnis = OK, FLASH 32Mbit: %1 frei").arg(4194304 - used));
     QCOMPARE(genstatusColour(*form), QColor(0, 255, 0));
+    // The play time still free: in the result line's tooltip, never in the log.
+    QCOMPARE(c.txt_genstatus->toolTip(),
+             c.txt_genstatus->text() + QString("\nnoch %1 s frei bei 13021 Hz")
+                                           .arg(QString::number(std::floor((4194304 - used) * 10.0 / 13021) / 10, 'f', 1)
+                                                    .replace('.', ',')));
+    QVERIFY(!c.txt_log->toPlainText().contains("s frei bei"));
     QCOMPARE(c.ProgressBar1->value(), 1000);
     QCOMPARE(c.lbl_pb1->text(), QString("100 %"));
     QCOMPARE(f.image().size(), static_cast<std::size_t>(used));

@@ -10,9 +10,11 @@
 #include <QLocale>
 #include <QMenu>
 #include <QTabBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <random>
 
 class WaveformTest : public QObject {
     Q_OBJECT
@@ -25,7 +27,9 @@ private slots:
     void clippedSamplesAreMarked();
     void spaceBarPlaysTheRowThroughTheListenPlayer();
     void anImageShowsItsTwelveParts();
+    void anImageWithoutPartsIsRefusedWithItsReason();
     void zoomAndScroll();
+    void keysZoomScrollAndClose();
 };
 
 namespace {
@@ -87,7 +91,7 @@ void WaveformTest::demoRowShowsItsPartsAsTheImageHoldsThem() {
         QCOMPARE(row.parts[p].marker, golden.parts[p].marker);
     }
     QCOMPARE(window->partText(0),
-             QString("<b>Anfang</b>: motor_an.wav<br>5208 Samples, 0,400 s, Marker FF"));
+             QString("<b>Anfang</b>: motor_an.wav<br>5208 Samples, 0,400 s, Marker FF, -7,7 LUFS"));
     QVERIFY(window->partText(2).contains("4557 Samples, 0,350 s, Marker 00"));
 
     // Side by side: every column belongs to the part whose stretch of the row it lies in, and
@@ -99,7 +103,7 @@ void WaveformTest::demoRowShowsItsPartsAsTheImageHoldsThem() {
     QVERIFY(end0 < start1 && start1 < start2 &&
             view->xOf(static_cast<double>(row.length())) <= view->width() + 0.5);
     const std::vector<WaveformView::Column> columns = view->columns();
-    QVERIFY(columns.size() >= static_cast<std::size_t>(view->width()) - 2);
+    QVERIFY(columns.size() >= static_cast<std::size_t>(view->areas().wave.width()) - 2);
     for (const WaveformView::Column& c : columns) {
         const int expected = c.x < start1 - 1 ? 0 : c.x < start2 - 1 ? 1 : 2;
         if (std::abs(c.x - start1) > 1 && std::abs(c.x - start2) > 1) {
@@ -139,6 +143,7 @@ void WaveformTest::clippedSamplesAreMarked() {
     window->resize(1100, 400);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(!window->windowIcon().isNull()); // a window of its own carries the program's icon
     QVERIFY(window->partText(0).contains("2 Samples begrenzt (1 oder 254)"));
     // Red columns exactly where the clipped samples are, none elsewhere.
     const WaveformView* view = window->view();
@@ -182,6 +187,24 @@ void WaveformTest::spaceBarPlaysTheRowThroughTheListenPlayer() {
     QVERIFY(!f.audio.log.contains("load horn_an.wav"));
     QVERIFY(form->controls().Text1->text() == "0");
 
+    // A 1.65 s hold whose repeats come as release/press pairs not marked as repeats, 25 a
+    // second after the usual delay: one playback that loops all along.
+    f.audio.log.clear();
+    QTest::keyPress(window, Qt::Key_Space);
+    QTest::qWait(500);
+    for (int pair = 0; pair < 29; ++pair) {
+        QTest::keyRelease(window, Qt::Key_Space);
+        QTest::keyPress(window, Qt::Key_Space);
+        QTest::qWait(40);
+        QVERIFY(!player.ready());
+    }
+    QVERIFY(player.loopPasses() >= 3);
+    QVERIFY(!f.audio.log.contains("play motor_aus.wav"));
+    QTest::keyRelease(window, Qt::Key_Space); // the real release: its pass, the end part, done
+    QTRY_VERIFY(player.ready());
+    QCOMPARE(f.audio.log.filter("play motor_aus.wav").size(), 1);
+    QCOMPARE(f.audio.log.filter("load motor_an.wav").size(), 1);
+
     // As the module plays it: the image's samples from memory.
     window->moduleToggle()->setChecked(true);
     f.audio.log.clear();
@@ -209,11 +232,41 @@ void WaveformTest::anImageShowsItsTwelveParts() {
     QCOMPARE(window->rowCount(), 4);
     QVERIFY(window->moduleToggle()->isChecked() && !window->moduleToggle()->isEnabled());
     QCOMPARE(window->partText(0), QString("<b>Anfang</b>: Slot 1<br>5208 Samples, 0,400 s, Marker "
-                                          "FF<br>Adresse 000FA8, Marker an 002400"));
+                                          "FF, -7,7 LUFS<br>Adresse 000FA8, Marker an 002400"));
     window->findChild<QTabBar*>()->setCurrentIndex(3);
     QCOMPARE(window->row().title, std::string("Sound D (203)"));
     QVERIFY(window->partText(2).contains("5854 Samples"));
+    // A 0.3 s loop has no loudness of its own, but it is measured as it plays: repeated.
+    QVERIFY(window->partText(1).contains("0,300 s") && window->partText(1).contains(" LUFS") &&
+            !window->partText(1).contains("– LUFS"));
+    QVERIFY(window->partText(0).contains("– LUFS")); // a 0.2 s start part has none
     QCOMPARE(window->seamView()->values().size(), 128u);
+    // The header: what the flash still holds behind this image.
+    QCOMPARE(window->budget(), QString("noch 318,4 s frei bei 13021 Hz"));
+}
+
+void WaveformTest::anImageWithoutPartsIsRefusedWithItsReason() {
+    GuiFixture f;
+    auto form = start_on_demo(f);
+    std::string noise(100000, '\0');
+    std::mt19937 random(19);
+    for (char& c : noise) {
+        c = static_cast<char>(random());
+    }
+    const std::pair<std::string, QString> cases[] = {
+        {"", "Image zu kurz für die Adresstabelle (0 Bytes"},
+        {noise, "Slot 1 (Sound A (200) Anfang): Adresse"},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        wavb::write_file(f.dir.path("broken.DSU"), bytes);
+        f.prompts.messages.clear();
+        f.prompts.chooseFile(QString::fromStdString(f.dir.path("broken.DSU")));
+        QVERIFY(pick_context_entry(form->controls().txt_projektfile, "DSU-Image ansehen…"));
+        QCOMPARE(f.prompts.messages.size(), 1);
+        QVERIFY2(f.prompts.messages[0].contains("kann nicht angezeigt werden: " + reason),
+                 qPrintable(f.prompts.messages[0]));
+        QVERIFY(!form->findChild<WaveformWindow*>());
+    }
 }
 
 void WaveformTest::zoomAndScroll() {
@@ -236,6 +289,66 @@ void WaveformTest::zoomAndScroll() {
     // Zooming out stops at the whole row.
     view->zoom(1000, 0);
     QCOMPARE(view->samplesPerPixel(), whole);
+
+    // Under the mouse: the time, the part, the sample and its value.
+    view->zoom(0.001, mid.x());
+    const double at = view->positionAt(mid.x());
+    const melo::WaveformRow& row = window->row();
+    const auto index = static_cast<std::size_t>(at) - static_cast<std::size_t>(row.offset(1));
+    QVERIFY(at > static_cast<double>(row.offset(1)) && index < row.parts[1].samples.size());
+    QMouseEvent move(QEvent::MouseMove, mid, view->mapToGlobal(mid), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
+    QVERIFY2(view->readout().contains(QString("Loop, Sample %1 von %2   Wert %3")
+                                          .arg(index + 1)
+                                          .arg(row.parts[1].count())
+                                          .arg(row.parts[1].samples[index])),
+             qPrintable(view->readout()));
+
+    // A draggable marker moves with the mouse, to whole positions; the view stays put.
+    view->setMarkers({{at, "a", Qt::red, true}});
+    QSignalSpy moved(view, &WaveformView::markerMoved);
+    const double first = view->viewport().first();
+    QTest::mousePress(view, Qt::LeftButton, {}, mid);
+    QTest::mouseMove(view, mid + QPoint(64, 0));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, mid + QPoint(64, 0));
+    QCOMPARE(view->viewport().first(), first);
+    QVERIFY(!moved.isEmpty());
+    QCOMPARE(view->markers()[0].position, std::round(view->positionAt(mid.x() + 64)));
+    // A click in the overview brings that stretch into view.
+    const QRect overview = view->areas().overview;
+    const int x = overview.left() + overview.width() * 3 / 4;
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(x, overview.center().y()));
+    const double clicked = view->viewport().length() * (x - overview.left()) / overview.width();
+    QVERIFY(view->viewport().first() < clicked && clicked < view->viewport().last());
+}
+
+void WaveformTest::keysZoomScrollAndClose() {
+    GuiFixture f;
+    auto form = start_on_demo(f);
+    QPointer<WaveformWindow> window = open_row(*form, 1);
+    QVERIFY(window);
+    WaveformView* view = window->view();
+    const melo::WaveformViewport& shown = view->viewport();
+    const double whole = shown.per_pixel();
+    QTest::keyClick(view, Qt::Key_Plus);
+    QTest::keyClick(view, Qt::Key_Plus);
+    QCOMPARE(shown.per_pixel(), whole / 4);
+    QTest::keyClick(view, Qt::Key_Minus);
+    QCOMPARE(shown.per_pixel(), whole / 2);
+    QTest::keyClick(view, Qt::Key_End);
+    QCOMPARE(shown.last(), shown.length());
+    QTest::keyClick(view, Qt::Key_Left);
+    QVERIFY(shown.last() < shown.length());
+    QTest::keyClick(view, Qt::Key_Home);
+    QCOMPARE(shown.first(), 0.0);
+    QTest::keyClick(view, Qt::Key_Right);
+    QVERIFY(shown.first() > 0);
+    QTest::keyClick(view, Qt::Key_0);
+    QVERIFY(shown.fitted() && shown.first() == 0);
+    // Escape closes the window from the view, where the keyboard is.
+    QTest::keyClick(view, Qt::Key_Escape);
+    QTRY_VERIFY(window.isNull());
 }
 
 int main(int argc, char** argv) {

@@ -90,7 +90,9 @@ for option in --version --help; do
         >"$work/answer" || fail "melo-sound-manager $option"
 done
 grep -qx "Aufruf: melo-sound-manager \[PROJEKT.DSP\]" "$work/answer" || fail "melo-sound-manager --help"
-"$usr/bin/melo-dsu" build "$demo/demo.DSP" | grep -qx "Ergebnis = OK" || fail "melo-dsu build"
+"$usr/bin/melo-dsu" build "$demo/demo.DSP" >"$work/build.txt" || fail "melo-dsu build"
+grep -qx "Ergebnis = OK" "$work/build.txt" || fail "melo-dsu build: no Ergebnis = OK"
+grep -qx "noch 318,4 s frei bei 13021 Hz" "$work/build.txt" || fail "melo-dsu build: no sound budget"
 rm "$demo/demo.DSU"
 
 # The window. Nothing but the data directory holds the result sounds it is to find.

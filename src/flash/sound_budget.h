@@ -1,0 +1,25 @@
+#pragma once
+
+#include "project/project_file.h"
+
+#include <cstdint>
+#include <string>
+
+namespace melo {
+
+// The samples the flash still takes behind `used` bytes of image: what the size line calls
+// free (4,194,304 − used), 0 when the image is full or too big.
+std::int64_t free_samples(std::int64_t used);
+
+// "noch 318,4 s frei bei 13021 Hz": the play time that `free_samples(used)` holds at the
+// module's rate.
+std::string sound_budget_text(std::int64_t used);
+
+// The image size the project in `projfiledir` will have, from the base file's length and a
+// header check of each part (its declared samples and its end marker); a part whose file is
+// missing or no WAV counts with its marker only. The field `skip` (0 to 11 in file order,
+// -1 for none) counts as empty: its part is about to be replaced.
+std::int64_t project_image_size(const ProjectFields& fields, const std::string& projfiledir,
+                                int skip = -1);
+
+} // namespace melo
