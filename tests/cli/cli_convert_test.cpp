@@ -202,6 +202,8 @@ TEST(CliConvert, MemoryStaysBoundedWhateverTheRateRatio) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak resident memory in KiB";
     std::printf("43 s at 1000 Hz to 192 kHz: peak %ld KiB\n", usage.ru_maxrss);
+}
+
 namespace {
 
 // The integrated loudness of a WAV file, measured by libebur128 itself.
