@@ -12,6 +12,7 @@ int inspect(const std::vector<std::string>& args);
 int build(const std::vector<std::string>& args);
 int dump(const std::vector<std::string>& args);
 int convert(const std::vector<std::string>& args);
+int loop(const std::vector<std::string>& args);
 
 // Splits arguments into positional ones and the allowed flags; reports anything else as a
 // usage error on stderr. Returns false on a usage error.

@@ -1,11 +1,11 @@
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -33,33 +33,7 @@ void say(std::FILE* to, const std::string& line) {
 }
 
 bool usage_error(const std::string& text) {
-    say(stderr, "melo-dsu convert: " + text + " (siehe melo-dsu --help)");
-    return false;
-}
-
-std::optional<double> parse_number(const std::string& text) {
-    double value = 0;
-    const char* end = text.data() + text.size();
-    const auto [p, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || p != end) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-// Splits "--name=value" and "--name value"; `i` moves past a separate value.
-bool option_value(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
-                  std::string& value) {
-    const std::string& a = args[i];
-    if (a.rfind(name + "=", 0) == 0) {
-        value = a.substr(name.size() + 1);
-        return true;
-    }
-    if (i + 1 >= args.size()) {
-        return usage_error("Option '" + name + "' braucht einen Wert");
-    }
-    value = args[++i];
-    return true;
+    return cli::usage_error("convert", text);
 }
 
 bool parse(const std::vector<std::string>& args, ConvertArgs& c) {
@@ -68,7 +42,7 @@ bool parse(const std::vector<std::string>& args, ConvertArgs& c) {
         const std::string name = a.substr(0, a.find('='));
         std::string value;
         if (name == "--out" || name == "--into") {
-            if (!option_value(args, i, name, value)) {
+            if (!option_value("convert", args, i, name, value)) {
                 return false;
             }
             if (value.empty()) {
@@ -78,44 +52,11 @@ bool parse(const std::vector<std::string>& args, ConvertArgs& c) {
             (name == "--out" ? c.out : c.into) = value;
         } else if (a == "--force") {
             c.force = true;
-        } else if (name == "--rate") {
-            if (!option_value(args, i, name, value)) {
+        } else if (const OptionMatch m = prepare_option("convert", args, i, c.options);
+                   m != OptionMatch::Other) {
+            if (m == OptionMatch::Bad) {
                 return false;
             }
-            const std::optional<double> hz = parse_number(value);
-            if (!hz || !(std::fabs(*hz) < 1e9) || *hz != std::floor(*hz)) {
-                return usage_error("'" + value + "' ist keine Abtastrate in Hz");
-            }
-            c.options.rate = static_cast<std::int32_t>(*hz);
-        } else if (name == "--bits") {
-            if (!option_value(args, i, name, value)) {
-                return false;
-            }
-            if (value != "8" && value != "16") {
-                return usage_error("--bits nimmt 8 oder 16, nicht '" + value + "'");
-            }
-            c.options.bits = value == "8" ? 8 : 16;
-        } else if (name == "--dither") {
-            if (!option_value(args, i, name, value)) {
-                return false;
-            }
-            if (value != "none" && value != "tpdf") {
-                return usage_error("--dither nimmt none oder tpdf, nicht '" + value + "'");
-            }
-            c.options.dither = value == "tpdf" ? Dither::Tpdf : Dither::None;
-        } else if (name == "--loudness") {
-            std::optional<double> lufs = kDefaultLoudnessLufs;
-            if (a.size() > name.size() && !(lufs = parse_number(a.substr(name.size() + 1)))) {
-                return usage_error("'" + a + "' braucht eine Lautheit in LUFS, etwa --loudness=-16");
-            }
-            c.options.loudness_lufs = lufs;
-        } else if (name == "--normalize" || name == "--trim") {
-            const bool normalize = name == "--normalize";
-            std::optional<double> db = normalize ? kDefaultNormalizeDb : kDefaultTrimDb;
-            if (a.size() > name.size() && !(db = parse_number(a.substr(name.size() + 1)))) {
-                return usage_error("'" + a + "' braucht einen Pegel in dBFS, etwa " + name + "=-3");
-            }
-            (normalize ? c.options.normalize_db : c.options.trim_db) = db;
         } else if (a.size() > 1 && a[0] == '-') {
             return usage_error("unbekannte Option '" + a + "'");
         } else {

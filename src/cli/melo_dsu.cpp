@@ -51,6 +51,21 @@ const char* const kUsage =
     "                        -40 to -5); where peaks would leave the range, the gain stops at\n"
     "                        the peak and the loudness reached is printed\n"
     "      --trim[=DB]       cut leading and trailing silence below DB dBFS (default -48)\n"
+    "  loop IN --into DIR [--name STEM] [--range A:B] [--loop A:B [--exact]] [--min S]\n"
+    "       [--max S] [--crossfade MS] [--candidates N] plus the options of convert\n"
+    "      Prepares one recording as convert does and cuts it into a start part, a loop part\n"
+    "      that repeats without a click and an end part: STEM_anfang.wav, STEM_loop.wav and\n"
+    "      STEM_ende.wav in DIR (STEM: the input's name). Prints the chosen loop, its seam\n"
+    "      (step in 8-bit values against the loop's own steps, correlation, level\n"
+    "      difference) and the other candidates. A recording that does not repeat (noise,\n"
+    "      speech) is refused unless a crossfade makes its seam smooth.\n"
+    "      --range A:B       search between A and B seconds (default: the steady middle,\n"
+    "                        without attack and decay)\n"
+    "      --loop A:B        loop from A to B seconds, moved to the best seam within 5 ms\n"
+    "      --exact           keep the --loop points as given\n"
+    "      --min S, --max S  shortest and longest loop in seconds (default 0.2, the range)\n"
+    "      --crossfade MS    blend the loop's end into the sound before its start\n"
+    "      --candidates N    how many candidates to list (default 5, at most 50)\n"
     "\n"
     "Options:\n"
     "  --help     show this help\n"
@@ -87,6 +102,9 @@ int run(std::vector<std::string> args) {
     }
     if (command == "convert") {
         return melo::cli::convert(args);
+    }
+    if (command == "loop") {
+        return melo::cli::loop(args);
     }
     std::fprintf(stderr, "melo-dsu: unbekannter Befehl '%s' (siehe melo-dsu --help)\n", command.c_str());
     return melo::cli::kUsageError;

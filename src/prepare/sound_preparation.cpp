@@ -255,6 +255,18 @@ std::string check_options(const PrepareOptions& o) {
 
 PrepareResult SoundPreparation::run(const std::string& input, const std::string& output,
                                     const PrepareOptions& options, PrepareObserver& observer) {
+    PreparedSound sound;
+    PrepareResult r = prepare(input, options, observer, sound);
+    std::string error;
+    if (r.code == PrepareCode::Ok &&
+        !replace_file(output, pcm_wav(sound.rate, 1, sound.bits, sound.frames), &error)) {
+        return failure(r, PrepareCode::WriteFailed, "Zieldatei: " + error);
+    }
+    return r;
+}
+
+PrepareResult SoundPreparation::prepare(const std::string& input, const PrepareOptions& options,
+                                        PrepareObserver& observer, PreparedSound& sound) {
     // A cancel ends the run it meets, also one whose worker has not reached its first block
     // yet, and is cleared when that run ends, so it never reaches the next one.
     struct ClearCancel {
@@ -265,7 +277,7 @@ PrepareResult SoundPreparation::run(const std::string& input, const std::string&
     // exception would end the program. The output is written only at the very end, so a
     // conversion that ends here leaves none.
     try {
-        return convert(input, output, options, observer);
+        return convert(input, options, observer, sound);
     } catch (const std::bad_alloc&) {
         return failure({}, PrepareCode::NoMemory, "Der Arbeitsspeicher reicht für diese Umwandlung nicht aus");
     } catch (...) {
@@ -273,8 +285,8 @@ PrepareResult SoundPreparation::run(const std::string& input, const std::string&
     }
 }
 
-PrepareResult SoundPreparation::convert(const std::string& input, const std::string& output,
-                                        const PrepareOptions& options, PrepareObserver& observer) {
+PrepareResult SoundPreparation::convert(const std::string& input, const PrepareOptions& options,
+                                        PrepareObserver& observer, PreparedSound& sound) {
     PrepareResult r;
     if (std::string bad = check_options(options); !bad.empty()) {
         return failure(r, PrepareCode::BadOptions, bad);
@@ -324,16 +336,14 @@ PrepareResult SoundPreparation::convert(const std::string& input, const std::str
     r.loudness_measured = level.measured_lufs;
     r.loudness_reached = level.reached_lufs;
     r.loudness_limited = level.limited;
-    std::string frames;
-    r.clipped = options.bits == 8
-                    ? quantize8(samples.data(), samples.size(), level.steps, options.dither, options.rate, frames)
-                    : quantize16(samples.data(), samples.size(), level.steps, frames);
+    r.clipped = options.bits == 8 ? quantize8(samples.data(), samples.size(), level.steps, options.dither,
+                                              options.rate, sound.frames)
+                                  : quantize16(samples.data(), samples.size(), level.steps, sound.frames);
+    sound.rate = options.rate;
+    sound.bits = options.bits;
     r.samples = static_cast<std::int64_t>(samples.size());
     std::vector<float>().swap(samples);
     observer.progress(1000);
-    if (!replace_file(output, pcm_wav(options.rate, 1, options.bits, frames), &error)) {
-        return failure(r, PrepareCode::WriteFailed, "Zieldatei: " + error);
-    }
     return r;
 }
 

@@ -61,6 +61,13 @@ public:
     virtual void progress(int permille) { (void)permille; }
 };
 
+// A prepared sound held in memory: the mono sample frames run() writes into its file.
+struct PreparedSound {
+    std::int32_t rate = 0;
+    int bits = 0;       // 8 (unsigned) or 16 (signed, little-endian)
+    std::string frames; // the data chunk's bytes
+};
+
 // Turns any audio file the reader knows into a canonical mono PCM WAV, unsigned 8-bit samples
 // within 1..254 that the generation run takes byte for byte (or 16-bit): the mean of the
 // channels, converted to the output rate with very high quality, optionally trimmed of
@@ -73,13 +80,16 @@ public:
     // a German message for every failure; a failed or cancelled run leaves no output.
     PrepareResult run(const std::string& input, const std::string& output,
                       const PrepareOptions& options, PrepareObserver& observer);
+    // Prepares `input` as run() does, but into `sound` instead of a file.
+    PrepareResult prepare(const std::string& input, const PrepareOptions& options,
+                          PrepareObserver& observer, PreparedSound& sound);
     // Makes the running (or just starting) run stop at its next block with Cancelled; the
     // run clears it when it ends, so a run started later runs in full. Safe from any thread.
     void cancel() { m_cancel.store(true); }
 
 private:
-    PrepareResult convert(const std::string& input, const std::string& output, const PrepareOptions& options,
-                          PrepareObserver& observer);
+    PrepareResult convert(const std::string& input, const PrepareOptions& options,
+                          PrepareObserver& observer, PreparedSound& sound);
 
     std::atomic<bool> m_cancel{false};
 };

@@ -17,10 +17,6 @@ using namespace melo;
 TEST(Golden, DemoProjectImageAndLog) {
     TempDir dir;
     fs::copy(fs::path(MELO_SOURCE_DIR) / "examples/demo", dir.root(), fs::copy_options::recursive);
-    // The expected image dates from when the demo's prepared part was a 16-bit file; that
-    // input is kept here, so the image also checks the run's 16-bit to 8-bit conversion.
-    fs::copy_file(fs::path(MELO_TEST_DATA_DIR) / "golden/kompressor_aus_16bit.wav", dir.path("kompressor_aus.wav"),
-                  fs::copy_options::overwrite_existing);
     RunInput input;
     input.fields = load_project(dir.path("demo.DSP")).fields;
     input.projfiledir = dir.root();
