@@ -3,6 +3,7 @@
 // it writes are assigned to the row's three fields.
 
 #include "app/context_menus.h"
+#include "app/file_assignment.h"
 #include "app/form1.h"
 #include "app/form1_waveform.h"
 #include "common/captions.h"
@@ -23,12 +24,18 @@ void open_workshop(Form1& form, int row, const QString& recording) {
                          QFileInfo(recording).completeBaseName(), &form);
     window->setWindowTitle("Loop-Werkstatt – " + QString::fromStdString(melo::row_title(row)) +
                            " – " + QFileInfo(recording).fileName());
-    QObject::connect(window, &LoopWorkshop::partsWritten, &form,
-                     [&c, row](const QString& start, const QString& loop, const QString& end) {
-                         c.txt_useranf[row]->setText(start);
-                         c.txt_userloop[row]->setText(loop);
-                         c.txt_userend[row]->setText(end);
-                     });
+    // The parts lie in the project folder already; they are assigned as any chosen file is.
+    QObject::connect(
+        window, &LoopWorkshop::partsWritten, &form,
+        [&form, &c, row](const QString& start, const QString& loop, const QString& end) {
+            const QString dir = form.projfiledir() + "/";
+            assignFile(form.prompts(), form.projfiledir(), dir + start, c.txt_useranf[row],
+                       "Loop-Werkstatt");
+            assignFile(form.prompts(), form.projfiledir(), dir + loop, c.txt_userloop[row],
+                       "Loop-Werkstatt");
+            assignFile(form.prompts(), form.projfiledir(), dir + end, c.txt_userend[row],
+                       "Loop-Werkstatt");
+        });
     window->show();
     window->raise();
     window->activateWindow();

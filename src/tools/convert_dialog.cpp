@@ -4,7 +4,7 @@
 #include "gui/qt_text.h"
 #include "common/number_format.h"
 #include "flash/sound_budget.h"
-#include "project/ini_file.h"
+#include "project/file_choice.h"
 #include "project/project_path.h"
 #include "tools/progress_relay.h"
 
@@ -141,8 +141,7 @@ void ConvertDialog::start() {
         return;
     }
     QString name = m_target->text().trimmed();
-    if (name.isEmpty() || name.contains('/') || melo::has_line_break(name.toStdString()) || name == "." ||
-        name == "..") {
+    if (!melo::plain_file_name(file_path(name))) {
         showStatus("Bitte einen Dateinamen ohne Ordner und ohne Zeilenumbruch angeben.", true);
         return;
     }
