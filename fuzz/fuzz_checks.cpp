@@ -148,8 +148,8 @@ void check_project_path(std::string_view bytes) {
         return;
     }
     require(!file.control_characters);
-    if (file.outside) {
-        return;
+    if (file.outside || name.empty()) {
+        return; // refused, or no name: no file at all
     }
     std::error_code ec;
     const fs::path real = fs::canonical(file.path, ec);

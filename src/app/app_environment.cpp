@@ -24,6 +24,9 @@ AppEnvironment environment_at(const QString& appDir, const QString& baseName) {
         const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
         QDir().mkpath(userDir);
         env.settingsPath = QDir::toNativeSeparators(userDir + "/" + name);
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        env.startDir = QDir::toNativeSeparators(
+            !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath());
     }
     return env;
 }

@@ -11,6 +11,7 @@ class AudioSystem;
 struct AppEnvironment {
     QString appDir;       // directory of the executable, without a trailing separator
     QString settingsPath; // full path of the settings file
+    QString startDir;     // the folders' default before a project is stored; "" for appDir
     Prompts* prompts = nullptr;
     AudioSystem* audio = nullptr;
 };
@@ -18,7 +19,8 @@ struct AppEnvironment {
 // The environment of an executable named `baseName` in `appDir`. The settings file is the
 // directory, "/", the base name and ".INI"; where that directory cannot be written, or is the
 // bin directory of an installed tree, and the file does not exist there, the per-user
-// configuration directory holds it instead (created when missing).
+// configuration directory holds it instead (created when missing). The folders then start in
+// the user's documents folder, or the home folder where there is none, not in the program's.
 AppEnvironment environment_at(const QString& appDir, const QString& baseName);
 
 // The environment of the running executable (environment_at its directory and base name).

@@ -112,8 +112,7 @@ bool open_command_line_project(Form1& window, Prompts& prompts, const QString& p
         QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     const QString bareName = QFileInfo(fullPath).fileName();
     // The folder button's rule decides what counts as a project file.
-    const int type = melo::classify_choice(
-        file_path(fullPath), melo::extension_differs(file_path(bareName), "DSP"), {".DSP"});
+    const int type = melo::classify_file(melo::FileKind::Project, file_path(fullPath));
     if (type != melo::kAccepted) {
         prompts.message("Fehler beim Projekt-Laden", "keine DSP-Projektdatei:\n" + fullPath);
         return false;

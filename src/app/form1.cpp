@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "app/form1_waveform.h"
+#include "app/keyboard.h"
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
 #include "app/sound_drop.h"
@@ -13,30 +14,25 @@
 #include "tools/listen_playback.h"
 #include "tools/qt_audio.h"
 #include "common/version.h"
-#include "tools/about_box.h"
+#include "tools/info_form.h"
 
 Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env) {
     setObjectName("Form1");
     m_c = build_form1(this);
     m_sound.decimal_separator = decimal_separator();
-    m_sndfiledir = env.appDir;
-    m_lastvalidsndfile = env.appDir;
+    m_sndfiledir = startDir();
+    m_lastvalidsndfile = startDir();
     // The designed size; start-up shrinks it to the upper part outside the debug mode.
     setFixedSize(form1_metrics::clientWidth(), form1_metrics::debugHeight());
+    // A fixed size: the title bar offers no maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     wireSignals();
+    install_keyboard(*this, m_c);
+    install_context_menu_keys();
     SoundDrop::install(
         m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); },
-        [this](QLineEdit* field) {
-            // The part in `field` is about to be replaced: it does not count as used.
-            int skip = -1;
-            for (int i = 0; i < 12; ++i) {
-                if (partField(i / 3, i % 3) == field) {
-                    skip = i;
-                }
-            }
-            return melo::free_samples(
-                melo::project_image_size(projectFields(), file_path(m_projfiledir), skip));
-        });
+        [this](QLineEdit* field) { return freeSamplesFor(field); });
 
     m_timer1.setInterval(100);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::timer1Tick);
@@ -44,6 +40,18 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     // Timer2 only ends the half-second wait of shut-down.
     connect(&m_timer2, &QTimer::timeout, this, [this] { m_waitdone = true; });
     install_waveform_entries(*this);
+    install_loop_workshop_entries(*this);
+}
+
+std::int64_t Form1::freeSamplesFor(const QLineEdit* field) const {
+    // The part in `field` is about to be replaced: it does not count as used.
+    int skip = -1;
+    for (int i = 0; i < 12; ++i) {
+        if (partField(i / 3, i % 3) == field) {
+            skip = i;
+        }
+    }
+    return melo::free_samples(melo::project_image_size(projectFields(), file_path(m_projfiledir), skip));
 }
 
 Form1::~Form1() {
@@ -100,6 +108,8 @@ void Form1::wireSignals() {
     connect(m_c.Picture2, &QToolButton::clicked, this, &Form1::loadOrCreateProject);
     connect(m_c.Picture3, &QToolButton::clicked, this, &Form1::saveProject);
     connect(m_c.cmd_konvertieren, &QPushButton::clicked, this, &Form1::cmd_konvertieren_Click);
+    // The result line is longer than its field: its whole text is the tool tip.
+    connect(m_c.txt_genstatus, &QLineEdit::textChanged, m_c.txt_genstatus, &QWidget::setToolTip);
 
     // Every change of a project field, typed or set by the program, marks the project changed.
     auto changed = [this] { m_projchanged = true; };

@@ -11,6 +11,7 @@
 #include "app/form1_controls.h"
 #include "flash/flash_image.h"
 #include "flash/generation_run.h"
+#include "project/file_choice.h"
 #include "project/project_file.h"
 #include "wav/wav_decoder.h"
 
@@ -128,8 +129,16 @@ private:
     AudioSystem& audio();
     void listenPress(int row);
     std::optional<StartupFailure> openListenSound();
+    // Steps of startUp(), in their order.
+    void applyDisplayMode();
+    void showStartupFields();
+    void readStoredDirectories();
+    std::optional<StartupFailure> readCheckBoxStates();
+    void clearOutputs();
     void freeme();
     QString settingsPath() const;
+    // The folders' default where the settings name none (AppEnvironment::startDir).
+    QString startDir() const { return m_env.startDir.isEmpty() ? m_env.appDir : m_env.startDir; }
 
     // Long work: locks the commands that would re-enter it and defers a close request while
     // a scope lives, also when the work ends by an exception.
@@ -149,8 +158,9 @@ private:
     // frame has passed since it last did, so the work costs what it costs and no more.
     void letEventsRun(bool now);
 
-    int chooseFile(const QString& title, const QString& filter, const QString& defaultSuffix,
-                   bool mustExist, const std::vector<std::string>& extensionTexts);
+    int chooseFile(const QString& title, const QString& filter, melo::FileKind kind, bool mustExist);
+    // The samples the flash still takes for a new part in the part field `field`.
+    std::int64_t freeSamplesFor(const QLineEdit* field) const;
     // Saves the thirteen fields and clears the changed flag; false with the path and the reason.
     bool storeProject(QString& error);
     void setProjectFields(const melo::ProjectFields& fields);

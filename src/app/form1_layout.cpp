@@ -227,6 +227,23 @@ void build_sndfile(Form1Controls& c) {
     build_sndframe(c);
 }
 
+// The fields that show results (the run's status and log, the bottom status field, the
+// inspection panel's values, the debug view): selectable and copyable, never typed into, and
+// Tab leaves them for the next control.
+void make_outputs(const Form1Controls& c) {
+    for (QLineEdit* w : {c.txt_genstatus, c.Text1, c.txt_sndstatus, c.txt_filelaenge, c.txt_samples,
+                         c.txt_bytesjesek, c.txt_bits, c.txt_freq, c.txt_kanaele, c.txt_time,
+                         c.txt_dataanf, c.txt_fmtlen, c.txt_WAVformat, c.txt_WAVformattext,
+                         c.txt_epromwert}) {
+        w->setReadOnly(true);
+    }
+    for (QPlainTextEdit* w : {c.txt_log, c.txt_debug}) {
+        w->setReadOnly(true);
+        w->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        w->setTabChangesFocus(true);
+    }
+}
+
 } // namespace
 
 Form1Controls build_form1(QWidget* client) {
@@ -256,6 +273,7 @@ Form1Controls build_form1(QWidget* client) {
     c.SndFile = frame(client, "SndFile", "SndFile", twips(120, kLowerPartTop, 6495, 5175));
     build_sndfile(c);
     c.txt_debug = multiline(client, "txt_debug", twips(6720, 5640, 2895, 5055));
+    make_outputs(c);
     return c;
 }
 

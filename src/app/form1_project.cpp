@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFile>
 
-#include "app/copy_into_project.h"
+#include "app/file_assignment.h"
 #include "app/form1.h"
 #include "gui/qt_text.h"
 #include "gui/prompts.h"
@@ -127,46 +127,48 @@ void Form1::cmd_EXIT_Click() {
     close();
 }
 
-int Form1::chooseFile(const QString& title, const QString& filter, const QString& defaultSuffix,
-                      bool mustExist, const std::vector<std::string>& extensionTexts) {
+int Form1::chooseFile(const QString& title, const QString& filter, melo::FileKind kind,
+                      bool mustExist) {
     OpenFileRequest request;
     request.initialDir = m_projfiledir;
     request.title = title;
     request.filter = filter;
     request.filterIndex = 1;
-    request.defaultSuffix = defaultSuffix;
+    request.defaultSuffix = q(melo::default_extension(kind));
     request.mustExist = mustExist;
     const OpenFileResult chosen = prompts().openFile(request);
     m_fileext = QString::number(chosen.filterIndex);
     m_chosenPath = chosen.fullPath;
     m_chosenName = chosen.bareName;
-    return melo::classify_choice(file_path(chosen.fullPath), chosen.extensionDifferent, extensionTexts);
+    return melo::classify_file(kind, file_path(chosen.fullPath), chosen.extensionDifferent);
 }
 
 int Form1::getDSPfilename() {
-    return chooseFile("Projektfile auswählen", "DSP-Files|*.DSP|alle Files (*.*)|*.*", "DSP", false,
-                      {".DSP"});
+    return chooseFile("Projektfile auswählen", "DSP-Files|*.DSP|alle Files (*.*)|*.*",
+                      melo::FileKind::Project, false);
 }
 
 int Form1::getDSDfilename() {
-    return chooseFile("DSD/DS3-File auswählen", "DSD/DS3-Files|*.DSD;*.DS3|alle Files (*.*)|*.*", "DS3",
-                      true, {".DS3", ".DSD"});
+    return chooseFile("DSD/DS3-File auswählen", "DSD/DS3-Files|*.DSD;*.DS3|alle Files (*.*)|*.*",
+                      melo::FileKind::Base, true);
 }
 
 int Form1::getWAVfilename() {
-    // The dialog takes the first three characters of the default extension.
-    return chooseFile("WAV-File auswählen", "WAV-Files|*.WAV|alle Files (*.*)|*.*", "WAV", true, {".WAV"});
+    return chooseFile("WAV-File auswählen", "WAV-Files|*.WAV|alle Files (*.*)|*.*",
+                      melo::FileKind::Part, true);
 }
 
 void Form1::assignWav(int row, int part) {
     const int result = getWAVfilename();
     if (result == melo::kAccepted) {
-        if (refusedName(prompts(), m_chosenPath, "Fehler beim WAV-Laden") ||
-            !takeIntoProject(prompts(), m_projfiledir, m_chosenPath)) {
-            return;
+        if (offerConversion(prompts(), m_projfiledir, m_chosenPath, freeSamplesFor(partField(row, part)),
+                            partField(row, part))) {
+            return; // the conversion window assigns its output
         }
-        partField(row, part)->setText(m_chosenName);
-        m_projchanged = true;
+        if (assignFile(prompts(), m_projfiledir, m_chosenPath, partField(row, part),
+                       "Fehler beim WAV-Laden")) {
+            m_projchanged = true;
+        }
     } else if (result != melo::kNothingChosen) {
         prompts().message("Fehler beim WAV-Laden", "keine WAV-Datei");
     }
@@ -175,12 +177,10 @@ void Form1::assignWav(int row, int part) {
 void Form1::assignDsd() {
     const int result = getDSDfilename();
     if (result == melo::kAccepted) {
-        if (refusedName(prompts(), m_chosenPath, "Fehler beim DSD/DS3-Laden") ||
-            !takeIntoProject(prompts(), m_projfiledir, m_chosenPath)) {
-            return;
+        if (assignFile(prompts(), m_projfiledir, m_chosenPath, m_c.txt_DSDfilename,
+                       "Fehler beim DSD/DS3-Laden")) {
+            m_projchanged = true;
         }
-        m_c.txt_DSDfilename->setText(m_chosenName);
-        m_projchanged = true;
     } else if (result != melo::kNothingChosen) {
         prompts().message("Fehler beim DSD/DS3-Laden", "keine DSD/DS3-Datei");
     }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "app/file_assignment.h"
 #include "app/form1.h"
 #include "gui/qt_text.h"
 #include "app/form1_decode_view.h"
@@ -86,6 +87,9 @@ melo::RunResult Form1::cmd_konvertieren_Click() {
     input.write_debug = debugMode();
     input.result_sounds = m_c.chk_soundon->state() != 0;
     input.decimal_separator = m_sound.decimal_separator;
+    input.conversion_hint = [](const std::string& path) {
+        return conversionHint(q_path(path)).toStdString();
+    };
 
     RunView view(*this);
     melo::GenerationRun run(m_flash, m_slots, m_sound);

@@ -94,7 +94,7 @@ std::optional<int> Form1::readfile(bool alles) {
     request.defaultSuffix = "wav";
     request.mustExist = true;
     const OpenFileResult chosen = prompts().openFile(request);
-    const int c = melo::classify_choice(file_path(chosen.fullPath), chosen.extensionDifferent, {".wav"});
+    const int c = melo::classify_file(melo::FileKind::Part, file_path(chosen.fullPath), chosen.extensionDifferent);
     if (c == melo::kAccepted) {
         m_c.txt_sndfilename->setText(chosen.fullPath);
         m_lastvalidsndfile = chosen.fullPath;

@@ -9,7 +9,7 @@
 #include "common/lenient_number.h"
 #include "common/version.h"
 #include "project/ini_file.h"
-#include "tools/about_box.h"
+#include "tools/info_form.h"
 
 namespace {
 
@@ -41,36 +41,10 @@ QString Form1::projectPath() const {
 std::optional<StartupFailure> Form1::startUp() {
     // A failure returns at once; the caller then ends the program without showing the window.
     m_debugkey = GetINI_String("VARS", "debug", "0");
-    if (!debugMode()) {
-        setFixedSize(form1_metrics::clientWidth(), form1_metrics::normalHeight());
-        // Outside the window, and out of the keyboard's reach too; the run still writes them.
-        m_c.SndFile->setVisible(false);
-        m_c.txt_debug->setVisible(false);
-    } else {
-        m_lastvalidsndfile = GetINI_String("DIRS", "lastvalidsndfile", m_env.appDir);
-        if (decode_sound(m_lastvalidsndfile, false) == 0) {
-            m_c.txt_sndfilename->setText(m_lastvalidsndfile);
-        }
-    }
-
+    applyDisplayMode();
     setWindowTitle(QString::fromStdString(melo::window_title()));
-
-    for (int r = 0; r < 4; ++r) {
-        m_c.txt_useranf[r]->setText("(leer)");
-        m_c.txt_userloop[r]->setText("(leer)");
-        m_c.txt_userend[r]->setText("(leer)");
-    }
-    m_c.Image2->setVisible(true);
-    m_c.Picture4->setVisible(false);
-    m_c.Label11->setVisible(false);
-    m_c.Label12->setVisible(false);
-
-    m_projfiledir = GetINI_String("DIRS", "projfiledir", m_env.appDir);
-    m_c.txt_projektdir->setText(m_projfiledir);
-    m_sndfiledir = GetINI_String("DIRS", "sndfiledir", m_env.appDir);
-    m_fileext = GetINI_String("DIRS", "fileext", "1");
-    m_projname = GetINI_String("DIRS", "projname", "noproject.dsp");
-    m_c.txt_projektfile->setText(m_projname);
+    showStartupFields();
+    readStoredDirectories();
 
     const melo::WholeNumber listen =
         melo::convert_whole_number(to_std(GetINI_String("VARS", "listen", "0")), INT32_MIN, INT32_MAX);
@@ -84,8 +58,57 @@ std::optional<StartupFailure> Form1::startUp() {
     for (QToolButton* b : m_c.cmd_listen) {
         b->setVisible(m_listen != 0);
     }
+    if (std::optional<StartupFailure> failure = readCheckBoxStates()) {
+        return failure;
+    }
+    clearOutputs();
 
-    // Check box states: whole numbers of 16 bits, then 0 (clear), 1 (ticked) or 2 (greyed).
+    if (m_listen != 0) {
+        if (std::optional<StartupFailure> failure = openListenSound()) {
+            return failure;
+        }
+    }
+    m_started = true;
+    return std::nullopt;
+}
+
+void Form1::applyDisplayMode() {
+    if (!debugMode()) {
+        setFixedSize(form1_metrics::clientWidth(), form1_metrics::normalHeight());
+        // Outside the window, and out of the keyboard's reach too; the run still writes them.
+        m_c.SndFile->setVisible(false);
+        m_c.txt_debug->setVisible(false);
+        return;
+    }
+    m_lastvalidsndfile = GetINI_String("DIRS", "lastvalidsndfile", startDir());
+    if (decode_sound(m_lastvalidsndfile, false) == 0) {
+        m_c.txt_sndfilename->setText(m_lastvalidsndfile);
+    }
+}
+
+void Form1::showStartupFields() {
+    for (int r = 0; r < 4; ++r) {
+        m_c.txt_useranf[r]->setText("(leer)");
+        m_c.txt_userloop[r]->setText("(leer)");
+        m_c.txt_userend[r]->setText("(leer)");
+    }
+    m_c.Image2->setVisible(true);
+    m_c.Picture4->setVisible(false);
+    m_c.Label11->setVisible(false);
+    m_c.Label12->setVisible(false);
+}
+
+void Form1::readStoredDirectories() {
+    m_projfiledir = GetINI_String("DIRS", "projfiledir", startDir());
+    m_c.txt_projektdir->setText(m_projfiledir);
+    m_sndfiledir = GetINI_String("DIRS", "sndfiledir", startDir());
+    m_fileext = GetINI_String("DIRS", "fileext", "1");
+    m_projname = GetINI_String("DIRS", "projname", "noproject.dsp");
+    m_c.txt_projektfile->setText(m_projname);
+}
+
+std::optional<StartupFailure> Form1::readCheckBoxStates() {
+    // Whole numbers of 16 bits, then 0 (clear), 1 (ticked) or 2 (greyed).
     struct StoredBox {
         StateCheckBox* box;
         const char* key;
@@ -102,7 +125,10 @@ std::optional<StartupFailure> Form1::startUp() {
             return StartupFailure{380, "Unzulässiger Eigenschaftswert"};
         }
     }
+    return std::nullopt;
+}
 
+void Form1::clearOutputs() {
     m_c.txt_log->clear();
     m_c.txt_genstatus->clear();
     m_c.txt_debug->clear();
@@ -111,14 +137,6 @@ std::optional<StartupFailure> Form1::startUp() {
     m_c.lbl_pb1->setText("0 %");
     m_c.ProgressBar1->setValue(1000);
     m_c.Text1->clear();
-
-    if (m_listen != 0) {
-        if (std::optional<StartupFailure> failure = openListenSound()) {
-            return failure;
-        }
-    }
-    m_started = true;
-    return std::nullopt;
 }
 
 void Form1::writeSettings() {

@@ -3,11 +3,10 @@
 #include "gui/qt_text.h"
 
 #include "app/context_menus.h"
-#include "app/copy_into_project.h"
+#include "app/file_assignment.h"
 #include "gui/prompts.h"
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
-#include "tools/convert_dialog.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -82,13 +81,11 @@ bool SoundDrop::eventFilter(QObject* watched, QEvent* event) {
 
 void SoundDrop::takePart(QLineEdit* field, const QString& path) {
     const QString name = QFileInfo(path).fileName();
-    if (refusedName(m_prompts(), name, "Fehler beim WAV-Laden")) {
+    if (melo::ready_for_module(file_path(path))) {
+        assignFile(m_prompts(), m_projfiledir(), path, field, "Fehler beim WAV-Laden");
         return;
     }
-    if (melo::ready_for_module(file_path(path))) {
-        if (takeIntoProject(m_prompts(), m_projfiledir(), path)) {
-            field->setText(name);
-        }
+    if (refusedName(m_prompts(), name, "Fehler beim WAV-Laden")) {
         return;
     }
     melo::SourceInfo info;
@@ -99,27 +96,15 @@ void SoundDrop::takePart(QLineEdit* field, const QString& path) {
                                 "“ ist keine lesbare Audiodatei: " + QString::fromStdString(error));
         return;
     }
-    auto* dialog = new ConvertDialog(m_prompts(), path, info, m_projfiledir(), field->window());
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFreeSamples(m_freeSamples(field));
-    connect(dialog, &ConvertDialog::converted, field,
-            [field](const QString& converted) { field->setText(converted); });
-    dialog->open();
+    openConversion(m_prompts(), m_projfiledir(), path, info, m_freeSamples(field), field);
 }
 
 void SoundDrop::takeBase(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    const bool differs = melo::extension_differs(file_path(name), "DS3");
-    if (refusedName(m_prompts(), name, "Fehler beim DSD/DS3-Laden")) {
-        return;
-    }
-    if (melo::classify_choice(file_path(path), differs, {".DS3", ".DSD"}) != melo::kAccepted) {
+    if (melo::classify_file(melo::FileKind::Base, file_path(path)) != melo::kAccepted) {
         m_prompts().message("Fehler beim DSD/DS3-Laden", "keine DSD/DS3-Datei");
         return;
     }
-    if (takeIntoProject(m_prompts(), m_projfiledir(), path)) {
-        m_base->setText(name);
-    }
+    assignFile(m_prompts(), m_projfiledir(), path, m_base, "Fehler beim DSD/DS3-Laden");
 }
 
 void SoundDrop::chooseAndConvert(QLineEdit* field) {

@@ -52,15 +52,8 @@ bool parse(const std::vector<std::string>& args, ConvertArgs& c) {
             (name == "--out" ? c.out : c.into) = value;
         } else if (a == "--force") {
             c.force = true;
-        } else if (const OptionMatch m = prepare_option("convert", args, i, c.options);
-                   m != OptionMatch::Other) {
-            if (m == OptionMatch::Bad) {
-                return false;
-            }
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usage_error("unbekannte Option '" + a + "'");
-        } else {
-            c.inputs.push_back(a);
+        } else if (!prepare_option_or_input("convert", args, i, c.options, c.inputs)) {
+            return false;
         }
     }
     if (c.inputs.empty()) {

@@ -200,6 +200,11 @@ void GenerationRun::wav_checks(const RunInput& input) {
             }
             if (code != 0) {
                 decode_failed(name, code);
+                if (input.conversion_hint) {
+                    if (const std::string hint = input.conversion_hint(m_paths[s]); !hint.empty()) {
+                        add2log(hint, true);
+                    }
+                }
                 continue; // the next part reuses the slot
             }
             m_slots.sndname[s] = name;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <array>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ struct RunInput {
     bool write_debug = false; // the debug mode
     bool result_sounds = false; // "Warntöne" not clear
     char decimal_separator = '.'; // of the progress caption while the base file is read
+    // For a part the decoder refuses: a line that tells how to convert the file at `path`, or
+    // "" for none. The shells know the sound preparation; the run does not.
+    std::function<std::string(const std::string& path)> conversion_hint;
 };
 
 // Told of everything a run shows while it runs. The window turns these into widget states;

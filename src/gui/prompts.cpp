@@ -2,6 +2,7 @@
 #include "gui/qt_text.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -27,8 +28,17 @@ QStringList qt_name_filters(const QString& filter) {
 
 } // namespace
 
+QWidget* QtPrompts::owner() const {
+    for (QWidget* w : {QApplication::activeModalWidget(), QApplication::activeWindow()}) {
+        if (w != nullptr && w->isVisible() && !w->windowFlags().testFlag(Qt::Popup)) {
+            return w;
+        }
+    }
+    return m_parent;
+}
+
 OpenFileResult QtPrompts::openFile(const OpenFileRequest& request) {
-    QFileDialog dialog(m_parent, request.title, request.initialDir);
+    QFileDialog dialog(owner(), request.title, request.initialDir);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -61,14 +71,14 @@ void QtPrompts::message(const QString& title, const QString& text) {
     // The texts break lines with CR LF or a lone CR; the box wants LF.
     QString shown = text;
     shown.replace("\r\n", "\n").replace('\r', '\n');
-    QMessageBox box(QMessageBox::NoIcon, title, shown, QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::Critical, title, shown, QMessageBox::Ok, owner());
     box.button(QMessageBox::Ok)->setText("OK");
     box.exec();
 }
 
 Prompts::Answer QtPrompts::askYesNoCancel(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, title, text,
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, m_parent);
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner());
     box.button(QMessageBox::Yes)->setText("Ja");
     box.button(QMessageBox::No)->setText("Nein");
     box.button(QMessageBox::Cancel)->setText("Abbrechen");
@@ -84,7 +94,7 @@ Prompts::Answer QtPrompts::askYesNoCancel(const QString& title, const QString& t
 }
 
 Prompts::Answer QtPrompts::askYesNo(const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner());
     box.button(QMessageBox::Yes)->setText("Ja");
     box.button(QMessageBox::No)->setText("Nein");
     box.setEscapeButton(QMessageBox::No);

@@ -30,18 +30,19 @@ public:
 
     virtual ~Prompts() = default;
     virtual OpenFileResult openFile(const OpenFileRequest& request) = 0;
-    // A message box with an OK button.
+    // A message box with an OK button that reports a failure (the error icon).
     virtual void message(const QString& title, const QString& text) = 0;
-    // A message box with Yes, No and Cancel, no icon.
+    // A message box with Yes, No and Cancel and no icon (the save prompt is designed so).
     virtual Answer askYesNoCancel(const QString& title, const QString& text) = 0;
-    // A message box with Yes and No, no icon; closing it answers No. By default the answer
-    // of askYesNoCancel, Cancel taken as No.
+    // A message box with Yes and No (the question icon); closing it answers No. By default the
+    // answer of askYesNoCancel, Cancel taken as No.
     virtual Answer askYesNo(const QString& title, const QString& text) {
         return askYesNoCancel(title, text) == Answer::Yes ? Answer::Yes : Answer::No;
     }
 };
 
-// QFileDialog and QMessageBox, in German.
+// QFileDialog and QMessageBox, in German. Each opens centred over the window the user works in
+// (a modal dialog, else the active window), else over the parent given here.
 class QtPrompts : public Prompts {
 public:
     explicit QtPrompts(QWidget* parent = nullptr) : m_parent(parent) {}
@@ -53,5 +54,7 @@ public:
     Answer askYesNo(const QString& title, const QString& text) override;
 
 private:
+    QWidget* owner() const;
+
     QWidget* m_parent;
 };

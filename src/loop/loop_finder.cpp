@@ -282,9 +282,9 @@ std::string check_loop_settings(const LoopSettings& s, std::int64_t samples) {
     return {};
 }
 
-SampleRange steady_range(std::span<const float> x, std::int32_t rate) {
+SampleSpan steady_range(std::span<const float> x, std::int32_t rate) {
     const auto n = static_cast<std::int64_t>(x.size());
-    const SampleRange whole{0, n};
+    const SampleSpan whole{0, n};
     const std::int64_t hop = std::max<std::int64_t>(1, samples_of(10.0, rate));
     const std::int64_t half = 5 * hop; // a 100 ms window smooths out pulses and vibrato
     const std::int64_t margin = samples_of(100.0, rate);

@@ -22,7 +22,7 @@ inline constexpr double kLoopSnapMs = 5.0; // how far user points move to the be
 inline constexpr double kRepeatingScore = 0.8;
 
 // Samples [from, to) of a signal.
-struct SampleRange {
+struct SampleSpan {
     std::int64_t from = 0;
     std::int64_t to = 0;
     std::int64_t size() const { return to - from; }
@@ -31,7 +31,7 @@ struct SampleRange {
 // What a loop search looks for. Times are in seconds of the signal's rate.
 struct LoopSettings {
     std::int32_t rate = kTargetFreq;
-    std::optional<SampleRange> range;  // where both loop points lie; none: the steady middle
+    std::optional<SampleSpan> range;  // where both loop points lie; none: the steady middle
     double min_seconds = kDefaultMinLoopSeconds;
     std::optional<double> max_seconds; // none: the whole range
     int candidates = kDefaultLoopCandidates;
@@ -70,7 +70,7 @@ enum class LoopCode {
 struct LoopResult {
     LoopCode code = LoopCode::Ok;
     std::string message;  // German, for every code but Ok
-    SampleRange range;    // where the points were looked for
+    SampleSpan range;    // where the points were looked for
     // The best loops, the chosen one first, then by falling score; for NoRepetition too.
     std::vector<LoopCandidate> candidates;
 };
@@ -107,7 +107,7 @@ private:
 
 // The steady middle of a sound: from where its attack has reached the sustained level to
 // where its decay begins, found from the envelope. The whole signal when it has none.
-SampleRange steady_range(std::span<const float> signal, std::int32_t rate);
+SampleSpan steady_range(std::span<const float> signal, std::int32_t rate);
 
 // The loop [a, b) with its figures, as it plays with a crossfade of `crossfade` samples; score
 // 0 and no figures unless 0 <= a < b <= the signal's length.

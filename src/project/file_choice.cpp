@@ -1,5 +1,7 @@
 #include "project/file_choice.h"
 
+#include "project/ini_file.h"
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -35,6 +37,44 @@ int classify_choice(const std::string& full_path, bool ext_differs,
         }
     }
     return ext_differs ? kWrongTypeDiffers : kWrongTypeNoExt;
+}
+
+std::string default_extension(FileKind kind) {
+    switch (kind) {
+    case FileKind::Project:
+        return "DSP";
+    case FileKind::Base:
+        return "DS3";
+    case FileKind::Part:
+        break;
+    }
+    return "WAV";
+}
+
+int classify_file(FileKind kind, const std::string& full_path, bool ext_differs) {
+    switch (kind) {
+    case FileKind::Project:
+        return classify_choice(full_path, ext_differs, {".DSP"});
+    case FileKind::Base:
+        return classify_choice(full_path, ext_differs, {".DS3", ".DSD"});
+    case FileKind::Part:
+        break;
+    }
+    return classify_choice(full_path, ext_differs, {".WAV"});
+}
+
+int classify_file(FileKind kind, const std::string& full_path) {
+    return classify_file(kind, full_path,
+                         extension_differs(bare_name_of(full_path), default_extension(kind)));
+}
+
+bool fits_project_value(const std::string& name) {
+    return !has_line_break(name);
+}
+
+bool plain_file_name(const std::string& name) {
+    return !name.empty() && name.find('/') == std::string::npos && name != "." && name != ".." &&
+           fits_project_value(name);
 }
 
 std::string bare_name_of(const std::string& path) {

@@ -22,6 +22,32 @@ bool extension_differs(const std::string& bare_name, const std::string& default_
 int classify_choice(const std::string& full_path, bool ext_differs,
                     const std::vector<std::string>& extension_texts);
 
+// The three kinds of file a project names, each with its own name rule.
+enum class FileKind {
+    Project, // a project file: ".DSP", default extension "DSP"
+    Base,    // the base sound file: ".DS3" or ".DSD", default extension "DS3"
+    Part,    // a sound part: ".WAV", default extension "WAV"
+};
+
+// The default extension (without the dot) of a kind: what a dialog for it appends.
+std::string default_extension(FileKind kind);
+
+// Classifies a chosen full path by the rule of its kind; `ext_differs` is what the file dialog
+// reported about the chosen extension.
+int classify_file(FileKind kind, const std::string& full_path, bool ext_differs);
+
+// The same for a path that came without a dialog (dropped, on the command line): whether the
+// extension differs is judged from the name itself.
+int classify_file(FileKind kind, const std::string& full_path);
+
+// True when `name` can stand in a project or settings value: a line break never can, it would
+// split the value's line.
+bool fits_project_value(const std::string& name);
+
+// True when `name` can name a new file in the project folder: not empty, no folder part, not
+// "." or "..", and it fits a project value.
+bool plain_file_name(const std::string& name);
+
 // The file name part of a path (after the last separator).
 std::string bare_name_of(const std::string& path);
 

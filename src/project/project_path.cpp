@@ -124,7 +124,8 @@ ProjectFile resolve_project_file(const std::string& projfiledir, const std::stri
     if (ec) {
         real_file = fs::absolute(current, ec).lexically_normal();
     }
-    result.outside = !lies_within(real_file, real_root) || real_file == real_root;
+    // An empty name names no file (nothing was chosen), not the folder itself.
+    result.outside = !name.empty() && (!lies_within(real_file, real_root) || real_file == real_root);
     return result;
 }
 

@@ -50,8 +50,9 @@ public:
 class AudioSystem {
 public:
     virtual ~AudioSystem() = default;
-    // Sets up the output for the listen playback; false, with a number and a description for
-    // the start-up message, when there is no sound device.
+    // Checks that there is a sound output for the listen playback; false, with a number and a
+    // description for the start-up message, when there is no sound device. Each stream opens
+    // the output that is the default when it starts.
     virtual bool open(long& errorNumber, QString& errorText) = 0;
     // A buffer holding a WAV file in its own format; nullptr for a missing or unreadable file.
     virtual std::unique_ptr<PlayBuffer> createBuffer(const QString& wavPath) = 0;
@@ -65,6 +66,6 @@ public:
     virtual std::unique_ptr<PlayStream> startStream(const std::array<PlayBuffer*, 3>& parts,
                                                     NextPart next) = 0;
     virtual FilePlayer& filePlayer() = 0;
-    // Releases what open() set up.
+    // Ends the sound output at shut-down: stops the file player (streams end with their owners).
     virtual void close() = 0;
 };

@@ -284,8 +284,7 @@ QtAudioSystem::QtAudioSystem() : m_player(std::make_unique<Player>()) {}
 QtAudioSystem::~QtAudioSystem() = default;
 
 bool QtAudioSystem::open(long& errorNumber, QString& errorText) {
-    m_device = QMediaDevices::defaultAudioOutput();
-    if (m_device.isNull()) {
+    if (QMediaDevices::defaultAudioOutput().isNull()) {
         errorNumber = kNoDriver;
         errorText = "Kein Audio-Ausgabegerät gefunden";
         return false;
@@ -319,5 +318,4 @@ FilePlayer& QtAudioSystem::filePlayer() {
 
 void QtAudioSystem::close() {
     m_player->stop();
-    m_device = QAudioDevice();
 }

@@ -2,8 +2,6 @@
 
 #include "tools/audio_system.h"
 
-#include <QAudioDevice>
-
 // The sound output through Qt Multimedia (PulseAudio on Linux). A stream is a QIODevice that
 // the output pulls from: it hands over the parts back to back in one format, so the joins
 // are sample-exact, and keeps the output's buffer short, so a press is heard at once.
@@ -22,6 +20,5 @@ public:
 
 private:
     class Player;
-    QAudioDevice m_device;
     std::unique_ptr<Player> m_player;
 };

@@ -308,13 +308,20 @@ void WaveformView::paintParts(QPainter& painter, const Areas& a) const {
 
 void WaveformView::paintMarkers(QPainter& painter, const Areas& a) const {
     const QFontMetrics metrics(font());
+    std::vector<QRect> labels;
     for (const Marker& m : m_markers) {
         const int x = round_x(xOf(m.position));
         painter.setPen(QPen(m.colour, 2));
         painter.drawLine(x, a.wave.top(), x, a.wave.bottom());
         if (!m.label.isEmpty()) {
-            const QRect box(x + 2, a.wave.top() + 1, metrics.horizontalAdvance(m.label) + 6,
-                            metrics.height());
+            // Labels of markers close together go one under the other.
+            QRect box(x + 2, a.wave.top() + 1, metrics.horizontalAdvance(m.label) + 6,
+                      metrics.height());
+            while (std::any_of(labels.begin(), labels.end(),
+                               [&box](const QRect& other) { return other.intersects(box); })) {
+                box.translate(0, metrics.height() + 1);
+            }
+            labels.push_back(box);
             painter.fillRect(box, m.colour);
             painter.setPen(Qt::white);
             painter.drawText(box, Qt::AlignCenter, m.label);

@@ -30,7 +30,7 @@ QString hex_text(std::int64_t value, int width) {
 
 WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::WaveformRow> rows,
                                bool image, const QStringList& problems, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_player(&player), m_rows(std::move(rows)), m_image(image) {
+    : QWidget(parent, Qt::Window), m_rows(std::move(rows)), m_image(image) {
     setObjectName("Wellenform");
     setAttribute(Qt::WA_DeleteOnClose);
     // Beside a main window, that one's close ends the program, this one's does not.
@@ -106,19 +106,14 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     layout->addLayout(bottom);
 
     connect(m_tabs, &QTabBar::currentChanged, this, &WaveformWindow::showRow);
-    m_follow.setInterval(16); // the play line moves at the display's pace
-    connect(&m_follow, &QTimer::timeout, this, &WaveformWindow::followPlayback);
-    m_spaceUp.setSingleShot(true);
-    m_spaceUp.setInterval(kRepeatGap);
-    connect(&m_spaceUp, &QTimer::timeout, this, &WaveformWindow::releasePlay);
+    m_listening = new HeldListening(
+        player, this, [this] { return sources(); },
+        [this](const HeardPosition* heard) { followPlayback(heard); });
     showRow(0);
     m_view->setFocus();
 }
 
-WaveformWindow::~WaveformWindow() {
-    // A row still held plays out its loop pass and its end part.
-    releasePlay();
-}
+WaveformWindow::~WaveformWindow() = default;
 
 WaveformWindow* WaveformWindow::forProjectRow(ListenPlayback& player, const QString& projfiledir,
                                               int row, const std::array<QString, 3>& names,
@@ -233,11 +228,7 @@ QString WaveformWindow::seamText() const {
         .arg(seam.after.front());
 }
 
-void WaveformWindow::pressPlay() {
-    ListenPlayback* player = m_player.data();
-    if (player == nullptr || m_holding || !player->ready()) {
-        return;
-    }
+std::array<ListenSource, 3> WaveformWindow::sources() const {
     std::array<ListenSource, 3> sources;
     for (std::size_t p = 0; p < sources.size(); ++p) {
         const melo::WaveformPart& part = row().parts[p];
@@ -251,34 +242,18 @@ void WaveformWindow::pressPlay() {
             sources[p] = q_path(part.path);
         }
     }
-    player->press(std::move(sources), this);
-    if (!player->ready() && player->owner() == this) {
-        m_holding = true;
-        m_follow.start();
-    }
+    return sources;
 }
 
-void WaveformWindow::releasePlay() {
-    m_spaceUp.stop();
-    ListenPlayback* player = m_player.data();
-    if (m_holding && player != nullptr && player->owner() == this) {
-        player->release();
-    }
-    m_holding = false;
-}
-
-void WaveformWindow::followPlayback() {
-    ListenPlayback* player = m_player.data();
-    if (player == nullptr || player->owner() != this || player->ready()) {
+void WaveformWindow::followPlayback(const HeardPosition* heard) {
+    if (heard == nullptr) {
         m_view->setPlayPosition(-1);
-        m_follow.stop();
         return;
     }
-    const HeardPosition& heard = player->position();
-    if (heard.state == HeardPosition::Playing && heard.part >= 1 && heard.length > 0) {
+    if (heard->state == HeardPosition::Playing && heard->part >= 1 && heard->length > 0) {
         // The share of the part heard, laid over the part's samples as the image holds them.
-        const int p = heard.part - 1;
-        const double share = static_cast<double>(heard.cursor) / static_cast<double>(heard.length);
+        const int p = heard->part - 1;
+        const double share = static_cast<double>(heard->cursor) / static_cast<double>(heard->length);
         m_view->setPlayPosition(
             static_cast<double>(row().offset(p)) +
             share * static_cast<double>(row().parts[static_cast<std::size_t>(p)].count()));
@@ -286,15 +261,7 @@ void WaveformWindow::followPlayback() {
 }
 
 void WaveformWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space) {
-        // A press right behind a release is the key repeating, not a new press: the row
-        // keeps looping.
-        if (m_spaceUp.isActive()) {
-            m_spaceUp.stop();
-        } else if (!event->isAutoRepeat()) {
-            pressPlay();
-        }
-        event->accept();
+    if (m_listening->keyPress(event)) {
         return;
     }
     if (event->key() == Qt::Key_Escape) {
@@ -305,22 +272,7 @@ void WaveformWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void WaveformWindow::keyReleaseEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space) {
-        // Some window systems send a held key's repeats as release/press pairs that Qt does
-        // not mark: the release counts once no press has followed it for a moment.
-        if (!event->isAutoRepeat() && m_holding) {
-            m_spaceUp.start();
-        }
-        event->accept();
-        return;
+    if (!m_listening->keyRelease(event)) {
+        QWidget::keyReleaseEvent(event);
     }
-    QWidget::keyReleaseEvent(event);
-}
-
-bool WaveformWindow::event(QEvent* event) {
-    // A window left while the space bar is held never sees its release.
-    if (event->type() == QEvent::WindowDeactivate) {
-        releasePlay();
-    }
-    return QWidget::event(event);
 }

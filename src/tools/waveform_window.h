@@ -2,14 +2,13 @@
 
 #include "flash/waveform_model.h"
 
-#include <QPointer>
-#include <QTimer>
+#include "tools/held_listening.h"
+
 #include <QWidget>
 #include <array>
 #include <optional>
 #include <vector>
 
-class ListenPlayback;
 class QCheckBox;
 class QLabel;
 class QTabBar;
@@ -24,9 +23,6 @@ class WaveformView;
 class WaveformWindow : public QWidget {
     Q_OBJECT
 public:
-    // How long a space bar release waits for a press that makes it a key repeat.
-    static constexpr int kRepeatGap = 90; // milliseconds
-
     // A window over `rows` (one row of a project, or the four rows of an image, which then get
     // a tab each); `problems` are shown below them. It plays through `player`.
     WaveformWindow(ListenPlayback& player, std::vector<melo::WaveformRow> rows, bool image,
@@ -56,24 +52,23 @@ public:
     QString budget() const;
 
     // What the space bar does: a press starts the row, the release ends its loop.
-    void pressPlay();
-    void releasePlay();
+    void pressPlay() { m_listening->press(); }
+    void releasePlay() { m_listening->release(); }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
-    bool event(QEvent* event) override;
 
 private:
-    void followPlayback();
+    std::array<ListenSource, 3> sources() const;
+    void followPlayback(const HeardPosition* heard);
 
-    QPointer<ListenPlayback> m_player;
     std::vector<melo::WaveformRow> m_rows;
     // Each part's integrated loudness as the module plays it; none for a short or silent part.
     std::vector<std::array<std::optional<double>, 3>> m_loudness;
     int m_index = 0;
     bool m_image = false;
-    bool m_holding = false;
+    HeldListening* m_listening = nullptr;
 
     QTabBar* m_tabs = nullptr;
     std::array<QLabel*, 3> m_partLabels{};
@@ -83,6 +78,4 @@ private:
     QLabel* m_budget = nullptr;
     QCheckBox* m_module = nullptr;
     QLabel* m_status = nullptr;
-    QTimer m_follow;
-    QTimer m_spaceUp; // runs from a space bar release until it counts
 };

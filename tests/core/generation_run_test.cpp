@@ -265,6 +265,8 @@ TEST(GenerationRun, MissingOrTooShortBaseFile) {
     EXPECT_EQ(p.observer.sounds, std::vector<std::string>{"nok.wav"});
     p.base(0); // an empty base file is missing too
     EXPECT_EQ(p.run().flashpos, 206);
+    p.input.fields.dsdfilename = ""; // so is one never chosen
+    EXPECT_NE(p.run().log_text.find("Fehler: Basis-DSD/DS3file \"\" nicht gefunden\r\n"), std::string::npos);
 
     // A base file too short for the address table fails instead of mixing data into it.
     Project s;

@@ -8,6 +8,7 @@
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/process_signals.h"
+#include "project/file_choice.h"
 #include "project/ini_file.h"
 #include "project/project_file.h"
 #include "temp_dir.h"
@@ -249,4 +250,24 @@ TEST(IniWrite, AWriteCutOffByTheFileSizeLimitKeepsTheOldFile) {
     EXPECT_EQ(slurp(project), old_project);
     EXPECT_EQ(slurp(settings), "[DIRS]\r\nprojname=old.dsp\r\n");
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"Test.DSP", "melo-sound-manager.INI"}));
+}
+
+TEST(FileChoice, EachKindHasOneNameRule) {
+    using melo::FileKind;
+    // The extension text counts anywhere in the path, without regard to case.
+    EXPECT_EQ(melo::classify_file(FileKind::Base, "/p/horn.dsd"), melo::kAccepted);
+    EXPECT_EQ(melo::classify_file(FileKind::Base, "/p.DS3/horn.bin"), melo::kAccepted);
+    EXPECT_EQ(melo::classify_file(FileKind::Base, "/p/horn.wav"), melo::kWrongTypeDiffers);
+    EXPECT_EQ(melo::classify_file(FileKind::Project, "/p/Test"), melo::kWrongTypeNoExt);
+    EXPECT_EQ(melo::classify_file(FileKind::Project, "/p/Test.Dsp"), melo::kAccepted);
+    EXPECT_EQ(melo::classify_file(FileKind::Part, ""), melo::kNothingChosen);
+    // A dialog's report of a differing extension is taken as it is.
+    EXPECT_EQ(melo::classify_file(FileKind::Part, "/p/horn", true), melo::kWrongTypeDiffers);
+
+    EXPECT_FALSE(melo::fits_project_value("a\nb.wav"));
+    EXPECT_FALSE(melo::fits_project_value("a\rb.wav"));
+    for (const char* name : {"", ".", "..", "sub/horn.wav", "a\nb.wav"}) {
+        EXPECT_FALSE(melo::plain_file_name(name)) << name;
+    }
+    EXPECT_TRUE(melo::plain_file_name("horn 2.wav"));
 }

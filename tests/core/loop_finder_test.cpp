@@ -200,7 +200,7 @@ TEST(LoopFinder, SettingsRangesAndCancel) {
     LoopFinder finder;
     Progress progress;
     LoopSettings s;
-    s.range = melo::SampleRange{kRate, 2 * kRate};
+    s.range = melo::SampleSpan{kRate, 2 * kRate};
     s.max_seconds = 0.5;
     s.candidates = 3;
     const LoopResult r = finder.find(x, s, progress);
@@ -212,9 +212,9 @@ TEST(LoopFinder, SettingsRangesAndCancel) {
         EXPECT_LE(c.length(), std::lround(0.5 * kRate));
     }
 
-    s.range = melo::SampleRange{kRate, kRate + 2000}; // shorter than the shortest loop
+    s.range = melo::SampleSpan{kRate, kRate + 2000}; // shorter than the shortest loop
     EXPECT_EQ(finder.find(x, s, progress).code, LoopCode::TooShort);
-    s.range = melo::SampleRange{kRate, 99 * kRate};
+    s.range = melo::SampleSpan{kRate, 99 * kRate};
     EXPECT_EQ(finder.find(x, s, progress).code, LoopCode::BadSettings);
     s = LoopSettings{};
     s.min_seconds = 2;

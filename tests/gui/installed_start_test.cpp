@@ -142,6 +142,13 @@ void InstalledStartTest::settingsOfAnInstalledProgram() {
     // First start: the settings go to the per-user directory, which is created for them.
     AppEnvironment first = environment_at(f.env.appDir, "melo-sound-manager");
     QCOMPARE(first.settingsPath, perUser);
+    // Its folders start in the user's documents folder, the home folder where there is none.
+    const QByteArray realHome = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(home.root()));
+    QCOMPARE(environment_at(f.env.appDir, "melo-sound-manager").startDir, QString::fromStdString(home.root()));
+    QDir(QString::fromStdString(home.root())).mkdir("Documents");
+    QCOMPARE(environment_at(f.env.appDir, "melo-sound-manager").startDir, QString::fromStdString(home.path("Documents")));
+    qputenv("HOME", realHome);
     f.env.settingsPath = first.settingsPath;
     auto form = f.start();
     QVERIFY(form);

@@ -6,7 +6,7 @@
 
 #include "app/gui_setup.h"
 #include "gui_fixture.h"
-#include "tools/about_box.h"
+#include "tools/info_form.h"
 
 class MainWindowTest : public QObject {
     Q_OBJECT

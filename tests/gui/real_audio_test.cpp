@@ -2,8 +2,10 @@
 // from the play positions and from a recording of the sink's monitor, what was heard.
 // scripts/test starts the server; without one the test fails when MELO_REQUIRE_AUDIO is set.
 
+#include "scripted_prompts.h"
 #include "temp_dir.h"
 #include "tools/listen_playback.h"
+#include "tools/loop_workshop.h"
 #include "tools/qt_audio.h"
 #include "wav_builder.h"
 
@@ -11,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QTest>
 #include <cmath>
@@ -24,6 +27,7 @@ private slots:
     void listenJoinsAreSeamless_data();
     void listenJoinsAreSeamless();
     void partsOfOtherFormatsPlayInTheFirstPartsFormat();
+    void loopWorkshopRowPlaysWithoutAJoin();
     void filePlayerPlaysAWholeFile();
     void cleanupTestCase();
 
@@ -332,6 +336,54 @@ void RealAudioTest::partsOfOtherFormatsPlayInTheFirstPartsFormat() {
     const double expected = 300 + 200 * playback.loopPasses() + 300;
     QVERIFY2(std::abs(heard.first().second - expected) < 3,
              qPrintable(QString("%1 ms instead of %2").arg(heard.first().second).arg(expected)));
+}
+
+void RealAudioTest::loopWorkshopRowPlaysWithoutAJoin() {
+    // A recording of one steady tone of exactly 40 samples per period; the workshop cuts it
+    // into three parts, and the row they make must sound as one unbroken tone.
+    const int period = 40;
+    const double hz = 13021.0 / period;
+    tones("aufnahme.wav", 13021, 1, 16, 13021 / period * period, {13021 / period});
+    const QString dir = QString::fromStdString(m_dir.root());
+    ScriptedPrompts prompts;
+    ListenPlayback playback(
+        m_audio,
+        [&](int, int part) {
+            return dir + "/" + QString::fromStdString(melo::loop_part_names("w")[part - 1]);
+        },
+        [](qint64) {});
+    LoopWorkshop workshop(prompts, playback, dir + "/aufnahme.wav", dir, "w");
+    QTRY_VERIFY_WITH_TIMEOUT(workshop.prepared() && !workshop.running(), 10000);
+    QVERIFY(!workshop.candidates().empty());
+    workshop.accept();
+    QTRY_VERIFY_WITH_TIMEOUT(!workshop.running(), 5000);
+    QVERIFY2(QFile::exists(dir + "/w_loop.wav"), qPrintable(workshop.status()->text()));
+    const std::int64_t a = workshop.loopStart();
+    const std::int64_t b = workshop.loopEnd();
+
+    const double from = recorded();
+    playback.press(0);
+    QTest::qWait(1500);
+    playback.release();
+    QTRY_VERIFY_WITH_TIMEOUT(playback.ready(), 5000);
+    const int passes = playback.loopPasses();
+    QTest::qWait(200);
+    const QList<ToneRun> runs = tone_runs(recording(from, recorded()), {hz});
+    // One run from the first crossing to the last: every period of the row in its place. A
+    // gap, a step or lost frames at a join would end the run or shorten it.
+    const std::int64_t played = a + passes * (b - a) + (13021 / period * period - b);
+    const double expected = (static_cast<double>(played / period) - 1) * 1000.0 / hz;
+    QString report;
+    for (const ToneRun& r : runs) {
+        report += QString(" %1+%2").arg(r.begin, 0, 'f', 2).arg(r.end - r.begin, 0, 'f', 2);
+    }
+    qInfo("loop %lld..%lld, %d passes, runs (ms+ms):%s, expected one of %.2f ms",
+          static_cast<long long>(a), static_cast<long long>(b), passes, qPrintable(report),
+          expected);
+    QCOMPARE(runs.size(), 1);
+    const double join = std::abs(runs.first().end - runs.first().begin - expected);
+    m_worstJoin = std::max(m_worstJoin, join);
+    QVERIFY2(join <= 1.0, qPrintable(QString("%1 ms missing or added").arg(join)));
 }
 
 void RealAudioTest::filePlayerPlaysAWholeFile() {

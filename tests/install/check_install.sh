@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary DESTDIR under /usr and checks the tree as a user's machine
 # sees it: every file in its place, the desktop entry, AppStream metainfo and MIME types pass
-# the freedesktop tools, the man pages render without warnings, the installed melo-dsu runs.
-# Then the installed window is started the way the desktop entry starts it, on a virtual
-# display: it opens the project it is given, builds the image, plays its result sound from the
+# the freedesktop tools, the man pages render without warnings, the package, the programs and
+# the metadata carry one version, the installed melo-dsu runs. Then the installed window is
+# started on a virtual display: without a project its folders start in the user's documents
+# folder; the way the desktop entry starts it, it opens the project it is given, builds the image, plays its result sound from the
 # data directory into the sound server's null sink, keeps its settings in the per-user
 # directory (not in its bin directory, though root may write there) and starts again from them.
 # The window part needs the PulseAudio server with a null sink that scripts/test starts; without
@@ -60,12 +61,14 @@ out=$(desktop-file-validate "$usr/share/applications/$id.desktop" 2>&1) || fail 
 [ -z "$out" ] || fail "desktop-file-validate: $out"
 out=$(appstreamcli validate --no-net "$usr/share/metainfo/$id.metainfo.xml" 2>&1) || fail "$out"
 xmllint --noout "$usr/share/mime/packages/$id.xml"
-# The MIME types as a file manager sees them: by name, and a project by its [WAVs] section.
+# The MIME types as a file manager sees them: an image by its name, a project by its [WAVs]
+# section (another program's .dsp is no project).
 XDG_DATA_DIRS=$usr/share update-mime-database "$usr/share/mime"
 demo="$work/Mein Projekt"
 mkdir -p "$demo"
 cp "$source"/examples/demo/* "$demo/"
 cp "$demo/demo.DSP" "$work/projekt-ohne-endung"
+printf '# Microsoft Developer Studio Project File - Name="werkzeug" - Package Owner=<4>\r\n' >"$work/werkzeug.dsp"
 printf 'image' >"$work/Bild.dsu"
 mime_of() {
     XDG_DATA_HOME=$work/none XDG_DATA_DIRS=$usr/share:/usr/share \
@@ -73,6 +76,7 @@ mime_of() {
 }
 [ "$(mime_of "$demo/demo.DSP")" = application/x-melo-project ] || fail "demo.DSP: $(mime_of "$demo/demo.DSP")"
 [ "$(mime_of "$work/projekt-ohne-endung")" = application/x-melo-project ] || fail "no magic match"
+[ "$(mime_of "$work/werkzeug.dsp")" != application/x-melo-project ] || fail "another program's .dsp taken over"
 [ "$(mime_of "$work/Bild.dsu")" = application/x-melo-image ] || fail "Bild.dsu: $(mime_of "$work/Bild.dsu")"
 
 for page in melo-dsu melo-sound-manager; do
@@ -85,6 +89,12 @@ done
 # The installed executables: versions without a display, and melo-dsu builds the demo image.
 version='V[0-9]\.[0-9][0-9]\.[0-9][0-9][0-9][0-9]'
 "$usr/bin/melo-dsu" --version | grep -qx "melo-dsu $version" || fail "melo-dsu --version"
+# One version number: what the programs show is the package's, the AppStream release's and the
+# man pages' version.
+shown=$("$usr/bin/melo-dsu" --version | sed 's/^melo-dsu V//')
+grep -q "<release version=\"$shown\"" "$usr/share/metainfo/$id.metainfo.xml" || fail "metainfo is not $shown"
+zcat "$usr/share/man/man1/melo-sound-manager.1.gz" | grep -q "MELO Sound-Manager $shown" || fail "man page is not $shown"
+grep -q "CPACK_PACKAGE_VERSION \"$shown\"" "$build/CPackConfig.cmake" || fail "package is not $shown"
 for option in --version --help; do
     env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$usr/bin/melo-sound-manager" $option \
         >"$work/answer" || fail "melo-sound-manager $option"
@@ -143,7 +153,18 @@ end_window() {                  # "Ende", then the program's own end
     wait "$window_pid" || fail "the window ended with status $?"
 }
 
-# First start, as a double click on the project does it.
+# The very first start, from the menu, without a project: the folders start in the user's
+# documents folder, not in the program's bin directory.
+mkdir -p "$work/home/Documents"
+HOME=$work/home PATH=$usr/bin:$PATH melo-sound-manager >>"$work/window.log" 2>&1 &
+window_pid=$!
+pids+=("$window_pid")
+wait_for "the main window" has_window '^MELO Sound-Manager'
+end_window
+grep -qF "projfiledir=$work/home/Documents"$'\r' "$settings" || fail "first start not in the documents folder"
+rm "$settings"
+
+# First start with a project, as a double click on the project does it.
 parec -d @DEFAULT_MONITOR@ --latency-msec=5 --raw --format=s16le --rate=22050 --channels=1 \
     >"$work/heard.raw" &
 recorder=$!

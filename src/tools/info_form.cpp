@@ -1,12 +1,14 @@
-#include "tools/about_box.h"
+#include "tools/info_form.h"
 
 #include <QPixmap>
 
 #include "common/version.h"
 
-InfoForm::InfoForm(const QString& mainWindowTitle, QWidget* parent) : QWidget(parent, Qt::Window) {
+InfoForm::InfoForm(const QString& mainWindowTitle, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName("infoform");
     setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
     setWindowTitle("about VUZOdezir");
     setFixedSize(384, 252); // 5760 x 3780 twips
 
@@ -14,6 +16,7 @@ InfoForm::InfoForm(const QString& mainWindowTitle, QWidget* parent) : QWidget(pa
     m_text->setObjectName("Text1");
     m_text->setGeometry(8, 8, 369, 49);
     m_text->setReadOnly(true);
+    m_text->setTabChangesFocus(true);
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QPalette grey = m_text->palette();
     grey.setColor(QPalette::Base, QColor(192, 192, 192));
@@ -30,5 +33,7 @@ InfoForm::InfoForm(const QString& mainWindowTitle, QWidget* parent) : QWidget(pa
     m_ok = new QPushButton("OK", this);
     m_ok->setObjectName("Command1");
     m_ok->setGeometry(320, 208, 57, 33);
-    connect(m_ok, &QPushButton::clicked, this, &QWidget::close);
+    m_ok->setDefault(true); // Enter closes the box as "OK" does, Escape as its close control
+    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+    m_ok->setFocus();
 }
