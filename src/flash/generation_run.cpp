@@ -121,7 +121,7 @@ void GenerationRun::base_image(const RunInput& input) {
     std::string bytes;
     std::string error;
     std::error_code ec;
-    const bool present = std::filesystem::exists(std::filesystem::symlink_status(file.path, ec));
+    const bool present = !name.empty() && std::filesystem::exists(std::filesystem::symlink_status(file.path, ec));
     if (present && !read_file(file.path, bytes, kReadLimit, &error)) {
         m_result.flashpos = kAddressTableEnd;
         add2log("Fehler: Basis-DSD/DS3file " + in_quotes(name) + " nicht lesbar: " + error, true);
