@@ -26,6 +26,8 @@ endif()
 
 if(MELO_FUZZ)
   target_compile_options(melo_options INTERFACE
-    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
-  target_link_options(melo_options INTERFACE -fsanitize=address,undefined)
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+    # Undefined behaviour stops the run like any other finding instead of scrolling past.
+    -fno-sanitize-recover=all)
+  target_link_options(melo_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()

@@ -3,14 +3,12 @@
 #include "app/command_line.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 
 #include "app/form1.h"
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
-#include "common/atomic_file.h"
 #include "common/version.h"
 #include "project/file_choice.h"
 
@@ -120,15 +118,5 @@ bool open_command_line_project(Form1& window, Prompts& prompts, const QString& p
         return false;
     }
     // Unlike a name typed into the dialog, a missing file is no new project: it is a mistake.
-    std::string contents;
-    std::string error;
-    if (!melo::read_file(file_path(fullPath), contents, melo::kReadLimit,
-                         &error)) {
-        prompts.message("Fehler beim Projekt-Laden", "Das Projekt kann nicht geöffnet werden:\n" +
-                                                         fullPath + "\n(" +
-                                                         QString::fromStdString(error) + ")");
-        return false;
-    }
-    window.openProject(fullPath, bareName);
-    return true;
+    return window.openProject(fullPath, bareName, false);
 }

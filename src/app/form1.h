@@ -66,16 +66,18 @@ public:
     // projfiledir, the separator and the project name field's current text.
     QString projectPath() const;
 
-    // Loads the project file into the thirteen fields and clears the changed flag.
-    void GetProjectData();
+    // Loads the project file into the thirteen fields and clears the changed flag; false, with
+    // a message and the fields kept, for a file that cannot be read as a project (or, with
+    // `mustExist`, does not exist). A missing file is otherwise a project without files yet.
+    bool GetProjectData(bool mustExist = false);
     // Saves the thirteen fields; on failure tells the user, keeps the flag and returns false.
     bool saveProject();
     // The load-or-create command of the project picture button.
     void loadOrCreateProject();
     // Opens the project file `fullPath` (bare name `bareName`), or creates it from the fields
-    // the window holds when it does not exist. When it cannot be created, the window keeps its
-    // previous project and says why.
-    void openProject(const QString& fullPath, const QString& bareName);
+    // the window holds when it does not exist (without `createMissing`: a message). When it
+    // cannot be created or read, the window keeps its previous project and says why; false then.
+    bool openProject(const QString& fullPath, const QString& bareName, bool createMissing = true);
     // The "Ende" button: offers to save a changed project, then closes the window.
     void cmd_EXIT_Click();
 

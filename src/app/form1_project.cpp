@@ -31,9 +31,18 @@ void Form1::setProjectFields(const melo::ProjectFields& fields) {
     m_c.txt_DSDfilename->setText(QString::fromStdString(fields.dsdfilename));
 }
 
-void Form1::GetProjectData() {
-    setProjectFields(melo::load_project(file_path(projectPath())));
+bool Form1::GetProjectData(bool mustExist) {
+    const melo::LoadedProject project = melo::load_project(file_path(projectPath()));
+    if (project.state == melo::ProjectState::Unreadable ||
+        (mustExist && project.state == melo::ProjectState::Missing)) {
+        prompts().message("Fehler beim Projekt-Laden", "Das Projekt kann nicht geöffnet werden:\n" + projectPath() +
+                                                           "\n(" + q(project.error) + ")");
+        return false;
+    }
+    // A missing file or section is a project without files yet.
+    setProjectFields(project.fields);
     m_projchanged = false;
+    return true;
 }
 
 bool Form1::storeProject(QString& error) {
@@ -70,7 +79,7 @@ void Form1::loadOrCreateProject() {
     }
 }
 
-void Form1::openProject(const QString& fullPath, const QString& bareName) {
+bool Form1::openProject(const QString& fullPath, const QString& bareName, bool createMissing) {
     // Where the window points now: a new project that cannot be stored leaves it there.
     const QString previousName = m_c.txt_projektfile->text();
     const QString previousDir = m_projfiledir;
@@ -78,20 +87,27 @@ void Form1::openProject(const QString& fullPath, const QString& bareName) {
     m_c.txt_projektfile->setText(bareName);
     m_projfiledir = q_path(melo::directory_of(file_path(fullPath)));
     m_c.txt_projektdir->setText(m_projfiledir);
-    if (!melo::fileexists(file_path(fullPath))) {
+    const auto restore = [&] {
+        m_c.txt_projektfile->setText(previousName);
+        m_projfiledir = previousDir;
+        m_c.txt_projektdir->setText(previousDir);
+        m_projchanged = previousChanged;
+    };
+    if (createMissing && !melo::fileexists(file_path(fullPath))) {
         // A new project starts as a copy of the fields the window holds.
         QString error;
         if (!storeProject(error)) {
-            m_c.txt_projektfile->setText(previousName);
-            m_projfiledir = previousDir;
-            m_c.txt_projektdir->setText(previousDir);
-            m_projchanged = previousChanged;
+            restore();
             prompts().message("Fehler beim Projekt-Anlegen", "Das neue Projekt konnte nicht angelegt werden:\n" +
                                                                  error + "\nDas bisherige Projekt bleibt geöffnet.");
-            return;
+            return false;
         }
     }
-    GetProjectData();
+    if (!GetProjectData(!createMissing)) {
+        restore(); // the fields still hold the previous project: the window points at it again
+        return false;
+    }
+    return true;
 }
 
 void Form1::cmd_EXIT_Click() {

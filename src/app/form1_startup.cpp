@@ -161,7 +161,7 @@ void Form1::writeSettings() {
     if (debugMode()) {
         set("DIRS", "lastvalidsndfile", m_lastvalidsndfile);
     }
-    if (!ok || !settings.save(path, &error)) {
+    if (!ok || !settings.save(path, &error, melo::LinkRule::anywhere)) {
         // The settings of this session are lost unless the user hears of it.
         prompts().message("Fehler beim Speichern",
                           "Die Einstellungen konnten nicht gespeichert werden:\n" + settingsPath() + "\n(" +

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/terminal_progress.h"
 #include "common/atomic_file.h"
+#include "common/cp1252.h"
 #include "common/version.h"
 #include "flash/generation_run.h"
 #include "flash/sound_budget.h"
@@ -30,7 +31,7 @@ public:
 private:
     void print(const std::string& line) {
         m_bar.clear();
-        std::printf("%s\n", line.c_str());
+        std::printf("%s\n", visible_controls(line).c_str()); // a name may hold an escape sequence
         std::fflush(stdout);
     }
     bool m_verbose;
@@ -48,13 +49,15 @@ int build(const std::vector<std::string>& args) {
     auto has = [&](const char* flag) { return std::find(flags.begin(), flags.end(), flag) != flags.end(); };
     std::error_code ec;
     const std::string path = utf8_path(std::filesystem::absolute(native_path(files[0]), ec).lexically_normal());
-    if (ec || !std::filesystem::is_regular_file(native_path(path), ec) || !fileexists(path)) {
-        std::fprintf(stderr, "melo-dsu build: Projektfile '%s' nicht lesbar\n", files[0].c_str());
+    const LoadedProject project = load_project(path);
+    if (ec || project.state != ProjectState::Loaded) {
+        std::fprintf(stderr, "melo-dsu build: Projektfile '%s' nicht lesbar: %s\n",
+                     visible_controls(files[0]).c_str(), project.error.c_str());
         return kUsageError;
     }
 
     RunInput input;
-    input.fields = load_project(path);
+    input.fields = project.fields;
     input.projfiledir = directory_of(path);
     input.output_dir = input.projfiledir;
     input.project_name = bare_name_of(path);

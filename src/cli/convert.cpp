@@ -2,6 +2,7 @@
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "common/atomic_file.h"
+#include "common/cp1252.h"
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
 
@@ -22,8 +23,14 @@ struct ConvertArgs {
     std::vector<std::string> inputs;
     std::optional<std::string> out;
     std::optional<std::string> into;
+    bool force = false; // an existing output that --out does not name may be replaced
     PrepareOptions options;
 };
+
+// Prints a line with the control characters of file names shown, not sent to the terminal.
+void say(std::FILE* to, const std::string& line) {
+    std::fprintf(to, "%s\n", visible_controls(line).c_str());
+}
 
 bool usage_error(const std::string& text) {
     return cli::usage_error("convert", text);
@@ -38,16 +45,15 @@ bool parse(const std::vector<std::string>& args, ConvertArgs& c) {
             if (!option_value("convert", args, i, name, value)) {
                 return false;
             }
-            (name == "--out" ? c.out : c.into) = value;
-        } else if (const OptionMatch m = prepare_option("convert", args, i, c.options);
-                   m != OptionMatch::Other) {
-            if (m == OptionMatch::Bad) {
-                return false;
+            if (value.empty()) {
+                return usage_error("Option '" + name + "' braucht einen " +
+                                   (name == "--out" ? "Dateinamen" : "Verzeichnisnamen"));
             }
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usage_error("unbekannte Option '" + a + "'");
-        } else {
-            c.inputs.push_back(a);
+            (name == "--out" ? c.out : c.into) = value;
+        } else if (a == "--force") {
+            c.force = true;
+        } else if (!prepare_option_or_input("convert", args, i, c.options, c.inputs)) {
+            return false;
         }
     }
     if (c.inputs.empty()) {
@@ -81,6 +87,24 @@ std::string output_of(const ConvertArgs& c, const std::string& input) {
     return utf8_path(native_path(dir) / native_path(prepared_file_name(input, dir, c.options.rate)));
 }
 
+// Why the output of one input is not written, or "": an output never replaces one of the
+// call's inputs, and an existing file the user did not name with --out only with --force.
+std::string refused_output(const ConvertArgs& c, const std::string& output) {
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(native_path(output), ec))) {
+        return {};
+    }
+    for (const std::string& input : c.inputs) {
+        if (fs::equivalent(native_path(input), native_path(output), ec)) {
+            return "'" + output + "' ist eine Eingabe dieses Aufrufs und wird nicht überschrieben";
+        }
+    }
+    if (!c.out && !c.force) {
+        return "'" + output + "' existiert schon (mit --force ersetzen)";
+    }
+    return {};
+}
+
 class BarObserver : public PrepareObserver {
 public:
     void progress(int permille) override { bar.show(permille); }
@@ -100,33 +124,36 @@ int convert(const std::vector<std::string>& args) {
     for (const std::string& input : c.inputs) {
         std::error_code ec;
         if (!fs::is_regular_file(native_path(input), ec) || !fileexists(input)) {
-            std::fprintf(stderr, "melo-dsu convert: Eingabedatei '%s' nicht lesbar\n",
-                         input.c_str());
+            say(stderr, "melo-dsu convert: Eingabedatei '" + input + "' nicht lesbar");
             return kUsageError;
         }
         outputs.push_back(output_of(c, input));
         if (!seen.insert(utf8_path(fs::weakly_canonical(native_path(outputs.back()), ec))).second) {
-            std::fprintf(stderr, "melo-dsu convert: zwei Eingaben würden beide '%s' schreiben\n",
-                         outputs.back().c_str());
+            say(stderr, "melo-dsu convert: zwei Eingaben würden beide '" + outputs.back() + "' schreiben");
             return kUsageError;
         }
     }
 
     bool failed = false;
     for (std::size_t i = 0; i < c.inputs.size(); ++i) {
+        if (const std::string refused = refused_output(c, outputs[i]); !refused.empty()) {
+            std::fflush(stdout);
+            say(stderr, "melo-dsu convert: " + c.inputs[i] + ": " + refused);
+            failed = true;
+            continue;
+        }
         BarObserver observer;
         SoundPreparation preparation;
         const PrepareResult r = preparation.run(c.inputs[i], outputs[i], c.options, observer);
         observer.bar.clear();
         if (r.source.rate > 0) {
-            std::printf("%s: %s\n", c.inputs[i].c_str(), describe_source(r.source).c_str());
+            say(stdout, c.inputs[i] + ": " + describe_source(r.source));
         }
         if (r.code == PrepareCode::Ok) {
-            std::printf("  -> %s: %s\n", outputs[i].c_str(), describe_result(r, c.options).c_str());
+            say(stdout, "  -> " + outputs[i] + ": " + describe_result(r, c.options));
         } else {
             std::fflush(stdout);
-            std::fprintf(stderr, "melo-dsu convert: %s: %s\n", c.inputs[i].c_str(),
-                         r.message.c_str());
+            say(stderr, "melo-dsu convert: " + c.inputs[i] + ": " + r.message);
             failed = true;
         }
         std::fflush(stdout);

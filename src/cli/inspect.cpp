@@ -46,7 +46,9 @@ int inspect(const std::vector<std::string>& args) {
             std::printf("Lautheit nicht messbar: %s\n", error.c_str());
         }
     }
-    return code == 0 ? 0 : 1;
+    // A file that cannot be opened or read is a missing input (status 2, as --help says); a
+    // file the decoder rejects is a failed check.
+    return code == kDecodeOk ? 0 : (code == kFileNotFound ? kUsageError : 1);
 }
 
 } // namespace melo::cli

@@ -96,15 +96,8 @@ bool parse(const std::vector<std::string>& args, LoopArgs& c) {
             }
         } else if (a == "--exact") {
             c.exact = true;
-        } else if (const OptionMatch m = prepare_option(kCommand, args, i, c.options);
-                   m != OptionMatch::Other) {
-            if (m == OptionMatch::Bad) {
-                return false;
-            }
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usage_error("unbekannte Option '" + a + "'");
-        } else {
-            inputs.push_back(a);
+        } else if (!prepare_option_or_input(kCommand, args, i, c.options, inputs)) {
+            return false;
         }
     }
     if (inputs.size() != 1) {

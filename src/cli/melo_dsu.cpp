@@ -1,12 +1,14 @@
 // melo-dsu: the command-line face of MELO Sound-Manager. It calls the same core as the
 // window, so its files are byte for byte the window's.
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "common/atomic_file.h"
 #include "common/process_signals.h"
 #include "common/version.h"
 
@@ -26,15 +28,17 @@ const char* const kUsage =
     "      integrated loudness (EBU R128) and true peak.\n"
     "  dump IMAGE.DSU\n"
     "      Lists the address table of an image and checks it.\n"
-    "  convert IN... [--out FILE | --into DIR] [--rate HZ] [--bits 8|16] [--dither none|tpdf]\n"
-    "          [--normalize[=DB] | --loudness[=LUFS]] [--trim[=DB]]\n"
+    "  convert IN... [--out FILE | --into DIR] [--force] [--rate HZ] [--bits 8|16]\n"
+    "          [--dither none|tpdf] [--normalize[=DB] | --loudness[=LUFS]] [--trim[=DB]]\n"
     "      Converts audio files (WAV of any PCM or float width, AIFF, FLAC, Ogg Vorbis/Opus,\n"
     "      MP3 ...) into mono PCM WAV at 13021 Hz, the rate the module plays: unsigned 8-bit\n"
     "      samples within 1..254, rounded, which the image takes byte for byte.\n"
     "      Each output is named after its input with the extension .wav (NAME_RATE.wav\n"
-    "      where that would be the input itself), beside the input or in DIR.\n"
+    "      where that would be the input itself), beside the input or in DIR. An existing\n"
+    "      file is replaced only when --out names it or with --force.\n"
     "      --out FILE        the output file (one input only)\n"
     "      --into DIR        the directory of the outputs\n"
+    "      --force           replace existing outputs (an input is never replaced)\n"
     "      --rate HZ         another output rate (1000 to 192000)\n"
     "      --bits 8|16       8 (default): the module's samples; 16: a master to keep, which\n"
     "                        the image build truncates to 8 bits\n"
@@ -70,11 +74,7 @@ const char* const kUsage =
     "Exit status: 0 success, 1 a failed run, check, decode or conversion, 2 a usage error\n"
     "or an input that does not exist or cannot be read.\n";
 
-} // namespace
-
-int main(int argc, char** argv) {
-    melo::ignore_file_size_signal();
-    std::vector<std::string> args = melo::program_arguments(argc, argv);
+int run(std::vector<std::string> args) {
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
@@ -108,4 +108,23 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "melo-dsu: unbekannter Befehl '%s' (siehe melo-dsu --help)\n", command.c_str());
     return melo::cli::kUsageError;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    melo::ignore_file_size_signal();
+    const int status = run(melo::program_arguments(argc, argv));
+    // Output that did not arrive (a full disk, a closed pipe) is a failure, as with the
+    // standard tools.
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error_number = errno;
+    if (!flushed || std::ferror(stdout)) {
+        // The reason is known only where this last flush met it.
+        const std::string reason = !flushed && error_number != 0 ? ": " + melo::file_error_text(error_number) : "";
+        std::fprintf(stderr, "melo-dsu: Standardausgabe nicht geschrieben%s\n", reason.c_str());
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }

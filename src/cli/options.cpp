@@ -35,6 +35,12 @@ bool option_value(const char* command, const std::vector<std::string>& args, std
     return true;
 }
 
+namespace {
+
+enum class OptionMatch { Other, Taken, Bad };
+
+// Takes a preparation option at args[i] into `options`. Other: no preparation option; Bad: a
+// usage error was printed.
 OptionMatch prepare_option(const char* command, const std::vector<std::string>& args,
                            std::size_t& i, PrepareOptions& options) {
     const std::string& a = args[i];
@@ -92,6 +98,22 @@ OptionMatch prepare_option(const char* command, const std::vector<std::string>& 
         return OptionMatch::Taken;
     }
     return OptionMatch::Other;
+}
+
+} // namespace
+
+bool prepare_option_or_input(const char* command, const std::vector<std::string>& args,
+                             std::size_t& i, PrepareOptions& options,
+                             std::vector<std::string>& inputs) {
+    const std::string& a = args[i];
+    if (const OptionMatch m = prepare_option(command, args, i, options); m != OptionMatch::Other) {
+        return m == OptionMatch::Taken;
+    }
+    if (a.size() > 1 && a[0] == '-') {
+        return usage_error(command, "unbekannte Option '" + a + "'");
+    }
+    inputs.push_back(a);
+    return true;
 }
 
 } // namespace melo::cli

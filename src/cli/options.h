@@ -20,11 +20,12 @@ std::optional<double> parse_number(const std::string& text);
 bool option_value(const char* command, const std::vector<std::string>& args, std::size_t& i,
                   const std::string& name, std::string& value);
 
-enum class OptionMatch { Other, Taken, Bad };
-
-// Takes a preparation option at args[i] into `options`: --rate HZ, --bits 8|16,
-// --dither none|tpdf, --normalize[=DB], --loudness[=LUFS], --trim[=DB]. Other: no preparation option; Bad: a usage error was printed.
-OptionMatch prepare_option(const char* command, const std::vector<std::string>& args,
-                           std::size_t& i, PrepareOptions& options);
+// Takes args[i], which no option of the command itself matched: a preparation option
+// (--rate HZ, --bits 8|16, --dither none|tpdf, --normalize[=DB], --loudness[=LUFS], --trim[=DB])
+// into `options`, anything not starting with '-' into `inputs`. Returns false after a usage
+// error: a bad preparation value or an unknown option.
+bool prepare_option_or_input(const char* command, const std::vector<std::string>& args,
+                             std::size_t& i, PrepareOptions& options,
+                             std::vector<std::string>& inputs);
 
 } // namespace melo::cli

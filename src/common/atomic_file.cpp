@@ -55,6 +55,31 @@ std::string directory_part(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Why an entry of this type is not replaced or read as a file.
+std::string not_a_file_text(mode_t mode) {
+    const char* kind = S_ISDIR(mode)    ? "ist ein Verzeichnis"
+                       : S_ISFIFO(mode) ? "ist eine Pipe (FIFO)"
+                       : S_ISSOCK(mode) ? "ist ein Socket"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "ist ein Gerät"
+                                                        : "unbekannte Art";
+    return std::string("keine gewöhnliche Datei: ") + kind;
+}
+
+// True when the resolved path `real` lies in `folder` or below it, once the folder's own
+// links are resolved.
+bool lies_inside(const std::string& real, const std::string& folder) {
+    char* resolved = ::realpath(folder.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return false;
+    }
+    std::string root = resolved;
+    std::free(resolved);
+    if (root.back() != '/') {
+        root += '/';
+    }
+    return real.size() > root.size() && real.compare(0, root.size(), root) == 0;
+}
+
 // A name beside `path` that does not exist yet, for the moment between link and rename.
 std::string temporary_name(const std::string& path) {
     thread_local std::mt19937_64 random{std::random_device{}()};
@@ -213,12 +238,15 @@ bool directory_writable(const std::string& directory) {
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(directory.c_str(), W_OK | X_OK) == 0;
 }
 
-bool replace_file(const std::string& target, std::string_view contents, std::string* error) {
+bool replace_file(const std::string& target, std::string_view contents, std::string* error, LinkRule links) {
     if (target.empty() || target.back() == '/') {
-        set_error(error, "kein Dateiname", EISDIR);
+        if (error != nullptr) {
+            *error = "kein Dateiname";
+        }
         return false;
     }
-    // Replace the file a symbolic link points to, not the link.
+    // Replace the file a symbolic link points to, not the link; a link out of its folder
+    // is not followed.
     std::string path = target;
     struct stat lst {};
     if (::lstat(target.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
@@ -226,6 +254,13 @@ bool replace_file(const std::string& target, std::string_view contents, std::str
         if (resolved != nullptr) {
             path = resolved;
             std::free(resolved);
+            if (links == LinkRule::inside_folder && !lies_inside(path, directory_part(target))) {
+                if (error != nullptr) {
+                    *error = "ist ein symbolischer Link auf " + path +
+                             " außerhalb des Ordners und wird nicht überschrieben";
+                }
+                return false;
+            }
         }
     }
     const std::string dir = directory_part(path);
@@ -243,7 +278,9 @@ bool replace_file(const std::string& target, std::string_view contents, std::str
     const bool existed = ::stat(path.c_str(), &st) == 0;
     if (existed) {
         if (!S_ISREG(st.st_mode)) {
-            set_error(error, "keine gewöhnliche Datei", EISDIR);
+            if (error != nullptr) {
+                *error = not_a_file_text(st.st_mode);
+            }
             return false;
         }
         if (::access(path.c_str(), W_OK) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
@@ -275,7 +312,9 @@ bool read_file(const std::string& path, std::string& contents, std::size_t limit
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0;
     if (ok && !S_ISREG(st.st_mode)) {
-        set_error(error, "keine gewöhnliche Datei", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        if (error != nullptr) {
+            *error = not_a_file_text(st.st_mode);
+        }
         ok = false;
     } else if (ok && static_cast<std::uint64_t>(st.st_size) > limit) {
         if (error != nullptr) {
@@ -518,9 +557,13 @@ bool directory_writable(const std::string& directory) {
     return h.valid();
 }
 
-bool replace_file(const std::string& target, std::string_view contents, std::string* error) {
+bool replace_file(const std::string& target, std::string_view contents, std::string* error, LinkRule) {
+    // (Symbolic links are followed wherever they lead: links are an administrator's tool on
+    // Windows, and Wine has none to test a folder rule with.)
     if (target.empty() || is_path_separator(target.back())) {
-        set_system_error(error, "kein Dateiname", ERROR_DIRECTORY);
+        if (error != nullptr) {
+            *error = "kein Dateiname";
+        }
         return false;
     }
     std::filesystem::path path = native_path(target);

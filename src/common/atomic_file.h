@@ -15,7 +15,14 @@ namespace melo {
 // false, with the old file untouched, when any step fails (missing directory, write-protected
 // file or directory, disk full). A write-protected existing file is not replaced. `error`
 // receives the reason in German.
-bool replace_file(const std::string& path, std::string_view contents, std::string* error = nullptr);
+//
+// Where `path` is a symbolic link, the file it leads to is replaced, not the link. A link
+// that leads out of the folder the name stands in (a project's image, logs, project file or
+// converted files) is refused, with the reason, unless `links` is LinkRule::anywhere: a
+// project folder from elsewhere must not make a build overwrite the user's other files.
+enum class LinkRule { inside_folder, anywhere };
+bool replace_file(const std::string& path, std::string_view contents, std::string* error = nullptr,
+                  LinkRule links = LinkRule::inside_folder);
 
 // True when `directory` exists and replace_file may create files in it: the same test the
 // writer applies (a directory without any write permission bit refuses even root).

@@ -1,8 +1,9 @@
 #include "common/cp1252.h"
 
 #include <array>
-#include <optional>
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 
 namespace melo {
 namespace {
@@ -148,6 +149,51 @@ std::string utf8_to_file_text(std::string_view text) {
         return *bytes;
     }
     return std::string(text);
+}
+
+namespace {
+bool is_control(char32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
+}
+} // namespace
+
+bool has_control_character(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        if (!next_utf8(text, i, cp)) {
+            cp = static_cast<unsigned char>(text[i++]);
+            if (cp < 0x80 && is_control(cp)) {
+                return true;
+            }
+        } else if (is_control(cp)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string visible_controls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t at = i;
+        char32_t cp = 0;
+        const bool valid = next_utf8(text, i, cp);
+        if (!valid) {
+            cp = static_cast<unsigned char>(text[i++]);
+        }
+        char code[8];
+        if (cp < 0x20 || cp == 0x7F || (!valid && cp >= 0x80)) {
+            std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned>(cp));
+            out += code; // a byte that is no character of its own is shown too
+        } else if (cp >= 0x80 && cp <= 0x9F) {
+            std::snprintf(code, sizeof code, "\\u%04x", static_cast<unsigned>(cp));
+            out += code;
+        } else {
+            out.append(text.substr(at, i - at));
+        }
+    }
+    return out;
 }
 
 } // namespace melo

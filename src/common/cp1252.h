@@ -32,4 +32,12 @@ std::string file_text_to_utf8(std::string_view bytes);
 // byte for byte those of Windows; UTF-8 otherwise, so no character is ever lost.
 std::string utf8_to_file_text(std::string_view text);
 
+// True when the text holds a control character (below 0x20, DEL, or U+0080 to U+009F), which
+// no name of a file in a project may hold: it could steer a terminal or cut a printed line.
+bool has_control_character(std::string_view text);
+
+// The text with every control character written out visibly ("\x1b", "\x00", "\u009b"), for
+// a terminal: an escape sequence in a name must not set its title or clear its screen.
+std::string visible_controls(std::string_view text);
+
 } // namespace melo

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
@@ -18,6 +17,7 @@ namespace melo {
 namespace {
 
 const char* const kCrLf = "\r\n";
+const char* const kControlCharacterReason = "der Name enthält Steuerzeichen";
 
 std::string in_quotes(const std::string& text) {
     return "\"" + text + "\"";
@@ -102,17 +102,33 @@ RunResult GenerationRun::run(const RunInput& input, RunObserver& observer) {
 void GenerationRun::base_image(const RunInput& input) {
     const std::string name = input.fields.dsdfilename;
     const ProjectFile file = resolve_project_file(input.projfiledir, name);
+    if (file.control_characters) {
+        m_result.flashpos = kAddressTableEnd;
+        add2log("Fehler: Basis-DSD/DS3file " + in_quotes(visible_controls(name)) + " nicht gefunden: " +
+                    kControlCharacterReason,
+                true);
+        m_generror = true;
+        return;
+    }
     if (file.outside) {
         m_result.flashpos = kAddressTableEnd;
         add2log("Fehler: Basis-DSD/DS3file " + in_quotes(name) + " liegt außerhalb des Projektordners", true);
         m_generror = true;
         return;
     }
-    const std::string& path = file.path;
+    // The whole file is read first, as every other input is: a read error fails the run
+    // rather than leaving fill bytes in the image.
+    std::string bytes;
+    std::string error;
     std::error_code ec;
-    const bool regular = std::filesystem::is_regular_file(native_path(path), ec);
-    const std::uintmax_t size = regular ? std::filesystem::file_size(native_path(path), ec) : 0;
-    const std::int64_t length = ec ? 0 : static_cast<std::int64_t>(size);
+    const bool present = !name.empty() && std::filesystem::exists(std::filesystem::symlink_status(native_path(file.path), ec));
+    if (present && !read_file(file.path, bytes, kReadLimit, &error)) {
+        m_result.flashpos = kAddressTableEnd;
+        add2log("Fehler: Basis-DSD/DS3file " + in_quotes(name) + " nicht lesbar: " + error, true);
+        m_generror = true;
+        return;
+    }
+    const auto length = static_cast<std::int64_t>(bytes.size());
     if (length == 0) {
         m_result.flashpos = kAddressTableEnd;
         add2log("Fehler: Basis-DSD/DS3file " + in_quotes(name) + " nicht gefunden", true);
@@ -121,22 +137,16 @@ void GenerationRun::base_image(const RunInput& input) {
     }
 
     // Copy the base file to address 0 on. The progress display moves at each per-mille
-    // change, as if the file were read byte by byte; the bytes go in blocks. Bytes that
-    // cannot be read keep the fill value.
-    std::ifstream in(native_path(path), std::ios::binary);
+    // change, as if the file were read byte by byte; the bytes go in blocks.
     const std::int64_t readable = std::min<std::int64_t>(length, static_cast<std::int64_t>(kFlashLastAddress) + 1);
-    std::vector<std::uint8_t> block(64 * 1024);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     int shown = 1;
     std::int64_t done = 0;
     while (done < length) {
         // The first byte always gets its own step: its value is compared with the initial 1.
         const std::int64_t until = done == 0 ? 1 : std::min(length, next_permille_change(done, length));
-        while (in && done < std::min(until, readable)) {
-            const auto want = static_cast<std::streamsize>(
-                std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), std::min(until, readable) - done));
-            in.read(reinterpret_cast<char*>(block.data()), want);
-            m_flash.writeBlock(done, block.data(), in.gcount());
-            done += in.gcount();
+        if (done < readable) {
+            m_flash.writeBlock(done, data + done, std::min(until, readable) - done);
         }
         done = until;
         const int permille = permille_of(done, length);
@@ -172,6 +182,11 @@ void GenerationRun::wav_checks(const RunInput& input) {
                 m_sound.wavfreq = kTargetFreq;
             } else {
                 const ProjectFile file = resolve_project_file(input.projfiledir, name);
+                if (file.control_characters) {
+                    add2log(visible_controls(name) + ": WAV-File nicht gefunden: " + kControlCharacterReason, true);
+                    m_generror = true;
+                    continue;
+                }
                 if (file.outside) {
                     // Never read: a project could otherwise copy any readable file into an image.
                     add2log(name + ": WAV-File liegt außerhalb des Projektordners und wird nicht gelesen", true);

@@ -175,6 +175,11 @@ WaveformRow project_row(const std::string& projfiledir, int row,
             continue;
         }
         const ProjectFile file = resolve_project_file(projfiledir, part.name);
+        if (file.control_characters) {
+            part.marker = -1;
+            part.problem = "Der Name enthält Steuerzeichen";
+            continue;
+        }
         if (file.outside) {
             part.marker = -1;
             part.problem = "Der Name führt aus dem Projektordner hinaus";

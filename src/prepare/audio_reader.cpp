@@ -10,6 +10,7 @@
 #include "prepare/audio_reader.h"
 
 #include "common/atomic_file.h"
+#include "common/error_output.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,6 +36,9 @@ namespace {
 
 // Floats read in one call at most, whatever the channel count.
 constexpr std::size_t kMaxBlockValues = 1 << 20;
+
+// The largest sample value passed on: 60 dB above full scale.
+constexpr float kLargestSample = 1000.0f;
 
 std::string library_format_name(int format, int command) {
     SF_FORMAT_INFO info{};
@@ -93,6 +97,21 @@ std::string encoding_name(int subtype) {
 
 // Serialises sf_open_fd with the reading of its process-wide error code.
 std::mutex g_open_lock;
+
+// True for a line the MP3 decoder under libsndfile writes to the standard error output about
+// damaged data: "[src/libmpg123/layer3.c:...] error: dequantization failed!", "Warning: Xing
+// stream size off ...", "Note: Illegal Audio-MPEG-Header ...". The notes that follow an
+// illegal header ("Trying to resync", "Skipped N bytes") belong to it and are not counted again.
+bool is_decoder_complaint(std::string_view line) {
+    const auto starts = [&](std::string_view text) { return line.substr(0, text.size()) == text; };
+    return starts("[src/libmpg123") || starts("Warning: ") || starts("Note: Illegal") || starts("error: ") ||
+           starts("Error: ");
+}
+
+bool is_decoder_line(std::string_view line) {
+    const auto starts = [&](std::string_view text) { return line.substr(0, text.size()) == text; };
+    return is_decoder_complaint(line) || starts("Note: ");
+}
 
 // True when the file's sample data chunk declares more than the file holds. libsndfile then
 // reads what is there and gives no error code: the one trace is a line of the file's own
@@ -182,14 +201,52 @@ PrepareCode AudioReader::open(const std::string& path, std::string& error) {
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_fd = fd; // closed here, after libsndfile is done with it, whatever the outcome
+    return open_with([fd](SF_INFO& info) { return sf_open_fd(fd, SFM_READ, &info, SF_FALSE); },
+                     st.st_size == 0, error);
+}
+
+PrepareCode AudioReader::open_memory(std::string_view bytes, std::string& error) {
+    m_memory = Memory{bytes, 0};
+    static SF_VIRTUAL_IO io = {
+        [](void* user) -> sf_count_t { return static_cast<sf_count_t>(static_cast<Memory*>(user)->bytes.size()); },
+        [](sf_count_t offset, int whence, void* user) -> sf_count_t {
+            Memory& m = *static_cast<Memory*>(user);
+            const sf_count_t size = static_cast<sf_count_t>(m.bytes.size());
+            const sf_count_t base = whence == SEEK_CUR ? m.position : (whence == SEEK_END ? size : 0);
+            if (offset < -base || offset > size - base) {
+                return -1; // before the start or past the end: refused, position unchanged
+            }
+            m.position = base + offset;
+            return m.position;
+        },
+        [](void* to, sf_count_t count, void* user) -> sf_count_t {
+            Memory& m = *static_cast<Memory*>(user);
+            const sf_count_t n = std::clamp<sf_count_t>(count, 0, static_cast<sf_count_t>(m.bytes.size()) - m.position);
+            std::copy_n(m.bytes.data() + m.position, n, static_cast<char*>(to));
+            m.position += n;
+            return n;
+        },
+        [](const void*, sf_count_t, void*) -> sf_count_t { return 0; }, // read only
+        [](void* user) -> sf_count_t { return static_cast<Memory*>(user)->position; },
+    };
+    return open_with([this](SF_INFO& info) { return sf_open_virtual(&io, SFM_READ, &info, &m_memory); },
+                     bytes.empty(), error);
+}
+
+PrepareCode AudioReader::open_with(const std::function<SNDFILE*(SF_INFO&)>& opener, bool empty,
+                                   std::string& error) {
     SF_INFO info{};
     int code = SF_ERR_NO_ERROR;
     int open_errno = 0;
     {
         const std::lock_guard<std::mutex> lock(g_open_lock);
-        errno = 0;
-        m_file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
-        open_errno = errno;
+        count_complaints(capture_error_output(
+            [&] {
+                errno = 0;
+                m_file = opener(info);
+                open_errno = errno;
+            },
+            is_decoder_line));
         if (m_file == nullptr) {
             code = sf_error(nullptr);
         }
@@ -229,6 +286,10 @@ PrepareCode AudioReader::open(const std::string& path, std::string& error) {
     return PrepareCode::Ok;
 }
 
+void AudioReader::count_complaints(const std::vector<std::string>& lines) {
+    m_complaints += std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return is_decoder_complaint(l); });
+}
+
 const float* AudioReader::read_frames(std::size_t max_frames, std::size_t& frames_read) {
     frames_read = 0;
     if (m_file == nullptr || m_read_failed) {
@@ -238,7 +299,13 @@ const float* AudioReader::read_frames(std::size_t max_frames, std::size_t& frame
     const std::size_t frames =
         std::max<std::size_t>(1, std::min(max_frames, kMaxBlockValues / channels));
     m_block.resize(frames * channels);
-    const sf_count_t got = sf_readf_float(m_file, m_block.data(), static_cast<sf_count_t>(frames));
+    sf_count_t got = 0;
+    const auto read = [&] { got = sf_readf_float(m_file, m_block.data(), static_cast<sf_count_t>(frames)); };
+    if (m_container == SF_FORMAT_MPEG) {
+        count_complaints(capture_error_output(read, is_decoder_line)); // its decoder talks
+    } else {
+        read();
+    }
     // The handle's error holds what went wrong in this read only: each read clears it.
     const bool error = sf_error(m_file) != SF_ERR_NO_ERROR;
     if (got <= 0) {
@@ -248,10 +315,14 @@ const float* AudioReader::read_frames(std::size_t max_frames, std::size_t& frame
     // A decoder that met data it could not parse and went on behind it (FLAC does).
     m_decode_error = m_decode_error || error;
     frames_read = static_cast<std::size_t>(got);
-    // A float file may hold infinities or NaNs, which the filter would smear over its length.
-    std::replace_if(
-        m_block.begin(), m_block.begin() + static_cast<std::ptrdiff_t>(frames_read * channels),
-        [](float v) { return !std::isfinite(v); }, 0.0f);
+    // A float file may hold infinities or NaNs, which the filter would smear over its length,
+    // and values so large that the sums of mixing and filtering overflow to infinity: those
+    // count as silence, and the rest is limited to 60 dB above full scale, where a float file
+    // holds nothing but garbage.
+    for (std::size_t i = 0; i < frames_read * channels; ++i) {
+        float& v = m_block[i];
+        v = std::isfinite(v) ? std::clamp(v, -kLargestSample, kLargestSample) : 0.0f;
+    }
     m_frames_read += got;
     return m_block.data();
 }

@@ -4,10 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sf_private_tag; // libsndfile's SNDFILE
+struct SF_INFO;
 
 namespace melo {
 
@@ -21,6 +24,9 @@ public:
 
     // Opens `path`. Returns Ok, or the failure's code with its German reason in `error`.
     PrepareCode open(const std::string& path, std::string& error);
+    // Opens the bytes of an audio file held in memory (they must outlive the reader), as
+    // open() does a file.
+    PrepareCode open_memory(std::string_view bytes, std::string& error);
     const SourceInfo& info() const { return m_info; }
 
     // Reads up to `max_frames` frames into `mono`, each the mean of its channels (full scale
@@ -35,7 +41,19 @@ public:
     // before its declared length, or its decoder met damaged data), or "" when it was.
     std::string damage() const;
 
+    // How often the decoder complained of damaged data it read past (an MP3 decoder conceals
+    // a damaged frame and says so only on the standard error output, which is kept off the
+    // terminal and counted here).
+    std::int64_t complaints() const { return m_complaints; }
+
 private:
+    struct Memory {
+        std::string_view bytes;
+        std::int64_t position = 0;
+    };
+    PrepareCode open_with(const std::function<sf_private_tag*(SF_INFO&)>& opener, bool empty, std::string& error);
+    void count_complaints(const std::vector<std::string>& lines);
+
     sf_private_tag* m_file = nullptr;
     int m_fd = -1;
     SourceInfo m_info;
@@ -44,6 +62,8 @@ private:
     int m_container = 0; // libsndfile's major format
     bool m_read_failed = false;
     bool m_decode_error = false;
+    std::int64_t m_complaints = 0;
+    Memory m_memory;
 };
 
 } // namespace melo

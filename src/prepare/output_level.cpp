@@ -6,6 +6,14 @@
 #include <cmath>
 
 namespace melo {
+namespace {
+
+// A peak below half a step of the module's 8-bit samples (-48 dBFS, the default trim
+// threshold) is silence to normalizing: raising it would make noise of nothing (a float
+// sample of 1e-45 would be raised by almost 900 dB).
+constexpr float kSilentPeak = 1.0f / 256.0f;
+
+} // namespace
 
 OutputLevel plan_output_level(const float* samples, std::size_t n, std::int32_t rate, int bits,
                               std::optional<double> normalize_db,
@@ -33,7 +41,7 @@ OutputLevel plan_output_level(const float* samples, std::size_t n, std::int32_t 
                 peak = std::max(peak, std::fabs(samples[i]));
             }
         }
-        level.silent = peak == 0.0f;
+        level.silent = peak < kSilentPeak;
         if (!level.silent) {
             level.steps = std::pow(10.0, *normalize_db / 20.0) * peak_steps / peak;
             level.gain_db = 20.0 * std::log10(level.steps / full_scale);

@@ -94,8 +94,10 @@ double ratio(std::int32_t from, std::int32_t to) {
     return static_cast<double>(to) / from;
 }
 
-// The resampling step: libsoxr at very high quality, fed block by block, its output handed
-// on to the collector.
+// The resampling step: libsoxr at very high quality, its output handed on to the collector.
+// The input goes in pieces small enough that their output fits one fixed buffer, so memory
+// stays the same whatever the ratio of the rates (a file that declares 1 Hz, converted to
+// 192 kHz, makes 192,000 samples of each one).
 class Resampler {
 public:
     Resampler(std::int32_t from, std::int32_t to) {
@@ -106,37 +108,60 @@ public:
         if (error != nullptr) {
             m_soxr.reset();
         }
-        m_out.resize(static_cast<std::size_t>(kBlockFrames * ratio(from, to)) + 64);
+        m_out.resize(kOutFrames);
+        m_piece = std::clamp<std::size_t>(static_cast<std::size_t>(kOutFrames / 2 / ratio(from, to)), 1, kBlockFrames);
     }
     bool ok() const { return m_soxr != nullptr; }
 
-    // Converts `n` samples (`in` nullptr: the end of the input, flushing what the filter
-    // holds) into `collector`. Returns false once the part has become too long.
+    // Converts `n` samples into `collector`. Returns false once the part has become too long.
     bool feed(const float* in, std::size_t n, Collector& collector) {
-        while (true) {
+        while (n > 0) {
             std::size_t used = 0;
             std::size_t made = 0;
-            soxr_process(m_soxr.get(), in, n, &used, m_out.data(), m_out.size(), &made);
+            soxr_process(m_soxr.get(), in, std::min(n, m_piece), &used, m_out.data(), m_out.size(), &made);
             if (!collector.take(m_out.data(), made)) {
                 return false;
             }
-            if (in == nullptr) {
-                if (made == 0) {
-                    return true; // flushed
-                }
-                continue;
-            }
             in += used;
             n -= used;
-            if (n == 0 && made < m_out.size()) {
-                return true;
+            // What the piece made beyond one buffer waits in the filter: take it now.
+            if (made == m_out.size() && !drain(in, collector)) {
+                return false;
             }
         }
+        return true;
+    }
+
+    // The end of the input: flushes what the filter holds into `collector` and frees the
+    // filter, whose tables at a large ratio are as big as the part itself. Returns false
+    // once the part has become too long.
+    bool finish(Collector& collector) {
+        const bool ok = drain(nullptr, collector);
+        m_soxr.reset();
+        std::vector<float>().swap(m_out);
+        return ok;
     }
 
 private:
+    static constexpr std::size_t kOutFrames = 65536; // 256 KiB of output at a time
+
+    // Takes what the filter holds until it gives no more; with `in` nullptr it is the end of
+    // the input and the filter flushes its tail.
+    bool drain(const float* in, Collector& collector) {
+        std::size_t made = 0;
+        do {
+            std::size_t used = 0;
+            soxr_process(m_soxr.get(), in, 0, &used, m_out.data(), m_out.size(), &made);
+            if (!collector.take(m_out.data(), made)) {
+                return false;
+            }
+        } while (made > 0 && (in == nullptr || made == m_out.size()));
+        return true;
+    }
+
     std::unique_ptr<soxr, decltype(&soxr_delete)> m_soxr{nullptr, &soxr_delete};
     std::vector<float> m_out;
+    std::size_t m_piece = 1; // input samples per call
 };
 
 // The samples the resampler will make of the whole input, when its length is known.
@@ -198,7 +223,7 @@ PrepareCode read_and_resample(AudioReader& reader, Resampler& resampler, Collect
             }
         }
     }
-    return resampler.feed(nullptr, 0, collector) ? PrepareCode::Ok : PrepareCode::TooLong;
+    return resampler.finish(collector) ? PrepareCode::Ok : PrepareCode::TooLong;
 }
 
 } // namespace
@@ -277,6 +302,14 @@ PrepareResult SoundPreparation::convert(const std::string& input, const PrepareO
         static_cast<double>(r.source.frames) * ratio(r.source.rate, options.rate) > kMaxPreparedSamples + 2) {
         return failure(r, PrepareCode::TooLong, too_long_text(options.rate));
     }
+    // Below the lowest output rate an input is no recording but a broken header (a WAV that
+    // declares 1 Hz); converting it would make a whole part of each few samples, and
+    // libsoxr's filter would hold as much.
+    if (r.source.rate < kMinPrepareRate) {
+        return failure(r, PrepareCode::UnknownFormat,
+                       "Abtastrate " + std::to_string(r.source.rate) + " Hz wird nicht unterstützt (mindestens " +
+                           std::to_string(kMinPrepareRate) + " Hz)");
+    }
     Resampler resampler(r.source.rate, options.rate);
     if (!resampler.ok()) {
         return failure(r, PrepareCode::UnknownFormat,
@@ -287,6 +320,7 @@ PrepareResult SoundPreparation::convert(const std::string& input, const PrepareO
         code != PrepareCode::Ok) {
         return failure(r, code, code == PrepareCode::Cancelled ? "Umwandlung abgebrochen" : too_long_text(options.rate));
     }
+    r.stream_errors = reader.complaints();
     if (std::string damage = reader.damage(); !damage.empty()) {
         return failure(r, PrepareCode::Damaged, damage);
     }
@@ -376,6 +410,9 @@ std::string describe_result(const PrepareResult& r, const PrepareOptions& o) {
     }
     if (r.clipped > 0) {
         text += "; " + std::to_string(r.clipped) + " Samples auf Vollaussteuerung begrenzt";
+    }
+    if (r.stream_errors > 0) {
+        text += "; Warnung: beim Lesen " + std::to_string(r.stream_errors) + " Fehler im Datenstrom";
     }
     return text;
 }

@@ -50,6 +50,7 @@ struct PrepareResult {
     std::int64_t trimmed_front = 0; // samples of silence cut at the start (output rate)
     std::int64_t trimmed_back = 0;  // and at the end
     std::int64_t clipped = 0;       // samples beyond full scale, limited to it
+    std::int64_t stream_errors = 0; // damaged data the decoder concealed and read past
 };
 
 // Told of the preparation's progress; called on the thread that runs it.

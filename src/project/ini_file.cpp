@@ -12,16 +12,16 @@ namespace {
 
 constexpr auto npos = std::string::npos;
 
-std::string trim(const std::string& s) {
+std::string_view trim(std::string_view s) {
     const auto first = s.find_first_not_of(" \t");
     if (first == npos) {
-        return "";
+        return {};
     }
     const auto last = s.find_last_not_of(" \t");
     return s.substr(first, last - first + 1);
 }
 
-bool same_name(const std::string& a, const std::string& b) {
+bool same_name(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
                return std::tolower(x) == std::tolower(y);
@@ -29,8 +29,8 @@ bool same_name(const std::string& a, const std::string& b) {
 }
 
 // The section name of a "[name]" line, or nothing for another line.
-bool section_name(const std::string& line, std::string& name) {
-    const std::string t = trim(line);
+bool section_name(std::string_view line, std::string_view& name) {
+    const std::string_view t = trim(line);
     if (t.empty() || t.front() != '[') {
         return false;
     }
@@ -40,7 +40,7 @@ bool section_name(const std::string& line, std::string& name) {
 }
 
 // The key and value of a "key=value" line.
-bool key_value(const std::string& line, std::string& key, std::string& value) {
+bool key_value(std::string_view line, std::string_view& key, std::string_view& value) {
     const auto eq = line.find('=');
     if (eq == npos) {
         return false;
@@ -54,23 +54,41 @@ bool key_value(const std::string& line, std::string& key, std::string& value) {
     return true;
 }
 
+// One line of a text: `text` without its line end, and where the next line starts.
+struct LineSpan {
+    std::size_t begin;
+    std::string_view text;
+    std::size_t next;
+};
+
+LineSpan line_at(const std::string& all, std::size_t at) {
+    const auto nl = all.find('\n', at);
+    if (nl == npos) {
+        return {at, std::string_view(all).substr(at), all.size()};
+    }
+    std::size_t length = nl - at;
+    if (length > 0 && all[nl - 1] == '\r') {
+        --length;
+    }
+    return {at, std::string_view(all).substr(at, length), nl + 1};
+}
+
 // The first 254 characters of a UTF-8 text.
-std::string cut(const std::string& text) {
+std::string cut(std::string_view text) {
     std::size_t chars = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && chars++ == kIniValueLimit) {
-            return text.substr(0, i);
+            return std::string(text.substr(0, i));
         }
     }
-    return text;
+    return std::string(text);
 }
 
-
-
-} // namespace
+}  // namespace
 
 bool IniDocument::load(const std::string& path) {
-    m_lines.clear();
+    m_text.clear();
+    m_bom = false;
     std::string bytes;
     if (!read_file(path, bytes, kIniFileLimit)) {
         return false;
@@ -80,7 +98,7 @@ bool IniDocument::load(const std::string& path) {
 }
 
 bool IniDocument::load_for_update(const std::string& path, std::string* error) {
-    m_lines.clear();
+    m_text.clear();
     m_bom = false;
     std::string bytes;
     std::error_code ec;
@@ -95,51 +113,44 @@ bool IniDocument::load_for_update(const std::string& path, std::string* error) {
 }
 
 void IniDocument::parse(std::string_view raw) {
-    m_lines.clear();
     m_bom = raw.substr(0, kUtf8Bom.size()) == kUtf8Bom;
-    const std::string bytes = file_text_to_utf8(raw);
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const auto nl = bytes.find('\n', start);
-        Line line;
-        if (nl == npos) {
-            line.text = std::string(bytes.substr(start));
-            start = bytes.size();
-        } else {
-            line.text = std::string(bytes.substr(start, nl - start));
-            line.ending = "\n";
-            start = nl + 1;
-            if (!line.text.empty() && line.text.back() == '\r') {
-                line.text.pop_back();
-                line.ending = "\r\n";
-            }
-        }
-        m_lines.push_back(std::move(line));
-    }
+    m_text = file_text_to_utf8(raw);
 }
 
 std::pair<std::size_t, std::size_t> IniDocument::section_range(const std::string& section) const {
-    std::string name;
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        if (section_name(m_lines[i].text, name) && same_name(name, section)) {
-            std::size_t end = i + 1;
-            while (end < m_lines.size() && !section_name(m_lines[end].text, name)) {
-                ++end;
+    std::string_view name;
+    for (std::size_t at = 0; at < m_text.size();) {
+        const LineSpan line = line_at(m_text, at);
+        at = line.next;
+        if (section_name(line.text, name) && same_name(name, section)) {
+            std::size_t end = at;
+            while (end < m_text.size()) {
+                const LineSpan body = line_at(m_text, end);
+                if (section_name(body.text, name)) {
+                    break;
+                }
+                end = body.next;
             }
-            return {i + 1, end};
+            return {at, end};
         }
     }
     return {npos, npos};
+}
+
+bool IniDocument::has_section(const std::string& section) const {
+    return section_range(section).first != npos;
 }
 
 std::string IniDocument::get(const std::string& section, const std::string& key,
                              const std::string& default_value) const {
     const auto [first, end] = section_range(section);
     if (first != npos) {
-        std::string k;
-        std::string v;
-        for (std::size_t i = first; i < end; ++i) {
-            if (key_value(m_lines[i].text, k, v) && same_name(k, key)) {
+        std::string_view k;
+        std::string_view v;
+        for (std::size_t at = first; at < end;) {
+            const LineSpan line = line_at(m_text, at);
+            at = line.next;
+            if (key_value(line.text, k, v) && same_name(k, key)) {
                 return cut(v);
             }
         }
@@ -152,52 +163,49 @@ bool IniDocument::set(const std::string& section, const std::string& key, const 
         return false;
     }
     const std::string line = key + "=" + value;
-    auto [first, end] = section_range(section);
+    const auto [first, end] = section_range(section);
     if (first == npos) {
         // A last line without a line end gets one before the new section.
-        if (!m_lines.empty() && m_lines.back().ending.empty()) {
-            m_lines.back().ending = "\r\n";
+        if (!m_text.empty() && m_text.back() != '\n') {
+            m_text += "\r\n";
         }
-        m_lines.push_back({"[" + section + "]", "\r\n"});
-        m_lines.push_back({line, "\r\n"});
+        m_text += "[" + section + "]\r\n" + line + "\r\n";
         return true;
     }
-    std::string k;
-    std::string v;
-    for (std::size_t i = first; i < end; ++i) {
-        if (key_value(m_lines[i].text, k, v) && same_name(k, key)) {
-            m_lines[i].text = line;
+    std::string_view k;
+    std::string_view v;
+    // At the end of the section: behind its last line that is not blank.
+    std::size_t insert_at = first;
+    for (std::size_t at = first; at < end;) {
+        const LineSpan span = line_at(m_text, at);
+        at = span.next;
+        if (key_value(span.text, k, v) && same_name(k, key)) {
+            m_text.replace(span.begin, span.text.size(), line);
             return true;
         }
+        if (!trim(span.text).empty()) {
+            insert_at = span.next;
+        }
     }
-    // At the end of the section: behind its last line that is not blank.
-    std::size_t at = end;
-    while (at > first && trim(m_lines[at - 1].text).empty()) {
-        --at;
+    std::string added = line + "\r\n";
+    if (insert_at == m_text.size() && !m_text.empty() && m_text.back() != '\n') {
+        added.insert(0, "\r\n"); // the line before has no line end of its own
     }
-    if (at > 0 && m_lines[at - 1].ending.empty()) {
-        m_lines[at - 1].ending = "\r\n";
-    }
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), Line{line, "\r\n"});
+    m_text.insert(insert_at, added);
     return true;
 }
 
 std::string IniDocument::bytes() const {
-    std::string text;
-    for (const Line& l : m_lines) {
-        text += l.text;
-        text += l.ending;
-    }
-    std::string out = utf8_to_file_text(text);
+    std::string out = utf8_to_file_text(m_text);
     // A byte-order mark stays with a file that stays UTF-8.
-    if (m_bom && out == text) {
+    if (m_bom && out == m_text) {
         out.insert(0, kUtf8Bom);
     }
     return out;
 }
 
-bool IniDocument::save(const std::string& path, std::string* error) const {
-    return replace_file(path, bytes(), error);
+bool IniDocument::save(const std::string& path, std::string* error, LinkRule links) const {
+    return replace_file(path, bytes(), error, links);
 }
 
 bool has_line_break(std::string_view text) {

@@ -2,7 +2,9 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
+
+#include "common/atomic_file.h"
 
 namespace melo {
 
@@ -40,26 +42,30 @@ public:
 
     // Writes the document atomically (creating a missing file, not a missing directory).
     // Returns false, with the old file intact, when that fails; `error` then says why.
-    bool save(const std::string& path, std::string* error = nullptr) const;
+    // `links` as for replace_file: the settings file may be a link anywhere, a project not.
+    bool save(const std::string& path, std::string* error = nullptr,
+              LinkRule links = LinkRule::inside_folder) const;
+
+    // True when the document has the section (its name compared without regard to case).
+    bool has_section(const std::string& section) const;
 
 private:
-    struct Line {
-        std::string text;   // the line without its line end, UTF-8
-        std::string ending; // "\r\n", "\n" or "" for a last line without one
-    };
-    // Index of the first line of the first matching section's body and one past its last
-    // line; npos when the section is missing.
+    // Byte offset of the first line of the first matching section's body and of the end of
+    // its last line; npos when the section is missing.
     std::pair<std::size_t, std::size_t> section_range(const std::string& section) const;
 
-    std::vector<Line> m_lines;
+    // The whole text, UTF-8, with its own line ends: one string, however many lines, so a
+    // file of blank lines costs no more than its bytes.
+    std::string m_text;
     bool m_bom = false; // the file began with a UTF-8 byte-order mark
 };
 
 // The most characters a read returns, as the profile-string functions of Windows did (their
 // 255-byte buffer held 254 characters and the terminating zero).
 inline constexpr std::size_t kIniValueLimit = 254;
-// The largest settings or project file read; anything larger is no such file.
-inline constexpr std::size_t kIniFileLimit = 16 * 1024 * 1024;
+// The largest settings or project file read (they hold a few hundred bytes); anything larger
+// is no such file.
+inline constexpr std::size_t kIniFileLimit = 1024 * 1024;
 // Why a value was not written.
 inline constexpr const char* kLineBreakError = "der Text enthält einen Zeilenumbruch";
 

@@ -1,5 +1,10 @@
 #include "project/project_file.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "common/atomic_file.h"
 #include "project/ini_file.h"
 
 namespace melo {
@@ -29,14 +34,47 @@ const std::string& project_field(const ProjectFields& fields, int index) {
     return project_field(const_cast<ProjectFields&>(fields), index);
 }
 
-ProjectFields load_project(const std::string& path) {
-    IniDocument doc;
-    doc.load(path);
-    ProjectFields fields;
-    for (int i = 0; i < kProjectKeyCount; ++i) {
-        project_field(fields, i) = doc.get(kProjectSection, project_key(i), "");
+LoadedProject load_project(const std::string& path) {
+    LoadedProject project;
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+        project.state = ProjectState::Missing;
+        project.error = "Datei kann nicht geöffnet werden: " + file_error_text(ENOENT);
+        return project;
     }
-    return fields;
+    std::string bytes;
+    std::string error;
+    const auto unreadable = [&](const std::string& why) {
+        project.state = ProjectState::Unreadable;
+        project.error = why;
+        return project;
+    };
+    if (!read_file(path, bytes, kIniFileLimit, &error)) {
+        return unreadable(error);
+    }
+    if (bytes.empty()) {
+        project.state = ProjectState::NoSection;
+        project.error = "Projektfile ist leer";
+        return project;
+    }
+    const std::string_view start(bytes.data(), std::min<std::size_t>(bytes.size(), 2));
+    if (start == "\xFF\xFE" || start == "\xFE\xFF") {
+        return unreadable("Projektfile ist in UTF-16 geschrieben, erwartet wird Windows-1252 oder UTF-8");
+    }
+    IniDocument doc;
+    doc.parse(bytes);
+    if (!doc.has_section(kProjectSection)) {
+        if (bytes.find('\0') != std::string::npos) {
+            return unreadable("kein Textfile (enthält Nullbytes)");
+        }
+        project.state = ProjectState::NoSection;
+        project.error = std::string("kein Abschnitt [") + kProjectSection + "] im Projektfile";
+        return project;
+    }
+    for (int i = 0; i < kProjectKeyCount; ++i) {
+        project_field(project.fields, i) = doc.get(kProjectSection, project_key(i), "");
+    }
+    return project;
 }
 
 bool save_project(const std::string& path, const ProjectFields& fields, std::string* error) {

@@ -31,8 +31,23 @@ const std::string& project_field(const ProjectFields& fields, int index);
 
 inline constexpr int kProjectKeyCount = 13;
 
-// Reads the thirteen keys of a project file; a missing file, section or key gives "".
-ProjectFields load_project(const std::string& path);
+// How far a project file could be read.
+enum class ProjectState {
+    Loaded,     // read; a missing key gives ""
+    Missing,    // no file of that name: empty fields (a new project)
+    Unreadable, // cannot be read, larger than kIniFileLimit, or no text file: empty fields
+    NoSection,  // a text file (perhaps empty) without the section "WAVs": empty fields
+};
+
+struct LoadedProject {
+    ProjectFields fields;
+    ProjectState state = ProjectState::Loaded;
+    std::string error; // what is wrong with the file, in German; "" when Loaded
+};
+
+// Reads the thirteen keys of a project file. Every caller decides what a file that is
+// missing, unreadable or without the section means for it; `error` names the fault.
+LoadedProject load_project(const std::string& path);
 
 // Writes the thirteen keys in their order, keeping any other content of the file, in one
 // atomic replace. Returns false (file untouched) when the file cannot be written.

@@ -1,5 +1,6 @@
 #include "project/project_path.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -84,10 +85,20 @@ std::string fold_case(std::string_view name) {
 
 ProjectFile resolve_project_file(const std::string& projfiledir, const std::string& name) {
     ProjectFile result;
+    if (has_control_character(name)) {
+        result.control_characters = true;
+        return result;
+    }
+    // A backslash separates folders, unless an entry has the name as written (a Linux file
+    // may hold a backslash in its name).
+    std::string separated = name;
+    if (!exists_entry(native_path(projfiledir) / native_path(name))) {
+        std::replace(separated.begin(), separated.end(), '\\', '/');
+    }
     const fs::path root = native_path(projfiledir);
     fs::path current = root;
     bool matching = true;
-    for (const fs::path& component : native_path(name).relative_path()) {
+    for (const fs::path& component : native_path(separated).relative_path()) {
         const std::string part = utf8_path(component);
         if (part.empty() || part == ".") {
             continue;

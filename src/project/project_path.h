@@ -9,13 +9,18 @@ namespace melo {
 struct ProjectFile {
     std::string path;     // the file's path (the name as written when nothing matched)
     bool outside = false; // the name leads out of the project folder: the file must not be read
+    // The name holds a control character, which no file of a project may: nothing is looked
+    // for, `path` stays empty.
+    bool control_characters = false;
 };
 
 // The file that `name` (a project field: a bare name or a relative path) names in the project
 // folder `projfiledir`. When no entry has exactly that name, a single entry that matches it
 // without regard to case is taken, as projects made on Windows expect; two such entries are
 // not guessed between. A name that leads out of the folder, once ".." and symbolic links are
-// resolved, is marked `outside`; an empty name names no file and is not.
+// resolved, is marked `outside`; an empty name names no file and is not. A backslash in the
+// name is the folder separator of the system that wrote the project (Windows), so it
+// separates folders here too, unless an entry of the folder has the name as written.
 ProjectFile resolve_project_file(const std::string& projfiledir, const std::string& name);
 
 // `name` with its letters folded to lower case (ASCII, Latin-1, Latin Extended-A, Greek and

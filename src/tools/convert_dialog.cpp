@@ -6,46 +6,22 @@
 #include "flash/sound_budget.h"
 #include "project/file_choice.h"
 #include "project/project_path.h"
+#include "tools/progress_relay.h"
 
 #include <QDir>
 #include <cmath>
 #include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace {
 
-QDoubleSpinBox* levelBox(const char* name, double minimum, double maximum, double value,
-                         const char* unit = " dBFS") {
-    auto* box = new QDoubleSpinBox;
-    box->setObjectName(name);
-    box->setRange(minimum, maximum);
-    box->setDecimals(1);
-    box->setSingleStep(0.5);
-    box->setValue(value);
-    box->setSuffix(unit);
-    box->setEnabled(false); // until its box is ticked
-    return box;
-}
-
 QString seconds(std::int64_t samples) {
     return QString::fromStdString(melo::play_time_text(static_cast<double>(samples) / melo::kTargetFreq));
 }
-
-// Hands the worker's progress to the dialog's thread.
-class ProgressRelay : public melo::PrepareObserver {
-public:
-    explicit ProgressRelay(QProgressBar* bar) : m_bar(bar) {}
-    void progress(int permille) override {
-        QMetaObject::invokeMethod(
-            m_bar, [bar = m_bar, permille] { bar->setValue(permille); }, Qt::QueuedConnection);
-    }
-
-private:
-    QProgressBar* m_bar;
-};
 
 } // namespace
 
@@ -66,28 +42,7 @@ ConvertDialog::ConvertDialog(Prompts& prompts, const QString& input, const melo:
     auto* folder = new QLabel(QDir::toNativeSeparators(QFileInfo(input).absolutePath()));
     folder->setObjectName("lbl_folder");
     folder->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_bits = new QComboBox;
-    m_bits->setObjectName("cmb_bits");
-    m_bits->addItem("8 bit, wie im Modul", 8);
-    m_bits->addItem("16 bit, zum Aufheben", 16);
-    m_bits->setToolTip("8 bit: gerundete Samples 1..254, die das Image unverändert übernimmt.\n"
-                       "16 bit: schneidet die Erzeugung des Images auf 8 bit ab.");
-    m_dither = new QCheckBox("mit TPDF-Dither");
-    m_dither->setObjectName("chk_dither");
-    m_dither->setChecked(melo::kDefaultDither == melo::Dither::Tpdf);
-    m_dither->setToolTip("Leise Töne klingen rauschend statt verzerrt; Pausen bleiben still.");
-    m_normalize = new QCheckBox("Pegel normalisieren auf");
-    m_normalize->setObjectName("chk_normalize");
-    m_normalizeLevel = levelBox("spin_normalize", melo::kMinNormalizeDb, 0.0, melo::kDefaultNormalizeDb);
-    m_loudness = new QCheckBox("Lautheit angleichen auf");
-    m_loudness->setObjectName("chk_loudness");
-    m_loudness->setToolTip("Integrierte Lautheit nach EBU R128; wo Spitzen den Bereich verlassen "
-                           "würden, bleibt sie darunter.");
-    m_loudnessLevel = levelBox("spin_loudness", melo::kMinLoudnessLufs, melo::kMaxLoudnessLufs,
-                               melo::kDefaultLoudnessLufs, " LUFS");
-    m_trim = new QCheckBox("Stille am Anfang und Ende entfernen unter");
-    m_trim->setObjectName("chk_trim");
-    m_trimLevel = levelBox("spin_trim", melo::kMinTrimDb, 0.0, melo::kDefaultTrimDb);
+    m_options = new PrepareOptionsBox;
     m_budget = new QLabel;
     m_budget->setObjectName("lbl_budget");
     m_budget->setWordWrap(true);
@@ -117,45 +72,24 @@ ConvertDialog::ConvertDialog(Prompts& prompts, const QString& input, const melo:
                  new QLabel(info.frames < 0 ? QString("unbekannt")
                                             : QString::fromStdString(melo::play_time_text(
                                                   static_cast<double>(info.frames) / info.rate))));
-    auto* result = new QHBoxLayout;
-    result->addWidget(new QLabel(QString::number(melo::kTargetFreq) + " Hz, 1 Kanal,"));
-    result->addWidget(m_bits);
-    result->addWidget(m_dither);
-    result->addStretch();
-    form->addRow("Ergebnis:", result);
     form->addRow("Zieldatei im Projektordner:", m_target);
-    form->addRow(m_normalize, m_normalizeLevel);
-    form->addRow(m_loudness, m_loudnessLevel);
-    form->addRow(m_trim, m_trimLevel);
+    auto* result =
+        new QGroupBox("Ergebnis: " + QString::number(melo::kTargetFreq) + " Hz, 1 Kanal");
+    (new QVBoxLayout(result))->addWidget(m_options);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_start);
     buttons->addWidget(m_cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(result);
     layout->addWidget(m_budget);
     layout->addWidget(m_progress);
     layout->addWidget(m_status);
     layout->addLayout(buttons);
 
-    // A peak level and a loudness exclude each other: ticking one clears the other.
-    connect(m_normalize, &QCheckBox::toggled, this, [this](bool on) {
-        if (on) {
-            m_loudness->setChecked(false);
-        }
-        updateSettings();
-    });
-    connect(m_loudness, &QCheckBox::toggled, this, [this](bool on) {
-        if (on) {
-            m_normalize->setChecked(false);
-        }
-        updateSettings();
-    });
-    connect(m_trim, &QCheckBox::toggled, this, &ConvertDialog::updateSettings);
-    connect(m_bits, &QComboBox::currentIndexChanged, this, &ConvertDialog::updateSettings);
     connect(m_start, &QPushButton::clicked, this, &ConvertDialog::start);
     connect(m_cancel, &QPushButton::clicked, this, &ConvertDialog::reject);
-    updateSettings();
 }
 
 void ConvertDialog::setFreeSamples(std::int64_t samples) {
@@ -183,16 +117,6 @@ std::int64_t ConvertDialog::expectedSamples() const {
 bool ConvertDialog::fitsFlash() const {
     // A part fits while the image stays below the capacity (the run's size check).
     return !m_free || expectedSamples() < 0 || expectedSamples() < *m_free;
-}
-
-void ConvertDialog::updateSettings() {
-    if (running()) {
-        return;
-    }
-    m_normalizeLevel->setEnabled(m_normalize->isChecked());
-    m_loudnessLevel->setEnabled(m_loudness->isChecked());
-    m_trimLevel->setEnabled(m_trim->isChecked());
-    m_dither->setEnabled(m_bits->currentData().toInt() == 8);
 }
 
 ConvertDialog::~ConvertDialog() {
@@ -243,7 +167,7 @@ void ConvertDialog::start() {
     }
 
     // Trimming may still make it fit; the user decides.
-    if (!fitsFlash() && !m_trim->isChecked() &&
+    if (!fitsFlash() && !m_options->trim()->isChecked() &&
         m_prompts.askYesNo("Zu lang für den Flash",
                            "Das Ergebnis (" + seconds(expectedSamples()) + ") passt nicht in den freien Flash (" +
                                QString::fromStdString(melo::sound_budget_text(melo::kFlashCapacity - *m_free)) +
@@ -251,18 +175,7 @@ void ConvertDialog::start() {
         return;
     }
 
-    melo::PrepareOptions options;
-    options.bits = m_bits->currentData().toInt();
-    options.dither = m_dither->isChecked() ? melo::Dither::Tpdf : melo::Dither::None;
-    if (m_normalize->isChecked()) {
-        options.normalize_db = m_normalizeLevel->value();
-    }
-    if (m_loudness->isChecked()) {
-        options.loudness_lufs = m_loudnessLevel->value();
-    }
-    if (m_trim->isChecked()) {
-        options.trim_db = m_trimLevel->value();
-    }
+    const melo::PrepareOptions options = m_options->options();
     m_preparation = std::make_unique<melo::SoundPreparation>();
     m_progress->setValue(0);
     m_progress->setVisible(true);
@@ -294,12 +207,8 @@ void ConvertDialog::finished(const melo::PrepareResult& result, const QString& n
 }
 
 void ConvertDialog::setRunning(bool running) {
-    for (QWidget* w : std::initializer_list<QWidget*>{m_target, m_bits, m_dither, m_normalize, m_normalizeLevel,
-                                                      m_loudness, m_loudnessLevel, m_trim, m_trimLevel, m_start}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{m_target, m_options, m_start}) {
         w->setEnabled(!running);
-    }
-    if (!running) {
-        updateSettings();
     }
 }
 

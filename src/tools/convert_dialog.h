@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prepare/sound_preparation.h"
+#include "tools/prepare_options_box.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,15 +35,16 @@ public:
     void setFreeSamples(std::int64_t samples);
 
     QLineEdit* target() const { return m_target; }
-    QComboBox* bits() const { return m_bits; }
-    QCheckBox* dither() const { return m_dither; }
-    QCheckBox* normalize() const { return m_normalize; }
-    QDoubleSpinBox* normalizeLevel() const { return m_normalizeLevel; }
-    QCheckBox* loudness() const { return m_loudness; }
-    QDoubleSpinBox* loudnessLevel() const { return m_loudnessLevel; }
+    PrepareOptionsBox* optionsBox() const { return m_options; }
+    QComboBox* bits() const { return m_options->bits(); }
+    QCheckBox* dither() const { return m_options->dither(); }
+    QCheckBox* normalize() const { return m_options->normalize(); }
+    QDoubleSpinBox* normalizeLevel() const { return m_options->normalizeLevel(); }
+    QCheckBox* loudness() const { return m_options->loudness(); }
+    QDoubleSpinBox* loudnessLevel() const { return m_options->loudnessLevel(); }
+    QCheckBox* trim() const { return m_options->trim(); }
+    QDoubleSpinBox* trimLevel() const { return m_options->trimLevel(); }
     QLabel* budget() const { return m_budget; }
-    QCheckBox* trim() const { return m_trim; }
-    QDoubleSpinBox* trimLevel() const { return m_trimLevel; }
     QPushButton* startButton() const { return m_start; }
     QPushButton* cancelButton() const { return m_cancel; }
     QLabel* status() const { return m_status; }
@@ -61,8 +63,6 @@ private:
     void finished(const melo::PrepareResult& result, const QString& name);
     void setRunning(bool running);
     void showStatus(const QString& text, bool failure);
-    // Enables each setting whose box is ticked, and the dither for 8 bits only.
-    void updateSettings();
     // The samples the result will have, estimated from the input's length; -1 when unknown.
     std::int64_t expectedSamples() const;
     bool fitsFlash() const;
@@ -73,15 +73,8 @@ private:
     melo::SourceInfo m_info;
     std::optional<std::int64_t> m_free;
     QLineEdit* m_target;
-    QComboBox* m_bits;
-    QCheckBox* m_dither;
-    QCheckBox* m_normalize;
-    QDoubleSpinBox* m_normalizeLevel;
-    QCheckBox* m_loudness;
-    QDoubleSpinBox* m_loudnessLevel;
+    PrepareOptionsBox* m_options;
     QLabel* m_budget;
-    QCheckBox* m_trim;
-    QDoubleSpinBox* m_trimLevel;
     QProgressBar* m_progress;
     QLabel* m_status;
     QPushButton* m_start;

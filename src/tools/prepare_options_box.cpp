@@ -59,20 +59,20 @@ PrepareOptionsBox::PrepareOptionsBox(QWidget* parent) : QWidget(parent) {
         if (on) {
             m_loudness->setChecked(false);
         }
-        update();
+        updateSettings();
     });
     connect(m_loudness, &QCheckBox::toggled, this, [this](bool on) {
         if (on) {
             m_normalize->setChecked(false);
         }
-        update();
+        updateSettings();
     });
-    connect(m_trim, &QCheckBox::toggled, this, &PrepareOptionsBox::update);
-    connect(m_bits, &QComboBox::currentIndexChanged, this, &PrepareOptionsBox::update);
-    update();
+    connect(m_trim, &QCheckBox::toggled, this, &PrepareOptionsBox::updateSettings);
+    connect(m_bits, &QComboBox::currentIndexChanged, this, &PrepareOptionsBox::updateSettings);
+    updateSettings();
 }
 
-void PrepareOptionsBox::update() {
+void PrepareOptionsBox::updateSettings() {
     m_normalizeLevel->setEnabled(m_normalize->isChecked());
     m_loudnessLevel->setEnabled(m_loudness->isChecked());
     m_trimLevel->setEnabled(m_trim->isChecked());

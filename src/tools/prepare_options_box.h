@@ -22,14 +22,18 @@ public:
     QComboBox* bits() const { return m_bits; }
     QCheckBox* dither() const { return m_dither; }
     QCheckBox* normalize() const { return m_normalize; }
+    QDoubleSpinBox* normalizeLevel() const { return m_normalizeLevel; }
     QCheckBox* loudness() const { return m_loudness; }
+    QDoubleSpinBox* loudnessLevel() const { return m_loudnessLevel; }
     QCheckBox* trim() const { return m_trim; }
+    QDoubleSpinBox* trimLevel() const { return m_trimLevel; }
 
 signals:
     void changed();
 
 private:
-    void update();
+    // Enables each level whose box is ticked, and the dither for 8 bits only.
+    void updateSettings();
 
     QComboBox* m_bits;
     QCheckBox* m_dither;

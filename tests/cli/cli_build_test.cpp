@@ -69,6 +69,66 @@ TEST(CliBuild, UsageErrorsAndUnreadableProjects) {
     EXPECT_EQ(melo_dsu({"build", "x.DSP", "--fast"}, dir).status, 2);
     EXPECT_EQ(melo_dsu({"dump", dir.path("none.DSU")}, dir).status, 2);
     EXPECT_EQ(melo_dsu({"dump"}, dir).status, 2);
+
+    // A file that is no project is told as what it is.
+    wavb::write_file(dir.path("big.DSP"), std::string(16 * 1024 * 1024 + 1, '\n'));
+    wavb::write_file(dir.path("empty.DSP"), "");
+    const std::pair<std::string, std::string> unreadable[] = {
+        {dir.path("big.DSP"), "nicht lesbar: Datei zu groß (16777217 Bytes, höchstens 1048576)\n"},
+        {dir.path("empty.DSP"), "nicht lesbar: Projektfile ist leer\n"},
+        {"/proc/self/status", "nicht lesbar: kein Abschnitt [WAVs] im Projektfile\n"},
+    };
+    for (const auto& [project, reason] : unreadable) {
+        const ProcessResult r = melo_dsu({"build", project}, dir);
+        EXPECT_EQ(r.status, 2) << project;
+        EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("außerhalb"), std::string::npos);
+    }
+}
+
+TEST(CliBuild, NamesReachTheTerminalWithTheirControlCharactersShown) {
+    Demo demo;
+    std::string project = demo.file("demo.DSP");
+    project.replace(project.find("motor_an.wav"), 12, "\x1b]0;pwned\x07\x1b[2J.wav");
+    project.replace(project.find("motor_lauf.wav"), 14, "sub\\lauf.wav");
+    wavb::write_file(demo.dir.path("demo.DSP"), project);
+    fs::create_directory(demo.dir.path("sub"));
+    fs::rename(demo.dir.path("motor_lauf.wav"), demo.dir.path("sub/lauf.wav"));
+    const ProcessResult r = melo_dsu({"build", demo.dir.path("demo.DSP")}, demo.dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(r.out.find('\x07'), std::string::npos);
+    EXPECT_NE(r.out.find("\\x1b]0;pwned\\x07\\x1b[2J.wav: WAV-File nicht gefunden: der Name enthält Steuerzeichen\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("sub\\lauf.wav: WAV-File"), std::string::npos); // found in its folder
+}
+
+TEST(CliBuild, OutputsThatAreLinksOutOfTheFolderAreNotWrittenThrough) {
+    Demo demo;
+    TempDir elsewhere;
+    wavb::write_file(elsewhere.path("victim.txt"), "precious");
+    for (const char* name : {"demo.DSU", "demo.LOG", "demo.DBG"}) {
+        fs::create_symlink(elsewhere.path("victim.txt"), demo.dir.path(name));
+    }
+    const ProcessResult r = melo_dsu({"build", "--log", "--debug-log", demo.dir.path("demo.DSP")}, demo.dir);
+    EXPECT_EQ(r.status, 1);
+    std::string victim;
+    melo::read_file(elsewhere.path("victim.txt"), victim);
+    EXPECT_EQ(victim, "precious");
+    EXPECT_NE(r.out.find("demo.DSU\" nicht geschrieben: ist ein symbolischer Link auf"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("demo.DBG\" nicht geschrieben: ist ein symbolischer Link auf"), std::string::npos) << r.err;
+}
+
+TEST(CliBuild, AFullStandardOutputIsAFailure) {
+    Demo demo;
+    const std::string command = shell_quote(MELO_DSU_PATH) + " build " + shell_quote(demo.dir.path("demo.DSP")) +
+                                " >/dev/full 2>" + shell_quote(demo.dir.path("err.txt"));
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(demo.file("err.txt").find("melo-dsu: Standardausgabe nicht geschrieben"),
+              std::string::npos);
+    EXPECT_EQ(WEXITSTATUS(std::system((shell_quote(MELO_DSU_PATH) + " --help >/dev/full 2>/dev/null").c_str())), 1);
 }
 
 TEST(CliDump, NamesEveryInconsistency) {

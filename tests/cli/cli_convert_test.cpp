@@ -4,8 +4,13 @@
 #include "temp_dir.h"
 #include "wav_builder.h"
 
+#include <cmath>
+#include <cstdio>
 #include <ebur128.h>
 #include <filesystem>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -22,7 +27,7 @@ TEST(CliConvert, ConvertsFilesThatTheRunTakesWithoutAWarning) {
                                      48000, 1, 0.2, sndtest::sine(370, 0.1)));
     const ProcessResult r =
         melo_dsu({"convert", dir.path("in/motor_lauf.flac"), dir.path("in/horn_an.wav"), "--into",
-                  dir.path("demo"), "--normalize", "--trim=-60"},
+                  dir.path("demo"), "--normalize", "--trim=-60", "--force"},
                  dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(
@@ -70,7 +75,13 @@ TEST(CliConvert, FailuresAndUsageErrors) {
     EXPECT_FALSE(fs::exists(dir.path("notes.wav")));
     EXPECT_TRUE(fs::exists(dir.path("ok_13021.wav"))); // the next file is converted all the same
 
+    const ProcessResult device = melo_dsu({"convert", dir.path("ok.wav"), "--out", "/dev/null"}, dir);
+    EXPECT_EQ(device.status, 1);
+    EXPECT_NE(device.err.find(": keine gewöhnliche Datei: ist ein Gerät"), std::string::npos) << device.err;
+
     const std::vector<std::vector<std::string>> usage = {
+        {"convert", dir.path("ok.wav"), "--out", ""},
+        {"convert", dir.path("ok.wav"), "--into="},
         {"convert"},
         {"convert", dir.path("missing.wav")},
         {"convert", dir.path("ok.wav"), "--fast"},
@@ -97,6 +108,101 @@ TEST(CliConvert, FailuresAndUsageErrors) {
     EXPECT_NE(
         melo_dsu({"convert", "--help"}, dir).out.find("convert IN... [--out FILE | --into DIR]"),
         std::string::npos);
+}
+
+TEST(CliConvert, NoInputAndNoUnnamedFileIsReplaced) {
+    TempDir dir;
+    const std::string original = wavb::wav({.rate = 44100}, std::string(88200, '\x90'));
+    wavb::write_file(dir.path("song.wav"), original);
+    ASSERT_TRUE(sndtest::write_sound(dir.path("song.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1,
+                                     0.1, sndtest::sine(440, 0.5)));
+    const auto song = [&] {
+        std::string bytes;
+        melo::read_file(dir.path("song.wav"), bytes);
+        return bytes;
+    };
+    // song.flac would become song.wav, the other input: in either order, and even with --force.
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"convert", dir.path("song.flac"), dir.path("song.wav")},
+             {"convert", dir.path("song.wav"), dir.path("song.flac"), "--force"},
+             {"convert", dir.path("song.wav"), "--out", dir.path("song.wav")}}) {
+        const ProcessResult r = melo_dsu(args, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("'" + dir.path("song.wav") + "' ist eine Eingabe dieses Aufrufs und wird nicht "
+                             "überschrieben"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(song(), original);
+    }
+    EXPECT_TRUE(fs::exists(dir.path("song_13021.wav"))); // the other input went on
+
+    // An existing file beside the input is kept unless --force says otherwise.
+    fs::rename(dir.path("song.wav"), dir.path("take.wav"));
+    wavb::write_file(dir.path("song.wav"), "my own recording");
+    const ProcessResult kept = melo_dsu({"convert", dir.path("song.flac")}, dir);
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_NE(kept.err.find("existiert schon (mit --force ersetzen)"), std::string::npos);
+    EXPECT_EQ(song(), "my own recording");
+    EXPECT_EQ(melo_dsu({"convert", dir.path("song.flac"), "--force"}, dir).status, 0);
+    EXPECT_NE(song(), "my own recording");
+    EXPECT_EQ(melo_dsu({"convert", dir.path("take.wav"), "--out", dir.path("song.wav")}, dir).status, 0);
+}
+
+TEST(CliConvert, ADamagedMp3IsWarnedOfAndItsDecoderKeptOffTheTerminal) {
+    TempDir dir;
+    ASSERT_TRUE(sndtest::write_sound(dir.path("x.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 1, 2.0,
+                                     sndtest::sine(440, 0.5)));
+    std::string clean;
+    melo::read_file(dir.path("x.mp3"), clean);
+    // Forty bytes flipped in the stream, as a bad download does. Some damage costs whole
+    // frames (a failure); the rest the decoder conceals: those convert, with the warning.
+    int concealed = 0;
+    std::uint32_t random = 12345;
+    for (int attempt = 0; attempt < 12; ++attempt) {
+        std::string bytes = clean;
+        for (int i = 0; i < 40; ++i) {
+            random = random * 1103515245u + 12345u;
+            bytes[1000 + (random >> 8) % (bytes.size() - 2000)] ^= '\xFF';
+        }
+        wavb::write_file(dir.path("x.mp3"), bytes);
+        const ProcessResult r = melo_dsu({"convert", dir.path("x.mp3"), "--force"}, dir);
+        EXPECT_EQ(r.err.find("libmpg123"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("error:"), std::string::npos) << r.err;
+        if (r.status == 0) {
+            ++concealed;
+            EXPECT_EQ(r.err, "");
+            EXPECT_NE(r.out.find("; Warnung: beim Lesen "), std::string::npos) << r.out;
+            EXPECT_NE(r.out.find(" Fehler im Datenstrom\n"), std::string::npos) << r.out;
+        }
+    }
+    EXPECT_GT(concealed, 0);
+}
+
+TEST(CliConvert, MemoryStaysBoundedWhateverTheRateRatio) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's shadow memory would be measured too";
+#endif
+    TempDir dir;
+    // 43 s at 1000 Hz, converted to 16 bits at 192 kHz: the largest part there is, at the
+    // largest ratio, in the larger sample format.
+    std::string samples(43000, '\0');
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<char>(128 + 100 * std::sin(0.3 * static_cast<double>(i)));
+    }
+    wavb::write_file(dir.path("low.wav"), wavb::wav({.rate = 1000}, samples));
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        ::execl(MELO_DSU_PATH, MELO_DSU_PATH, "convert", dir.path("low.wav").c_str(), "--rate", "192000", "--bits", "16",
+                "--out", dir.path("out.wav").c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(::wait4(pid, &status, 0, &usage), pid);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak resident memory in KiB";
+    std::printf("43 s at 1000 Hz to 192 kHz: peak %ld KiB\n", usage.ru_maxrss);
 }
 
 namespace {

@@ -44,7 +44,7 @@ TEST(CliInspect, BrokenFilesFailWithTheirMessage) {
     EXPECT_NE(r.out.find("Status: Fehler in WAV-Datei: WAV ist kein PCM-Format (#9): 85=MP3\n"),
               std::string::npos);
     const ProcessResult missing = melo_dsu({"inspect", dir.path("none.wav")}, dir);
-    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.status, 2); // a missing input, as --help says
     EXPECT_NE(missing.out.find("Status: Fehler in WAV-Datei: File nicht gefunden (#3)"), std::string::npos);
 }
 

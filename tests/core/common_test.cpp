@@ -109,17 +109,52 @@ TEST_F(ReplaceFile, FailureLeavesTheOldFileIntact) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"keep.txt"});
 }
 
-TEST_F(ReplaceFile, FollowsSymbolicLinks) {
-    const std::string target = dir.path("target.txt");
-    ASSERT_TRUE(replace_file(target, "old"));
-    std::error_code ec;
-    std::filesystem::create_symlink(target, dir.path("link.txt"), ec);
-    if (ec) {
-        GTEST_SKIP() << "no symbolic links here: " << ec.message(); // Wine before 9
+TEST_F(ReplaceFile, FollowsSymbolicLinksOnlyInsideTheirFolder) {
+    std::filesystem::create_directory(dir.path("folder"));
+    std::filesystem::create_directory(dir.path("folder/sub"));
+    const std::string inside = dir.path("folder/sub/target.txt");
+    const std::string outside = dir.path("victim.txt");
+    ASSERT_TRUE(replace_file(inside, "old"));
+    ASSERT_TRUE(replace_file(outside, "victim"));
+    std::error_code no_links;
+    std::filesystem::create_symlink("sub/target.txt", dir.path("folder/in.txt"), no_links);
+    if (no_links) {
+        GTEST_SKIP() << "no symbolic links here: " << no_links.message(); // Wine before 9
     }
-    ASSERT_TRUE(replace_file(dir.path("link.txt"), "new"));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.path("link.txt")));
+    std::filesystem::create_symlink(outside, dir.path("folder/out.txt"));
+    std::filesystem::create_symlink("../victim.txt", dir.path("folder/up.txt"));
+
+    ASSERT_TRUE(replace_file(dir.path("folder/in.txt"), "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path("folder/in.txt")));
     std::string back;
-    ASSERT_TRUE(read_file(target, back));
+    ASSERT_TRUE(read_file(inside, back));
     EXPECT_EQ(back, "new");
+
+    for (const char* link : {"folder/out.txt", "folder/up.txt"}) {
+        std::string error;
+        EXPECT_FALSE(replace_file(dir.path(link), "image", &error)) << link;
+        EXPECT_EQ(error, "ist ein symbolischer Link auf " + outside +
+                             " außerhalb des Ordners und wird nicht überschrieben");
+        EXPECT_TRUE(std::filesystem::is_symlink(dir.path(link)));
+    }
+    ASSERT_TRUE(read_file(outside, back));
+    EXPECT_EQ(back, "victim");
+    // The settings file may be kept anywhere.
+    ASSERT_TRUE(replace_file(dir.path("folder/out.txt"), "settings", nullptr, LinkRule::anywhere));
+    ASSERT_TRUE(read_file(outside, back));
+    EXPECT_EQ(back, "settings");
 }
+
+#ifndef _WIN32 // Windows has no FIFOs in folders
+TEST_F(ReplaceFile, SpecialFilesAreNamedForWhatTheyAre) {
+    ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0600), 0);
+    std::string error;
+    std::string back;
+    EXPECT_FALSE(read_file(dir.path("fifo"), back, kReadLimit, &error));
+    EXPECT_EQ(error, "keine gewöhnliche Datei: ist eine Pipe (FIFO)");
+    EXPECT_FALSE(replace_file(dir.path("fifo"), "x", &error));
+    EXPECT_EQ(error, "keine gewöhnliche Datei: ist eine Pipe (FIFO)");
+    EXPECT_FALSE(replace_file("", "x", &error));
+    EXPECT_EQ(error, "kein Dateiname");
+}
+#endif

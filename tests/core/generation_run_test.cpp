@@ -329,6 +329,38 @@ TEST(GenerationRun, AnImageThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(p.dir.entries(), (std::vector<std::string>{"base.DS3"}));
 }
 
+TEST(GenerationRun, OutputLinksOutOfTheProjectFolderAreNotFollowed) {
+    TempDir elsewhere;
+    const std::string victim = elsewhere.path("victim.txt");
+    wavb::write_file(victim, "precious");
+    Project p;
+    p.base(400);
+    p.input.write_log = true;
+    std::filesystem::create_symlink(victim, p.dir.path("Test.DSU"));
+    std::filesystem::create_symlink(victim, p.dir.path("Test.LOG"));
+    const RunResult r = p.run();
+    EXPECT_TRUE(r.failed);
+    std::string back;
+    ASSERT_TRUE(read_file(victim, back));
+    EXPECT_EQ(back, "precious");
+    EXPECT_NE(r.log_text.find("Fehler: DSU-File \"" + p.dir.path("Test.DSU") + "\" nicht geschrieben: ist ein "
+                              "symbolischer Link auf " + victim + " außerhalb des Ordners"),
+              std::string::npos);
+    ASSERT_EQ(r.file_errors.size(), 1u);
+    EXPECT_NE(r.file_errors[0].find("Test.LOG\" nicht geschrieben: ist ein symbolischer Link"), std::string::npos);
+}
+
+TEST(GenerationRun, ABaseFileThatCannotBeReadFailsTheRun) {
+    Project p;
+    ASSERT_EQ(::mkfifo(p.dir.path("base.DS3").c_str(), 0600), 0);
+    p.input.fields.dsdfilename = "base.DS3";
+    const RunResult r = p.run();
+    EXPECT_TRUE(r.failed);
+    EXPECT_NE(r.log_text.find("Fehler: Basis-DSD/DS3file \"base.DS3\" nicht lesbar: keine gewöhnliche Datei: ist "
+                              "eine Pipe (FIFO)"),
+              std::string::npos);
+}
+
 TEST(GenerationRun, PartsWithFewerSamplesThanDeclaredAreWarnedOf) {
     Project p;
     p.base(300);
@@ -449,6 +481,36 @@ TEST(GenerationRun, NamesOfWindowsProjectsMatchWithoutRegardToCase) {
     EXPECT_TRUE(r.failed);
     EXPECT_NE(r.log_text.find("x.WAV: WAV-Filedecodierung mit Fehler 3 beendet:"), std::string::npos);
 #endif
+}
+
+TEST(GenerationRun, BackslashesSeparateFoldersAndControlCharactersFindNoFile) {
+    Project p;
+    p.base(300);
+    std::filesystem::create_directory(p.dir.path("Sub"));
+    wavb::write_file(p.dir.path("Sub/x.wav"), wavb::wav({}, "abc"));
+    p.input.fields.useranf[0] = "sub\\X.wav"; // as a Windows project names it
+    RunResult r = p.run();
+    EXPECT_FALSE(r.failed) << r.log_text;
+    EXPECT_NE(r.log_text.find("\r\nWAV  1: sub\\X.wav:"), std::string::npos); // the name as written
+    wavb::write_file(p.dir.path("a\\b.wav"), wavb::wav({}, "abc")); // a Linux name holding a backslash
+    p.input.fields.useranf[0] = "a\\b.wav";
+    EXPECT_FALSE(p.run().failed);
+
+    wavb::write_file(p.dir.path("\x1b[2J.wav"), wavb::wav({}, "abc"));
+    p.input.fields.useranf[0] = "\x1b[2J.wav";
+    p.input.fields.userloop[0] = std::string("a\0b.wav", 7);
+    r = p.run();
+    EXPECT_TRUE(r.failed);
+    EXPECT_NE(r.log_text.find("\r\n\\x1b[2J.wav: WAV-File nicht gefunden: der Name enthält Steuerzeichen"),
+              std::string::npos);
+    EXPECT_NE(r.log_text.find("\r\na\\x00b.wav: WAV-File nicht gefunden"), std::string::npos);
+    EXPECT_EQ(r.log_text.find('\x1b'), std::string::npos);
+    EXPECT_EQ(r.log_text.find('\0'), std::string::npos);
+
+    p.input.fields.dsdfilename = "base\x07.DS3";
+    r = p.run();
+    EXPECT_NE(r.log_text.find("Fehler: Basis-DSD/DS3file \"base\\x07.DS3\" nicht gefunden: der Name enthält Steuerzeichen"),
+              std::string::npos);
 }
 
 TEST(GenerationRun, LogFilesInAnyCharacterAndTheirWriteFailures) {

@@ -18,7 +18,7 @@ TEST(Golden, DemoProjectImageAndLog) {
     TempDir dir;
     fs::copy(fs::path(MELO_SOURCE_DIR) / "examples/demo", dir.root(), fs::copy_options::recursive);
     RunInput input;
-    input.fields = load_project(dir.path("demo.DSP"));
+    input.fields = load_project(dir.path("demo.DSP")).fields;
     input.projfiledir = dir.root();
     input.output_dir = dir.root();
     input.project_name = "demo.DSP";

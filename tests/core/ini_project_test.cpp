@@ -103,8 +103,8 @@ TEST(IniWrite, NamesOutsideWindows1252MakeTheFileUtf8) {
     ASSERT_TRUE(save_project(path, fields));
     EXPECT_NE(slurp(path).find("Sound1AnfWAV=日本.wav\r\n"), std::string::npos);
     EXPECT_NE(slurp(path).find("DSDfilename=Größe.DS3\r\n"), std::string::npos); // UTF-8 throughout
-    EXPECT_EQ(load_project(path).useranf[0], "日本.wav");
-    EXPECT_EQ(load_project(path).dsdfilename, "Größe.DS3");
+    EXPECT_EQ(load_project(path).fields.useranf[0], "日本.wav");
+    EXPECT_EQ(load_project(path).fields.dsdfilename, "Größe.DS3");
     // Once every name fits again, the file is Windows-1252 as before.
     fields.useranf[0] = "ä.wav";
     ASSERT_TRUE(save_project(path, fields));
@@ -112,7 +112,7 @@ TEST(IniWrite, NamesOutsideWindows1252MakeTheFileUtf8) {
 
     // A byte-order mark does not hide the first section, and stays with a UTF-8 file.
     wavb::write_file(path, std::string(kUtf8Bom) + "[WAVs]\r\nSound1AnfWAV=a€.wav\r\n");
-    EXPECT_EQ(load_project(path).useranf[0], "a€.wav");
+    EXPECT_EQ(load_project(path).fields.useranf[0], "a€.wav");
     fields.useranf[0] = "日本.wav";
     ASSERT_TRUE(save_project(path, fields));
     EXPECT_EQ(slurp(path).rfind(std::string(kUtf8Bom) + "[WAVs]\r\nSound1AnfWAV=日本.wav\r\n", 0), 0u);
@@ -163,7 +163,7 @@ TEST(ProjectFile, RoundTripInKeyOrder) {
                            "Sound3AnfWAV=\r\nSound3LoopWAV=\r\nSound3EndWAV=ende c.wav\r\n"
                            "Sound4AnfWAV=d.WAV\r\nSound4LoopWAV=\r\nSound4EndWAV=\r\n"
                            "DSDfilename=base.DSD\r\n");
-    const ProjectFields back = load_project(path);
+    const ProjectFields back = load_project(path).fields;
     EXPECT_EQ(back.useranf, fields.useranf);
     EXPECT_EQ(back.userloop, fields.userloop);
     EXPECT_EQ(back.userend, fields.userend);
@@ -171,11 +171,55 @@ TEST(ProjectFile, RoundTripInKeyOrder) {
 
     // A missing key loads as empty, never as "(leer)"; other sections survive a save.
     wavb::write_file(path, "[Other]\r\nx=1\r\n[WAVs]\r\nSound2AnfWAV=b.wav\r\n");
-    EXPECT_EQ(load_project(path).useranf[0], "");
-    EXPECT_EQ(load_project(path).useranf[1], "b.wav");
+    EXPECT_EQ(load_project(path).fields.useranf[0], "");
+    EXPECT_EQ(load_project(path).fields.useranf[1], "b.wav");
     ASSERT_TRUE(save_project(path, fields));
     EXPECT_EQ(slurp(path).rfind("[Other]\r\nx=1\r\n[WAVs]\r\nSound2AnfWAV=(leer)\r\n", 0), 0u);
-    EXPECT_EQ(load_project(dir.path("missing.dsp")).dsdfilename, "");
+    EXPECT_EQ(load_project(dir.path("missing.dsp")).fields.dsdfilename, "");
+}
+
+TEST(ProjectFile, WhatIsWrongWithAProjectFileIsNamed) {
+    TempDir dir;
+    ::mkdir(dir.path("folder.DSP").c_str(), 0755);
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("[WAVs]\r\n")) {
+        utf16 += {c, '\0'};
+    }
+    const std::string random = std::string("\x93\xC1\x7F[WAV\x01s]") + '\0' + "\x02\xFE";
+    struct Case {
+        std::string name, bytes;
+        ProjectState state;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"big.DSP", std::string(kIniFileLimit + 1, '\n'), ProjectState::Unreadable,
+         "Datei zu groß (1048577 Bytes, höchstens 1048576)"},
+        {"empty.DSP", "", ProjectState::NoSection, "Projektfile ist leer"},
+        {"random.DSP", random, ProjectState::Unreadable, "kein Textfile (enthält Nullbytes)"},
+        {"utf16.DSP", utf16, ProjectState::Unreadable,
+         "Projektfile ist in UTF-16 geschrieben, erwartet wird Windows-1252 oder UTF-8"},
+        {"notes.DSP", "[Notes]\r\nSound1AnfWAV=a.wav\r\n", ProjectState::NoSection,
+         "kein Abschnitt [WAVs] im Projektfile"},
+        {"missing.DSP", "", ProjectState::Missing,
+         "Datei kann nicht geöffnet werden: Verzeichnis oder Datei existiert nicht"},
+        {"folder.DSP", "", ProjectState::Unreadable, "keine gewöhnliche Datei: ist ein Verzeichnis"},
+    };
+    for (const Case& c : cases) {
+        if (c.state != ProjectState::Missing && c.name != "folder.DSP") {
+            wavb::write_file(dir.path(c.name), c.bytes);
+        }
+        const LoadedProject project = load_project(dir.path(c.name));
+        EXPECT_EQ(project.state, c.state) << c.name;
+        EXPECT_EQ(project.error, c.error) << c.name;
+        EXPECT_EQ(project.fields.useranf[0], "") << c.name;
+    }
+    EXPECT_EQ(load_project("/proc/self/status").state, ProjectState::NoSection);
+
+    // A project of a megabyte of blank lines before its section still loads.
+    wavb::write_file(dir.path("blank.DSP"), std::string(kIniFileLimit - 40, '\n') + "[WAVs]\nDSDfilename=b.DS3\n");
+    const LoadedProject blank = load_project(dir.path("blank.DSP"));
+    EXPECT_EQ(blank.state, ProjectState::Loaded);
+    EXPECT_EQ(blank.fields.dsdfilename, "b.DS3");
 }
 
 #ifndef _WIN32 // Windows has no per-process file size limit

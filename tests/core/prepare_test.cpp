@@ -198,6 +198,15 @@ TEST(Prepare, NormalizeHitsItsLevelAndTrimCutsSilence) {
     EXPECT_EQ(s.result.code, PrepareCode::Empty);
     EXPECT_EQ(s.result.message, "Datei enthält nur Stille unter -48.0 dBFS");
     EXPECT_FALSE(fileexists(dir.path("none.wav")));
+
+    // Near-silence is silence to normalizing too: it is not raised by a hundred decibels.
+    ASSERT_TRUE(sndtest::write_sound(dir.path("faint.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, 0.2,
+                                     sndtest::sine(500, 1e-6)));
+    const Prepared f = prepare(dir.path("faint.wav"), dir.path("faint_out.wav"), {.normalize_db = -1.0});
+    ASSERT_EQ(f.result.code, PrepareCode::Ok);
+    EXPECT_TRUE(f.result.silent);
+    EXPECT_EQ(f.result.gain_db, 0.0);
+    EXPECT_LE(*std::max_element(f.samples.begin(), f.samples.end()), 1.0 / 32768);
 }
 
 TEST(Prepare, BrokenInputsGiveAMessageAndNoOutput) {
@@ -248,6 +257,12 @@ TEST(Prepare, BrokenInputsGiveAMessageAndNoOutput) {
               "Zieldatei: Verzeichnis existiert nicht: Verzeichnis oder Datei existiert nicht");
     EXPECT_EQ(prepare(dir.path("whole.wav"), dir.path("out.wav"), {.rate = 500}).result.code,
               PrepareCode::BadOptions);
+    // A header that declares 1 Hz would make a whole part of each few samples.
+    wavb::write_file(dir.path("one_hz.wav"), wavb::wav({.rate = 1}, std::string(200, '\x90')));
+    const Prepared one_hz = prepare(dir.path("one_hz.wav"), dir.path("out.wav"));
+    EXPECT_EQ(one_hz.result.code, PrepareCode::UnknownFormat);
+    EXPECT_EQ(one_hz.result.message, "Abtastrate 1 Hz wird nicht unterstützt (mindestens 1000 Hz)");
+    std::filesystem::remove(dir.path("one_hz.wav"));
     EXPECT_EQ(dir.entries(), before);
 }
 

@@ -1,50 +1,41 @@
-// Replays the inputs that once made a fuzz target fail, so they run under every compiler and
-// sanitizer preset of the normal test suite.
+// Replays the stored corpora of the fuzz targets (their seeds and every input that once made
+// a target fail) through the targets' own checks, so they run under every compiler and
+// sanitizer preset of the normal test suite. A broken promise aborts the test program.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
-#include "wav/decode_result.h"
-#include "wav/wav_decoder.h"
+#include "fuzz_checks.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-std::vector<fs::path> corpus(const char* name) {
+
+void replay(const char* corpus, const std::function<void(std::string_view)>& check) {
     std::vector<fs::path> files;
-    const fs::path dir = fs::path(MELO_TEST_DATA_DIR) / name;
-    if (fs::exists(dir)) {
-        for (const auto& e : fs::directory_iterator(dir)) {
-            files.push_back(e.path());
-        }
+    for (const auto& e : fs::directory_iterator(fs::path(MELO_TEST_DATA_DIR) / corpus)) {
+        files.push_back(e.path());
     }
     std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-} // namespace
-
-TEST(Replay, DecoderInputs) {
-    static melo::DecodedSound sound;
-    const auto files = corpus("decoder");
-    ASSERT_FALSE(files.empty());
-    for (const auto& file : files) {
-        const std::string bytes = contents(file);
-        for (bool alles : {false, true}) {
-            melo::MemorySource source(bytes);
-            const std::uint8_t code = melo::decode_sound(source, file.string(), alles, sound);
-            EXPECT_GE(sound.wavend, 0) << file;
-            EXPECT_LE(sound.wavend, melo::kMaxSamples) << file;
-            EXPECT_FALSE(melo::wavdecoderesult_text(code, sound).empty());
-        }
+    ASSERT_FALSE(files.empty()) << corpus;
+    for (const fs::path& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        SCOPED_TRACE(file.string());
+        check(bytes.str());
     }
 }
+
+} // namespace
+
+TEST(Replay, DecoderInputs) { replay("decoder", melo::fuzz::check_decoder); }
+TEST(Replay, IniInputs) { replay("ini", melo::fuzz::check_ini); }
+TEST(Replay, ImageInputs) { replay("image", melo::fuzz::check_image); }
+TEST(Replay, ProjectPathInputs) { replay("project_path", melo::fuzz::check_project_path); }
+TEST(Replay, AudioReaderInputs) { replay("audio_reader", melo::fuzz::check_audio_reader); }

@@ -17,6 +17,7 @@ private slots:
     void commandLine();
     void projectFromTheCommandLineOpensLikeTheFolderButton();
     void badProjectOnTheCommandLineKeepsTheStoredOne();
+    void unreadableProjectAtStartUpIsToldOf();
     void settingsOfAnInstalledProgram();
     void resultSoundsBesideTheExecutableThenInTheDataDirectory();
 };
@@ -83,6 +84,7 @@ void InstalledStartTest::badProjectOnTheCommandLineKeepsTheStoredOne() {
     GuiFixture f;
     wavb::write_file(f.dir.path("stored.dsp"), "[WAVs]\r\nSound1AnfWAV=a.wav\r\n");
     wavb::write_file(f.dir.path("notes.txt"), "[WAVs]\r\n");
+    wavb::write_file(f.dir.path("big.DSP"), std::string(1024 * 1024 + 1, '\n'));
     QDir(f.env.appDir).mkdir("folder.DSP");
     f.settings("[DIRS]\nprojname=stored.dsp\n");
     auto form = f.start();
@@ -94,6 +96,7 @@ void InstalledStartTest::badProjectOnTheCommandLineKeepsTheStoredOne() {
         {f.path("notes.txt"), "keine DSP-Projektdatei:\n" + f.path("notes.txt")},
         {f.path("folder.DSP"),
          reason + f.path("folder.DSP") + "\n(keine gewöhnliche Datei: ist ein Verzeichnis)"},
+        {f.path("big.DSP"), reason + f.path("big.DSP") + "\n(Datei zu groß (1048577 Bytes, höchstens 1048576))"},
     };
     for (const auto& [path, message] : cases) {
         QVERIFY(!open_command_line_project(*form, f.prompts, path));
@@ -103,6 +106,22 @@ void InstalledStartTest::badProjectOnTheCommandLineKeepsTheStoredOne() {
         QVERIFY(!form->projchanged());
     }
     QVERIFY(!QFile::exists(f.path("gone.DSP"))); // no new project from a mistyped path
+}
+
+void InstalledStartTest::unreadableProjectAtStartUpIsToldOf() {
+    GuiFixture f;
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("[WAVs]\r\nSound1AnfWAV=a.wav\r\n")) {
+        utf16 += {c, '\0'};
+    }
+    wavb::write_file(f.dir.path("wide.dsp"), utf16);
+    f.settings("[DIRS]\nprojname=wide.dsp\n");
+    auto form = f.start();
+    QCOMPARE(f.prompts.messages.size(), 1);
+    QCOMPARE(f.prompts.messages.front(),
+             "Fehler beim Projekt-Laden: Das Projekt kann nicht geöffnet werden:\n" + f.path("wide.dsp") +
+                 "\n(Projektfile ist in UTF-16 geschrieben, erwartet wird Windows-1252 oder UTF-8)");
+    QCOMPARE(form->controls().txt_useranf[0]->text(), QString("(leer)"));
 }
 
 void InstalledStartTest::settingsOfAnInstalledProgram() {

@@ -94,7 +94,7 @@ void ProjectTest::newProjectIsSavedFromTheCurrentFields() {
     QVERIFY(!form->projchanged());
     QCOMPARE(c.txt_useranf[0]->text(), QString("a.wav"));
     QCOMPARE(c.txt_userloop[0]->text(), QString("(leer)"));
-    QCOMPARE(melo::load_project(f.dir.path("proj/Neu.DSP")).useranf[0], "a.wav");
+    QCOMPARE(melo::load_project(f.dir.path("proj/Neu.DSP")).fields.useranf[0], "a.wav");
 }
 
 void ProjectTest::existingProjectReplacesAllFields() {
@@ -151,7 +151,7 @@ void ProjectTest::exitPromptAnswers() {
     f.prompts.answer(Prompts::Answer::Yes);
     QTest::mouseClick(form->controls().cmd_EXIT, Qt::LeftButton);
     QVERIFY(!form->isVisible());
-    QCOMPARE(melo::load_project(f.dir.path("noproject.dsp")).dsdfilename, "c.DSD");
+    QCOMPARE(melo::load_project(f.dir.path("noproject.dsp")).fields.dsdfilename, "c.DSD");
 }
 
 void ProjectTest::failedSaveKeepsTheFlagAndSaysWhy() {
