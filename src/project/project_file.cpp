@@ -37,7 +37,7 @@ const std::string& project_field(const ProjectFields& fields, int index) {
 LoadedProject load_project(const std::string& path) {
     LoadedProject project;
     std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+    if (!std::filesystem::exists(std::filesystem::symlink_status(native_path(path), ec))) {
         project.state = ProjectState::Missing;
         project.error = "Datei kann nicht geöffnet werden: " + file_error_text(ENOENT);
         return project;

@@ -109,7 +109,11 @@ TEST(CliBuild, OutputsThatAreLinksOutOfTheFolderAreNotWrittenThrough) {
     TempDir elsewhere;
     wavb::write_file(elsewhere.path("victim.txt"), "precious");
     for (const char* name : {"demo.DSU", "demo.LOG", "demo.DBG"}) {
-        fs::create_symlink(elsewhere.path("victim.txt"), demo.dir.path(name));
+        std::error_code no_links;
+        fs::create_symlink(elsewhere.path("victim.txt"), demo.dir.path(name), no_links);
+        if (no_links) {
+            GTEST_SKIP() << "no symbolic links here: " << no_links.message(); // Wine before 9
+        }
     }
     const ProcessResult r = melo_dsu({"build", "--log", "--debug-log", demo.dir.path("demo.DSP")}, demo.dir);
     EXPECT_EQ(r.status, 1);
@@ -120,6 +124,7 @@ TEST(CliBuild, OutputsThatAreLinksOutOfTheFolderAreNotWrittenThrough) {
     EXPECT_NE(r.err.find("demo.DBG\" nicht geschrieben: ist ein symbolischer Link auf"), std::string::npos) << r.err;
 }
 
+#ifndef _WIN32 // /dev/full, a full output, is a Linux device
 TEST(CliBuild, AFullStandardOutputIsAFailure) {
     Demo demo;
     const std::string command = shell_quote(MELO_DSU_PATH) + " build " + shell_quote(demo.dir.path("demo.DSP")) +
@@ -130,6 +135,7 @@ TEST(CliBuild, AFullStandardOutputIsAFailure) {
               std::string::npos);
     EXPECT_EQ(WEXITSTATUS(std::system((shell_quote(MELO_DSU_PATH) + " --help >/dev/full 2>/dev/null").c_str())), 1);
 }
+#endif
 
 TEST(CliDump, NamesEveryInconsistency) {
     Demo demo;
@@ -234,7 +240,7 @@ TEST(CliBuild, NonLatinNamesOfProjectSoundsAndFolders) {
     const std::string folder = demo.dir.path("Звук");
     fs::create_directory(melo::native_path(folder));
     const std::string sep = melo::path_separator();
-    melo::ProjectFields fields = melo::load_project(demo.dir.path("demo.DSP"));
+    melo::ProjectFields fields = melo::load_project(demo.dir.path("demo.DSP")).fields;
     auto move_in = [&](std::string& name, std::string renamed) {
         std::string bytes;
         ASSERT_TRUE(melo::read_file(demo.dir.path(name), bytes));
@@ -249,7 +255,7 @@ TEST(CliBuild, NonLatinNamesOfProjectSoundsAndFolders) {
     }
     const std::string project = folder + sep + "日本.DSP";
     ASSERT_TRUE(melo::save_project(project, fields));
-    EXPECT_EQ(melo::load_project(project).useranf[0], "日本の汽笛.wav");
+    EXPECT_EQ(melo::load_project(project).fields.useranf[0], "日本の汽笛.wav");
 
     const ProcessResult r = melo_dsu({"build", "--log", project}, demo.dir);
     EXPECT_EQ(r.status, 0) << r.out << r.err;

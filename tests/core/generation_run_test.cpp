@@ -336,7 +336,11 @@ TEST(GenerationRun, OutputLinksOutOfTheProjectFolderAreNotFollowed) {
     Project p;
     p.base(400);
     p.input.write_log = true;
-    std::filesystem::create_symlink(victim, p.dir.path("Test.DSU"));
+    std::error_code no_links;
+    std::filesystem::create_symlink(victim, p.dir.path("Test.DSU"), no_links);
+    if (no_links) {
+        GTEST_SKIP() << "no symbolic links here: " << no_links.message(); // Wine before 9
+    }
     std::filesystem::create_symlink(victim, p.dir.path("Test.LOG"));
     const RunResult r = p.run();
     EXPECT_TRUE(r.failed);
@@ -350,6 +354,7 @@ TEST(GenerationRun, OutputLinksOutOfTheProjectFolderAreNotFollowed) {
     EXPECT_NE(r.file_errors[0].find("Test.LOG\" nicht geschrieben: ist ein symbolischer Link"), std::string::npos);
 }
 
+#ifndef _WIN32 // Windows has no FIFOs in folders
 TEST(GenerationRun, ABaseFileThatCannotBeReadFailsTheRun) {
     Project p;
     ASSERT_EQ(::mkfifo(p.dir.path("base.DS3").c_str(), 0600), 0);
@@ -360,6 +365,7 @@ TEST(GenerationRun, ABaseFileThatCannotBeReadFailsTheRun) {
                               "eine Pipe (FIFO)"),
               std::string::npos);
 }
+#endif
 
 TEST(GenerationRun, PartsWithFewerSamplesThanDeclaredAreWarnedOf) {
     Project p;
@@ -492,9 +498,11 @@ TEST(GenerationRun, BackslashesSeparateFoldersAndControlCharactersFindNoFile) {
     RunResult r = p.run();
     EXPECT_FALSE(r.failed) << r.log_text;
     EXPECT_NE(r.log_text.find("\r\nWAV  1: sub\\X.wav:"), std::string::npos); // the name as written
+#ifndef _WIN32 // on Windows a backslash always separates folders
     wavb::write_file(p.dir.path("a\\b.wav"), wavb::wav({}, "abc")); // a Linux name holding a backslash
     p.input.fields.useranf[0] = "a\\b.wav";
     EXPECT_FALSE(p.run().failed);
+#endif
 
     wavb::write_file(p.dir.path("\x1b[2J.wav"), wavb::wav({}, "abc"));
     p.input.fields.useranf[0] = "\x1b[2J.wav";

@@ -180,7 +180,7 @@ TEST(ProjectFile, RoundTripInKeyOrder) {
 
 TEST(ProjectFile, WhatIsWrongWithAProjectFileIsNamed) {
     TempDir dir;
-    ::mkdir(dir.path("folder.DSP").c_str(), 0755);
+    std::filesystem::create_directory(dir.path("folder.DSP"));
     std::string utf16 = "\xFF\xFE";
     for (char c : std::string("[WAVs]\r\n")) {
         utf16 += {c, '\0'};
