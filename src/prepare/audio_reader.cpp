@@ -150,42 +150,28 @@ AudioReader::~AudioReader() {
 PrepareCode AudioReader::open(const std::string& path, std::string& error) {
 #ifdef _WIN32
     // Windows has no FIFOs to wait on, but devices ("CON", pipes): only a file on a disk is
-    // handed to libsndfile, which then opens it by name.
+    // handed to libsndfile, which then opens it by its wide-character name.
     const std::wstring name = native_path(path).native();
     const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         error = "ist ein Verzeichnis";
         return PrepareCode::Unreadable;
     }
+    const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = "Datei kann nicht geöffnet werden: " + system_error_text(GetLastError());
+        return PrepareCode::Unreadable;
+    }
     LARGE_INTEGER size{};
-    {
-        const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            error = "Datei kann nicht geöffnet werden: " + system_error_text(GetLastError());
-            return PrepareCode::Unreadable;
-        }
-        const bool disk_file = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size);
-        CloseHandle(h);
-        if (!disk_file) {
-            error = "keine gewöhnliche Datei";
-            return PrepareCode::Unreadable;
-        }
+    const bool disk_file = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size);
+    CloseHandle(h);
+    if (!disk_file) {
+        error = "keine gewöhnliche Datei";
+        return PrepareCode::Unreadable;
     }
-    const bool empty = size.QuadPart == 0;
-    SF_INFO info{};
-    int code = SF_ERR_NO_ERROR;
-    DWORD open_error = ERROR_SUCCESS;
-    {
-        const std::lock_guard<std::mutex> lock(g_open_lock);
-        SetLastError(ERROR_SUCCESS);
-        m_file = sf_wchar_open(name.c_str(), SFM_READ, &info);
-        open_error = GetLastError();
-        if (m_file == nullptr) {
-            code = sf_error(nullptr);
-        }
-    }
-    const std::string system_reason = system_error_text(open_error != ERROR_SUCCESS ? open_error : ERROR_READ_FAULT);
+    return open_with([&name](SF_INFO& info) { return sf_wchar_open(name.c_str(), SFM_READ, &info); },
+                     size.QuadPart == 0, error);
 #else
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -203,6 +189,7 @@ PrepareCode AudioReader::open(const std::string& path, std::string& error) {
     m_fd = fd; // closed here, after libsndfile is done with it, whatever the outcome
     return open_with([fd](SF_INFO& info) { return sf_open_fd(fd, SFM_READ, &info, SF_FALSE); },
                      st.st_size == 0, error);
+#endif
 }
 
 PrepareCode AudioReader::open_memory(std::string_view bytes, std::string& error) {
@@ -251,9 +238,6 @@ PrepareCode AudioReader::open_with(const std::function<SNDFILE*(SF_INFO&)>& open
             code = sf_error(nullptr);
         }
     }
-    const bool empty = st.st_size == 0;
-    const std::string system_reason = file_error_text(open_errno != 0 ? open_errno : EIO);
-#endif
     if (m_file == nullptr) {
         switch (code) {
         case SF_ERR_UNRECOGNISED_FORMAT:
@@ -263,7 +247,8 @@ PrepareCode AudioReader::open_with(const std::function<SNDFILE*(SF_INFO&)>& open
             error = "Kodierung wird nicht unterstützt";
             return PrepareCode::UnknownFormat;
         case SF_ERR_SYSTEM:
-            error = "Datei kann nicht gelesen werden: " + system_reason;
+            error = "Datei kann nicht gelesen werden: " +
+                    file_error_text(open_errno != 0 ? open_errno : EIO);
             return PrepareCode::Unreadable;
         default:
             error = "Datei ist beschädigt oder unvollständig";
