@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Compares 8-bit versions of one prepared recording with its 16-bit master (same rate, same
 level): signal-to-noise ratio, the mean error (offset) in steps, the noise in quiet stretches,
 and, for a tone, the strongest spectral line other than the tone (tonal distortion, dBc) and
@@ -7,11 +7,12 @@ the median noise floor of a Welch spectrum.
 usage: quantize_quality.py MASTER16.wav [--tone HZ] NAME=FILE8.wav ...
 The name "truncation" needs no file: it is the high byte of the master, as the image build
 makes it from 16-bit parts."""
-import cmath
 import math
 import struct
 import sys
 import wave
+
+import numpy
 
 
 def samples(path):
@@ -23,26 +24,14 @@ def samples(path):
     return [b - 128.0 for b in data], 8
 
 
-def fft(a):
-    n = len(a)
-    if n == 1:
-        return a
-    even, odd = fft(a[0::2]), fft(a[1::2])
-    out = [0j] * n
-    for k in range(n // 2):
-        t = cmath.exp(-2j * math.pi * k / n) * odd[k]
-        out[k], out[k + n // 2] = even[k] + t, even[k] - t
-    return out
-
-
 def welch(x, size=1024):
-    power = [0.0] * (size // 2)
-    hann = [0.5 - 0.5 * math.cos(2 * math.pi * i / size) for i in range(size)]
+    """Welch power spectrum: Hann windows of `size` samples, half overlapping (numpy's FFT)."""
+    x = numpy.asarray(x, dtype=float)
+    hann = numpy.hanning(size + 1)[:size]
+    power = numpy.zeros(size // 2)
     for at in range(0, len(x) - size + 1, size // 2):
-        spec = fft([x[at + i] * hann[i] for i in range(size)])
-        for k in range(size // 2):
-            power[k] += abs(spec[k]) ** 2
-    return power
+        power += numpy.abs(numpy.fft.rfft(x[at:at + size] * hann)[: size // 2]) ** 2
+    return list(power)
 
 
 def db(v):

@@ -28,6 +28,6 @@ for input in speech noisy tone; do
   tone=()
   [ "$input" = tone ] && tone=(--tone 440)
   echo "== $input"
-  python3 bench/quantize_quality.py "$work/${input}16.wav" "${tone[@]}" truncation= \
+  /usr/bin/python3 bench/quantize_quality.py "$work/${input}16.wav" "${tone[@]}" truncation= \
     rounding="$work/${input}8r.wav" tpdf="$work/${input}8t.wav"
 done
