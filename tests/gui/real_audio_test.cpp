@@ -235,7 +235,9 @@ void RealAudioTest::streamReportsWhatIsHeard() {
 void RealAudioTest::listenJoinsAreSeamless_data() {
     QTest::addColumn<int>("holdMs");
     QTest::newRow("0.05 s") << 50;
-    QTest::newRow("1.5 s") << 1500;
+    // Holds end in the middle of a loop pass (start 300 ms, passes of 200 ms): a hold that
+    // ends on a pass boundary would make the count depend on the timer's jitter.
+    QTest::newRow("1.6 s") << 1600;
     QTest::newRow("5 s") << 5000;
 }
 
@@ -280,10 +282,14 @@ void RealAudioTest::listenJoinsAreSeamless() {
     // each part with all its periods and its length.
     QCOMPARE(runs.size(), 2 + 2 * passes);
     QVERIFY(passes >= 1);
-    const int expectedPasses =
-        std::max(1, (holdMs - start * 1000 / 13021) * 13021 / (loop * 1000) + 1);
-    QVERIFY2(passes >= expectedPasses && passes <= expectedPasses + 1,
-             qPrintable(QString::number(expectedPasses)));
+    // The sound starts up to the latency bound after the press, and the next part is asked
+    // for a little ahead of what is heard: the count lies between the passes of a hold
+    // shortened by that bound and one pass more.
+    const auto passesAt = [&](int ms) {
+        return std::max(1, (ms - start * 1000 / 13021) * 13021 / (loop * 1000) + 1);
+    };
+    QVERIFY2(passes >= passesAt(holdMs - 150) && passes <= passesAt(holdMs) + 1,
+             qPrintable(QString("%1..%2").arg(passesAt(holdMs - 150)).arg(passesAt(holdMs) + 1)));
     for (qsizetype i = 0; i < runs.size(); ++i) {
         const int tone = i == 0 ? 0 : i == runs.size() - 1 ? 3 : (i % 2 == 1 ? 1 : 2);
         const int periods = tone == 0   ? 149
