@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QTimer>
+#include <algorithm>
+#include <vector>
 
 #include "app/form1_waveform.h"
 #include "app/keyboard.h"
@@ -32,7 +34,7 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     install_context_menu_keys();
     SoundDrop::install(
         m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); },
-        [this](QLineEdit* field) { return freeSamplesFor(field); });
+        [this](QLineEdit* field) { return freeSamplesFor({field}); });
 
     m_timer1.setInterval(100);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::timer1Tick);
@@ -43,12 +45,12 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     install_loop_workshop_entries(*this);
 }
 
-std::int64_t Form1::freeSamplesFor(const QLineEdit* field) const {
-    // The part in `field` is about to be replaced: it does not count as used.
-    int skip = -1;
+std::int64_t Form1::freeSamplesFor(std::initializer_list<const QLineEdit*> fields) const {
+    // The parts in `fields` are about to be replaced: they do not count as used.
+    std::vector<int> skip;
     for (int i = 0; i < 12; ++i) {
-        if (partField(i / 3, i % 3) == field) {
-            skip = i;
+        if (std::ranges::find(fields, partField(i / 3, i % 3)) != fields.end()) {
+            skip.push_back(i);
         }
     }
     return melo::free_samples(melo::project_image_size(projectFields(), file_path(m_projfiledir), skip));

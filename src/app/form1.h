@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 
@@ -110,6 +111,8 @@ public:
     // first asked for, without the listen buttons) and the dialogs.
     ListenPlayback& listenPlayer();
     Prompts& prompts();
+    // The samples the flash still takes for new parts in the part fields `fields`.
+    std::int64_t freeSamplesFor(std::initializer_list<const QLineEdit*> fields) const;
 
 signals:
     // Mouse pressed or released on a listen button (row 0 to 3) or on Command3 (row 2).
@@ -159,8 +162,6 @@ private:
     void letEventsRun(bool now);
 
     int chooseFile(const QString& title, const QString& filter, melo::FileKind kind, bool mustExist);
-    // The samples the flash still takes for a new part in the part field `field`.
-    std::int64_t freeSamplesFor(const QLineEdit* field) const;
     // Saves the thirteen fields and clears the changed flag; false with the path and the reason.
     bool storeProject(QString& error);
     void setProjectFields(const melo::ProjectFields& fields);

@@ -161,7 +161,7 @@ int Form1::getWAVfilename() {
 void Form1::assignWav(int row, int part) {
     const int result = getWAVfilename();
     if (result == melo::kAccepted) {
-        if (offerConversion(prompts(), m_projfiledir, m_chosenPath, freeSamplesFor(partField(row, part)),
+        if (offerConversion(prompts(), m_projfiledir, m_chosenPath, freeSamplesFor({partField(row, part)}),
                             partField(row, part))) {
             return; // the conversion window assigns its output
         }

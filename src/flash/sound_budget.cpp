@@ -26,7 +26,7 @@ std::string sound_budget_text(std::int64_t used) {
 }
 
 std::int64_t project_image_size(const ProjectFields& fields, const std::string& projfiledir,
-                                int skip) {
+                                std::span<const int> skip) {
     std::int64_t size = 0;
     const ProjectFile base = resolve_project_file(projfiledir, fields.dsdfilename);
     std::error_code ec;
@@ -39,7 +39,7 @@ std::int64_t project_image_size(const ProjectFields& fields, const std::string& 
     for (int index = 0; index < 12; ++index) {
         size += 1; // the end marker, also of an empty part
         const std::string& name = project_field(fields, index);
-        if (index == skip || is_empty_part(name)) {
+        if (std::ranges::find(skip, index) != skip.end() || is_empty_part(name)) {
             continue;
         }
         const ProjectFile file = resolve_project_file(projfiledir, name);

@@ -3,6 +3,7 @@
 #include "project/project_file.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace melo {
@@ -17,9 +18,9 @@ std::string sound_budget_text(std::int64_t used);
 
 // The image size the project in `projfiledir` will have, from the base file's length and a
 // header check of each part (its declared samples and its end marker); a part whose file is
-// missing or no WAV counts with its marker only. The field `skip` (0 to 11 in file order,
-// -1 for none) counts as empty: its part is about to be replaced.
+// missing or no WAV counts with its marker only. The fields in `skip` (0 to 11 in file
+// order) count as empty: their parts are about to be replaced.
 std::int64_t project_image_size(const ProjectFields& fields, const std::string& projfiledir,
-                                int skip = -1);
+                                std::span<const int> skip = {});
 
 } // namespace melo

@@ -3,6 +3,7 @@
 #include "common/atomic_file.h"
 #include "common/captions.h"
 #include "common/module_constants.h"
+#include "loop/loop_finder.h"
 #include "wav/wav_writer.h"
 
 #include <algorithm>
@@ -141,7 +142,8 @@ std::vector<std::string> differing_loop_parts(const std::string& directory, cons
 }
 
 bool write_loop_parts(const std::string& directory, const std::string& stem, const LoopParts& parts,
-                      std::int32_t rate, int bits, std::string& error) {
+                      std::int32_t rate, int bits, std::string& error,
+                      const std::atomic<bool>* cancel, LoopObserver* observer) {
     namespace fs = std::filesystem;
     const std::array<std::string, 3> names = loop_part_names(stem);
     const std::array<std::string, 3> files = part_files(parts, rate, bits);
@@ -159,18 +161,29 @@ bool write_loop_parts(const std::string& directory, const std::string& stem, con
             old[i] = std::move(contents);
         }
     }
+    // The files written before the i-th get their old contents back, or go when they are new.
+    const auto undo = [&](std::size_t i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            std::error_code ec;
+            if (old[j]) {
+                replace_file(paths[j], *old[j]);
+            } else {
+                fs::remove(native_path(paths[j]), ec);
+            }
+        }
+        return false;
+    };
     for (std::size_t i = 0; i < 3; ++i) {
+        if (cancel != nullptr && cancel->load()) {
+            error = "Abgebrochen.";
+            return undo(i);
+        }
         if (!replace_file(paths[i], files[i], &error)) {
             error = names[i] + ": " + error;
-            for (std::size_t j = 0; j < i; ++j) {
-                std::error_code ec;
-                if (old[j]) {
-                    replace_file(paths[j], *old[j]);
-                } else {
-                    fs::remove(native_path(paths[j]), ec);
-                }
-            }
-            return false;
+            return undo(i);
+        }
+        if (observer != nullptr) {
+            observer->progress(static_cast<int>((i + 1) * 1000 / 3));
         }
     }
     return true;

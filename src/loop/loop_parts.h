@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -8,6 +9,8 @@
 #include <vector>
 
 namespace melo {
+
+class LoopObserver;
 
 // The three parts of a sound: [0, a), the loop [a, b) and [b, end).
 struct LoopParts {
@@ -48,7 +51,10 @@ std::vector<std::string> differing_loop_parts(const std::string& directory, cons
 // by loop_part_names. Each file is replaced atomically; when one cannot be written, those
 // written before it get their old contents back (or are removed when they are new), so the
 // three are written together or not at all. Returns false with the German reason in `error`.
+// A `cancel` set while writing stops before the next file and undoes the files written, as a
+// failure would; `observer` hears the per-mille share of the files written.
 bool write_loop_parts(const std::string& directory, const std::string& stem, const LoopParts& parts,
-                      std::int32_t rate, int bits, std::string& error);
+                      std::int32_t rate, int bits, std::string& error,
+                      const std::atomic<bool>* cancel = nullptr, LoopObserver* observer = nullptr);
 
 } // namespace melo

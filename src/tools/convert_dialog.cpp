@@ -3,9 +3,10 @@
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
 #include "common/number_format.h"
-#include "flash/sound_budget.h"
+#include "common/module_constants.h"
 #include "project/file_choice.h"
 #include "project/project_path.h"
+#include "tools/flash_budget.h"
 #include "tools/progress_relay.h"
 
 #include <QDir>
@@ -19,9 +20,7 @@
 
 namespace {
 
-QString seconds(std::int64_t samples) {
-    return QString::fromStdString(melo::play_time_text(static_cast<double>(samples) / melo::kTargetFreq));
-}
+const QString kResult = "Das Ergebnis (%1) passt";
 
 } // namespace
 
@@ -94,16 +93,7 @@ ConvertDialog::ConvertDialog(Prompts& prompts, const QString& input, const melo:
 
 void ConvertDialog::setFreeSamples(std::int64_t samples) {
     m_free = samples;
-    const QString budget = QString::fromStdString(melo::sound_budget_text(melo::kFlashCapacity - samples));
-    if (fitsFlash()) {
-        m_budget->setText("Flash: " + budget);
-        m_budget->setStyleSheet("");
-    } else {
-        m_budget->setText("Das Ergebnis (" + seconds(expectedSamples()) +
-                          ") passt nicht in den freien Flash: " + budget + ".");
-        m_budget->setStyleSheet("color: rgb(255, 0, 0);");
-    }
-    m_budget->setVisible(true);
+    show_flash_budget(m_budget, kResult, expectedSamples(), samples);
 }
 
 std::int64_t ConvertDialog::expectedSamples() const {
@@ -112,11 +102,6 @@ std::int64_t ConvertDialog::expectedSamples() const {
     }
     return static_cast<std::int64_t>(
         std::ceil(static_cast<double>(m_info.frames) * melo::kTargetFreq / m_info.rate));
-}
-
-bool ConvertDialog::fitsFlash() const {
-    // A part fits while the image stays below the capacity (the run's size check).
-    return !m_free || expectedSamples() < 0 || expectedSamples() < *m_free;
 }
 
 ConvertDialog::~ConvertDialog() {
@@ -167,11 +152,8 @@ void ConvertDialog::start() {
     }
 
     // Trimming may still make it fit; the user decides.
-    if (!fitsFlash() && !m_options->trim()->isChecked() &&
-        m_prompts.askYesNo("Zu lang für den Flash",
-                           "Das Ergebnis (" + seconds(expectedSamples()) + ") passt nicht in den freien Flash (" +
-                               QString::fromStdString(melo::sound_budget_text(melo::kFlashCapacity - *m_free)) +
-                               ").\nTrotzdem umwandeln?") == Prompts::Answer::No) {
+    if (m_free && !m_options->trim()->isChecked() &&
+        !confirm_flash_budget(m_prompts, kResult, expectedSamples(), *m_free, "umwandeln")) {
         return;
     }
 

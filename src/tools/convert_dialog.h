@@ -65,7 +65,6 @@ private:
     void showStatus(const QString& text, bool failure);
     // The samples the result will have, estimated from the input's length; -1 when unknown.
     std::int64_t expectedSamples() const;
-    bool fitsFlash() const;
 
     Prompts& m_prompts;
     QString m_input;

@@ -4,6 +4,7 @@
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
 #include "project/ini_file.h"
+#include "tools/flash_budget.h"
 #include "tools/held_listening.h"
 #include "tools/listen_playback.h"
 #include "tools/prepare_options_box.h"
@@ -72,6 +73,8 @@ QString sampleText(std::int64_t samples) {
            QString::number(samples) + ")";
 }
 
+const QString kParts = "Die drei Teile (%1) passen";
+
 QString decimalText(double value, int decimals) {
     return q(melo::format_fixed(value, decimals, decimal_separator()));
 }
@@ -131,6 +134,10 @@ LoopWorkshop::LoopWorkshop(Prompts& prompts, ListenPlayback& player, const QStri
     m_status = new QLabel;
     m_status->setObjectName("lbl_status");
     m_status->setWordWrap(true);
+    m_budget = new QLabel;
+    m_budget->setObjectName("lbl_budget");
+    m_budget->setWordWrap(true);
+    m_budget->setVisible(false);
 
     auto* preparation = new QGroupBox("Vorbereitung: 13021 Hz, 1 Kanal");
     auto* prepForm = new QFormLayout(preparation);
@@ -173,6 +180,7 @@ LoopWorkshop::LoopWorkshop(Prompts& prompts, ListenPlayback& player, const QStri
     bottom->addWidget(m_cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
+    layout->addWidget(m_budget);
     layout->addWidget(m_progress);
     layout->addWidget(m_status);
     layout->addLayout(bottom);
@@ -276,10 +284,23 @@ void LoopWorkshop::showStatus(const QString& text, bool failure) {
     m_status->setStyleSheet(failure ? "color: rgb(255, 0, 0);" : "");
 }
 
+void LoopWorkshop::setFreeSamples(std::function<std::int64_t()> freeSamples) {
+    m_freeSamples = std::move(freeSamples);
+    showBudget();
+}
+
+void LoopWorkshop::showBudget() {
+    if (m_freeSamples && prepared()) {
+        show_flash_budget(m_budget, kParts, static_cast<std::int64_t>(m_signal.size()),
+                          m_freeSamples());
+    }
+}
+
 void LoopWorkshop::cancelOrClose() {
     if (running()) {
         m_preparation.cancel();
         m_finder.cancel();
+        m_cancelWrite.store(true);
         showStatus("Breche ab …", false);
         return;
     }
@@ -443,6 +464,7 @@ void LoopWorkshop::showRecording() {
     m_row.parts[0] = std::move(recording);
     m_view->setRow(&m_row);
     showLoop(m_loop);
+    showBudget();
     setRunning(running());
 }
 
@@ -533,6 +555,14 @@ void LoopWorkshop::accept() {
     const std::string name = stem.toStdString();
     const int bits = m_bits;
     const melo::LoopParts cut = parts();
+    if (m_freeSamples) {
+        const std::int64_t freeSamples = m_freeSamples();
+        const auto samples = static_cast<std::int64_t>(m_signal.size());
+        show_flash_budget(m_budget, kParts, samples, freeSamples);
+        if (!confirm_flash_budget(m_prompts, kParts, samples, freeSamples, "übernehmen")) {
+            return;
+        }
+    }
     const std::vector<std::string> differing =
         melo::differing_loop_parts(dir, name, cut, melo::kTargetFreq, bits);
     if (!differing.empty()) {
@@ -546,16 +576,20 @@ void LoopWorkshop::accept() {
             return;
         }
     }
+    m_cancelWrite.store(false);
     run(
         "Schreibe die Teile …",
         [this, dir, name, bits, cut] {
+            ProgressRelay relay(m_progress);
             m_writeError.clear();
-            m_written =
-                melo::write_loop_parts(dir, name, cut, melo::kTargetFreq, bits, m_writeError);
+            m_written = melo::write_loop_parts(dir, name, cut, melo::kTargetFreq, bits,
+                                               m_writeError, &m_cancelWrite, &relay);
         },
         [this, name] {
             if (!m_written) {
-                showStatus(q(m_writeError), true);
+                showStatus(m_cancelWrite.load() ? "Abgebrochen: keine Datei geschrieben."
+                                                : q(m_writeError),
+                           !m_cancelWrite.load());
                 return;
             }
             const std::array<std::string, 3> names = melo::loop_part_names(name);

@@ -9,6 +9,7 @@
 
 #include <QWidget>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -44,6 +45,11 @@ public:
     // Stops a running task and waits for its thread.
     ~LoopWorkshop() override;
 
+    // What the flash still takes for the three parts, asked when the recording is shown and
+    // again before "Übernehmen": the window tells, and asks before writing, when they will
+    // not fit.
+    void setFreeSamples(std::function<std::int64_t()> freeSamples);
+
     // The markers of the view, in this order.
     enum MarkerIndex { kRangeFrom, kRangeTo, kLoopStart, kLoopEnd };
 
@@ -61,6 +67,7 @@ public:
     QPushButton* cancelButton() const { return m_cancel; }
     QProgressBar* progress() const { return m_progress; }
     QLabel* status() const { return m_status; }
+    QLabel* budget() const { return m_budget; }
     QLabel* loopText() const { return m_loopText; }
     bool running() const { return m_thread != nullptr; }
     // True once a recording is prepared and shown.
@@ -102,6 +109,7 @@ private:
     void finished(const std::function<void()>& done);
     void setRunning(bool running);
     void showStatus(const QString& text, bool failure);
+    void showBudget();
     void showRecording();
     void showLoop(const melo::LoopCandidate& loop);
     void markerMoved(int index, double position);
@@ -134,7 +142,9 @@ private:
     QPushButton* m_cancel;
     QProgressBar* m_progress;
     QLabel* m_status;
+    QLabel* m_budget;
     HeldListening* m_listening;
+    std::function<std::int64_t()> m_freeSamples;
 
     // The task on the worker thread and what it works with; the thread is the only one
     // touching them while it runs.
@@ -145,6 +155,7 @@ private:
     melo::PrepareResult m_prepareResult;
     melo::PrepareOptions m_options;
     melo::LoopResult m_loopResult;
+    std::atomic<bool> m_cancelWrite{false};
     bool m_written = false;
     std::string m_writeError;
 

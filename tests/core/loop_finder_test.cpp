@@ -277,6 +277,18 @@ TEST(LoopParts, FramesRoundTripAndThePartsAreWrittenTogetherOrNotAtAll) {
     std::string again;
     ASSERT_TRUE(melo::read_file(dir.path("horn_anfang.wav"), again));
     EXPECT_EQ(again, start);
+
+    // Cancelled once the start part is written: undone as a failure is.
+    std::filesystem::remove(dir.path("horn_ende.wav"));
+    struct CancelAfterFirst : melo::LoopObserver {
+        std::atomic<bool> cancel{false};
+        void progress(int) override { cancel.store(true); }
+    } observer;
+    EXPECT_FALSE(melo::write_loop_parts(dir.root(), "horn", other, kRate, 8, error,
+                                        &observer.cancel, &observer));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"horn_anfang.wav"});
+    ASSERT_TRUE(melo::read_file(dir.path("horn_anfang.wav"), again));
+    EXPECT_EQ(again, start);
 }
 
 } // namespace

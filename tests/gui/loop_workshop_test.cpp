@@ -1,4 +1,5 @@
 #include "app/gui_setup.h"
+#include "common/module_constants.h"
 #include "flash/waveform_model.h"
 #include "gui_fixture.h"
 #include "loop/loop_parts.h"
@@ -171,6 +172,21 @@ void LoopWorkshopTest::searchedLoopIsWrittenAndAssigned() {
     QCOMPARE(static_cast<std::int64_t>(loop16.size()), window->loopEnd() - window->loopStart());
     QCOMPARE(window->seamView()->seam().after.front(), loop16.front());
     QCOMPARE(window->seamView()->seam().before.back(), loop16.back());
+
+    // A base file that leaves less than the recording's 2 s free: the window says so and
+    // asks before writing; "Nein" writes nothing.
+    QVERIFY(window->budget()->text().startsWith("Flash: noch "));
+    wavb::write_file(f.dir.path("gross.DSD"), std::string(melo::kFlashCapacity - 13021, '\x80'));
+    c.txt_DSDfilename->setText("gross.DSD");
+    window->stem()->setText("zulang");
+    f.prompts.answer(Prompts::Answer::No);
+    QTest::mouseClick(window->acceptButton(), Qt::LeftButton);
+    QCOMPARE(f.prompts.questions.last(),
+             QString("Zu lang für den Flash: Die drei Teile (0m 2.00s) passen nicht in den freien "
+                     "Flash (noch 0,9 s frei bei 13021 Hz).\nTrotzdem übernehmen?"));
+    QVERIFY(window->budget()->text().startsWith("Die drei Teile (0m 2.00s) passen nicht"));
+    QVERIFY(!window->running());
+    QVERIFY(!QFile::exists(f.path("zulang_loop.wav")));
 
     // Escape closes the window.
     QTest::keyClick(window->view(), Qt::Key_Escape);
