@@ -426,15 +426,44 @@ bool set_delete_on_close(HANDLE h, bool on) {
     return SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose) != 0;
 }
 
+constexpr std::size_t kTemporarySuffixDigits = 12;
+
+// Removes the temporary files of `path` that writers killed in the instant before their mark
+// or between taking it back and the rename left behind. A writer holds its file open from
+// its creation to its rename, so only a file nobody holds open can be opened without sharing:
+// those are the leftovers, and they vanish as that handle closes.
+void sweep_leftovers(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((path + L".tmp*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const std::filesystem::path dir = std::filesystem::path(path).parent_path();
+    const std::wstring prefix = std::filesystem::path(path).filename().native() + L".tmp";
+    do {
+        const std::wstring name = found.cFileName;
+        if (name.size() != prefix.size() + kTemporarySuffixDigits ||
+            name.compare(0, prefix.size(), prefix) != 0 ||
+            name.find_first_not_of(L"0123456789abcdef", prefix.size()) != std::wstring::npos) {
+            continue;
+        }
+        const Handle leftover(CreateFileW((dir / name).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
 // A new file beside `path` for the bytes, under a name nobody else uses. It is marked to
 // vanish with its handle, so a writer that is killed while it writes leaves nothing behind;
 // the mark is taken back just before the file takes the target's place.
 HANDLE create_temporary(const std::wstring& path, std::wstring& temp, bool* marked = nullptr) {
+    sweep_leftovers(path);
     thread_local std::mt19937_64 random{std::random_device{}()};
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 8 && h == INVALID_HANDLE_VALUE; ++attempt) {
         wchar_t suffix[20];
-        std::swprintf(suffix, 20, L".tmp%012llx", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        std::swprintf(suffix, 20, L".tmp%0*llx", static_cast<int>(kTemporarySuffixDigits),
+                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
         temp = path + suffix;
         h = CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
