@@ -123,7 +123,9 @@ settings=$XDG_CONFIG_HOME/melo-sound-manager/melo-sound-manager.INI
 # to the end; any other leak still fails the run.
 printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"
 export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# Without -noreset the server resets each time its last client leaves, and a window started
+# in that moment cannot connect.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 pids+=($!)
 wait_for "the virtual display" test -s "$work/display"
 export DISPLAY=:$(cat "$work/display")
