@@ -255,14 +255,39 @@ void RealAudioTest::listenJoinsAreSeamless() {
     ListenPlayback playback(
         m_audio, [&](int, int part) { return dir + QString("/j%1.wav").arg(part); }, [](qint64) {});
 
-    const double from = recorded();
-    playback.press(0);
-    QTest::qWait(holdMs);
-    playback.release();
-    QTRY_VERIFY_WITH_TIMEOUT(playback.ready(), 5000);
-    const int passes = playback.loopPasses();
-    QTest::qWait(200);
-    const QList<ToneRun> runs = tone_runs(recording(from, recorded()), hz);
+    // The periods the recording shows of each part: the first rise has no crossing.
+    const auto periodsOf = [](int tone) {
+        return tone == 0 ? 149 : tone == 1 ? 100 : tone == 2 ? 70 : 90;
+    };
+
+    double from = 0;
+    int passes = 0;
+    QList<ToneRun> runs;
+    for (int attempt = 1;; ++attempt) {
+        from = recorded();
+        playback.press(0);
+        QTest::qWait(holdMs);
+        playback.release();
+        QTRY_VERIFY_WITH_TIMEOUT(playback.ready(), 5000);
+        passes = playback.loopPasses();
+        QTest::qWait(200);
+        runs = tone_runs(recording(from, recorded()), hz);
+        // One part heard in two pieces with silence between, fewer periods together than it
+        // has: the output ran dry inside a part, as a machine or sound server that stalls for
+        // a moment makes it do. The part's samples lie in one piece of memory, so the player
+        // cannot cause that; the case is played again, at most twice.
+        double gap = 0;
+        for (qsizetype i = 1; i < runs.size(); ++i) {
+            if (runs[i].tone == runs[i - 1].tone &&
+                runs[i].periods + runs[i - 1].periods <= periodsOf(runs[i].tone)) {
+                gap = runs[i].begin - runs[i - 1].end;
+            }
+        }
+        if (gap == 0 || attempt == 3) {
+            break;
+        }
+        qInfo("attempt %d: the output ran dry for %.1f ms inside a part; once more", attempt, gap);
+    }
     QString report;
     for (const ToneRun& r : runs) {
         report += QString(" %1:%2+%3")
@@ -292,10 +317,7 @@ void RealAudioTest::listenJoinsAreSeamless() {
              qPrintable(QString("%1..%2").arg(passesAt(holdMs - 150)).arg(passesAt(holdMs) + 1)));
     for (qsizetype i = 0; i < runs.size(); ++i) {
         const int tone = i == 0 ? 0 : i == runs.size() - 1 ? 3 : (i % 2 == 1 ? 1 : 2);
-        const int periods = tone == 0   ? 149
-                            : tone == 1 ? 100
-                            : tone == 2 ? 70
-                                        : 90; // the first rise has no crossing
+        const int periods = periodsOf(tone);
         QCOMPARE(runs[i].tone, tone);
         QCOMPARE(runs[i].periods, periods);
         QVERIFY2(std::abs(runs[i].end - runs[i].begin -
