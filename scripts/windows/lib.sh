@@ -152,8 +152,16 @@ melo_source_identity() {
   for r in $(melo_recipes "$set"); do
     packages+=("$(melo_recipe_value "$r" source_package)")
   done
-  apt-get source --only-source --print-uris "${packages[@]}" 2>/dev/null |
-    awk '$2 ~ /\.dsc$/ { print $2, $4 }'
+  melo_print_uris "${packages[@]}" | awk '$2 ~ /\.dsc$/ { print $2, $4 }'
+}
+
+# What apt-get source would download for the packages: "'URI' name size checksum" lines. Runs in
+# an empty folder, since apt leaves out what the current folder already holds.
+melo_print_uris() {
+  local empty
+  empty=$(mktemp -d)
+  (cd "$empty" && apt-get source --only-source --print-uris "$@" 2>/dev/null) || true
+  rmdir "$empty"
 }
 
 # The key of a set's prefix: this file, the driver, the set's recipes, the cross compiler and
@@ -186,10 +194,11 @@ melo_set_prefix() {
 melo_unpack_source() {
   local package=$1 dest=$2 downloads="$MELO_WINDOWS_CACHE/downloads" dsc
   mkdir -p "$downloads"
+  dsc=$(melo_print_uris "$package" | awk '$2 ~ /\.dsc$/ { print $2 }')
+  [ -n "$dsc" ] || melo_die "apt-get source knows no source package $package"
+  # A piece the mirror does not serve makes apt-get fail; what it means is judged below.
   (cd "$downloads" && apt-get source --only-source --download-only -qq "$package" >/dev/null 2>&1) || true
-  dsc=$(cd "$downloads" && apt-get source --only-source --print-uris "$package" 2>/dev/null |
-    awk '$2 ~ /\.dsc$/ { print $2 }')
-  [ -n "$dsc" ] && [ -f "$downloads/$dsc" ] || melo_die "apt-get source $package served no .dsc"
+  [ -f "$downloads/$dsc" ] || melo_die "apt-get source $package served no $dsc"
   melo_check_source_files "$downloads" "$dsc"
   if ! dpkg-source --no-check -x "$downloads/$dsc" "$dest" >/dev/null 2>&1; then
     melo_unpack_by_hand "$downloads" "$dsc" "$dest"
