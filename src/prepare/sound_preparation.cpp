@@ -36,18 +36,22 @@ std::string db_text(double db) {
 }
 
 // Collects the converted samples: drops leading silence, keeps the rest up to the decoder's
-// limit and cuts trailing silence. Only the samples since the last sound above the threshold
-// are held back (cut, unless sound follows); what is kept goes on at once, into the quantizer
-// when the output level is fixed in advance, else into samples() for the level to be planned
-// over the whole part. So a conversion at the input's own level holds no signal at all.
+// limit and cuts trailing silence. The samples since the last sound above the threshold are
+// held back (cut, unless sound follows); the kept ones go on at once into the quantizer when
+// the output level is fixed in advance, else they stay in samples() for the level to be
+// planned over the whole part. So a conversion at the input's own level holds no signal
+// beyond a pause that is not over yet.
 class Collector {
 public:
     // `quantizer` (with `out`, where its bytes go) takes the kept samples, or nullptr.
-    Collector(std::optional<double> trim_db, Quantizer* quantizer, std::string& out)
+    // `expected`: how many samples the input will give, to hold them without regrowing.
+    Collector(std::optional<double> trim_db, Quantizer* quantizer, std::string& out,
+              std::size_t expected)
         : m_quantizer(quantizer), m_out(out) {
         if (trim_db) {
             m_threshold = static_cast<float>(std::pow(10.0, *trim_db / 20.0));
         }
+        m_samples.reserve(expected); // only touched as far as it is filled
     }
 
     // Takes `n` samples; false once the part has become too long.
@@ -60,18 +64,16 @@ public:
             m_front += static_cast<std::int64_t>(i);
             m_started = i < n;
         }
-        const auto room = static_cast<std::size_t>(kMaxPreparedSamples - m_kept) - m_held.size();
+        const auto room = static_cast<std::size_t>(kMaxPreparedSamples - m_kept) - held();
         const std::size_t end = i + std::min(n - i, room);
         std::size_t last = end; // behind the last loud sample up to the limit
         while (last > i && !loud(x[last - 1])) {
             --last;
         }
         if (last > i) {
-            keep(m_held.data(), m_held.size());
-            m_held.clear();
-            keep(x + i, last - i);
+            keep_through(x + i, last - i);
         }
-        m_held.insert(m_held.end(), x + last, x + end);
+        m_samples.insert(m_samples.end(), x + last, x + end);
         for (std::size_t k = end; k < n; ++k) {
             if (loud(x[k])) {
                 return false;
@@ -85,8 +87,8 @@ public:
     // samples were cut before the first sound and behind the last.
     void finish(std::int64_t& front, std::int64_t& back) {
         front = m_front;
-        back = static_cast<std::int64_t>(m_held.size()) + m_dropped;
-        std::vector<float>().swap(m_held);
+        back = static_cast<std::int64_t>(held()) + m_dropped;
+        m_samples.resize(m_samples.size() - held());
     }
 
     // How many samples were kept.
@@ -96,21 +98,26 @@ public:
 
 private:
     bool loud(float x) const { return std::fabs(x) >= m_threshold; }
+    std::size_t held() const { return m_samples.size() - m_kept_here; }
 
-    void keep(const float* x, std::size_t n) {
+    // The held samples and `n` more are kept.
+    void keep_through(const float* x, std::size_t n) {
+        m_kept += static_cast<std::int64_t>(held() + n);
         if (m_quantizer != nullptr) {
+            m_quantizer->add(m_samples.data(), m_samples.size(), m_out);
             m_quantizer->add(x, n, m_out);
+            m_samples.clear();
         } else {
             m_samples.insert(m_samples.end(), x, x + n);
+            m_kept_here = m_samples.size();
         }
-        m_kept += static_cast<std::int64_t>(n);
     }
 
     float m_threshold = 0.0f; // 0 without trimming: every sample counts as sound
     Quantizer* m_quantizer;
     std::string& m_out;
-    std::vector<float> m_samples;
-    std::vector<float> m_held; // behind the last loud sample
+    std::vector<float> m_samples; // the kept ones no quantizer took, then the held ones
+    std::size_t m_kept_here = 0;  // of them kept
     std::int64_t m_kept = 0;
     bool m_started = false;
     std::int64_t m_front = 0;
@@ -392,11 +399,9 @@ PrepareResult SoundPreparation::convert(const std::string& input, const PrepareO
     OutputLevel level =
         plan_output_level(nullptr, 0, options.rate, options.bits, std::nullopt, std::nullopt);
     Quantizer quantizer(options.bits, level.steps, options.dither, options.rate);
-    Collector collector(options.trim_db, planned ? nullptr : &quantizer, out);
     const std::size_t expected = expected_samples(r.source, options.rate);
-    if (planned) {
-        collector.samples().reserve(expected);
-    } else {
+    Collector collector(options.trim_db, planned ? nullptr : &quantizer, out, expected);
+    if (!planned) {
         out.reserve(out.size() + expected * static_cast<std::size_t>(options.bits / 8));
     }
     if (const PrepareCode code =
