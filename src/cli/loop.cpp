@@ -2,9 +2,11 @@
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "common/atomic_file.h"
+#include "common/cp1252.h"
 #include "loop/loop_finder.h"
 #include "loop/loop_parts.h"
 #include "project/file_choice.h"
+#include "project/project_folder.h"
 
 #include <cmath>
 #include <cstdio>
@@ -32,6 +34,7 @@ struct LoopArgs {
     std::optional<Span> range;
     std::optional<Span> points;
     bool exact = false;
+    bool force = false; // an existing part with other contents may be replaced
     LoopSettings settings;
     PrepareOptions options;
 };
@@ -96,6 +99,8 @@ bool parse(const std::vector<std::string>& args, LoopArgs& c) {
             }
         } else if (a == "--exact") {
             c.exact = true;
+        } else if (a == "--force") {
+            c.force = true;
         } else if (!prepare_option_or_input(kCommand, args, i, c.options, inputs)) {
             return false;
         }
@@ -111,17 +116,23 @@ bool parse(const std::vector<std::string>& args, LoopArgs& c) {
     if (!fs::is_directory(native_path(*c.into), ec)) {
         return usage_error("'" + *c.into + "' ist kein Verzeichnis");
     }
-    if (!c.name) {
+    if (c.name) {
+        if (const std::string bad = new_file_name_problem(*c.name); !bad.empty()) {
+            return usage_error("--name: " + bad);
+        }
+    } else {
         c.name = utf8_path(native_path(c.input).stem());
-    }
-    if (c.name->empty() || c.name->find_first_of("/\\") != std::string::npos) {
-        return usage_error("--name nimmt einen Dateinamen ohne Verzeichnis");
+        if (const std::string bad = new_file_name_problem(*c.name); !bad.empty()) {
+            return usage_error("der Name der Eingabedatei taugt nicht für die Teile (" + bad +
+                               "); bitte --name STEM angeben");
+        }
     }
     if (c.exact && !c.points) {
         return usage_error("--exact gilt nur mit --loop");
     }
-    if (c.points && (c.range || c.settings.max_seconds || c.settings.min_seconds != kDefaultMinLoopSeconds ||
-                     c.settings.candidates != kDefaultLoopCandidates)) {
+    if (c.points &&
+        (c.range || c.settings.max_seconds || c.settings.min_seconds != kDefaultMinLoopSeconds ||
+         c.settings.candidates != kDefaultLoopCandidates)) {
         return usage_error("--loop schließt --range, --min, --max und --candidates aus");
     }
     if (const std::string bad = check_options(c.options); !bad.empty()) {
@@ -132,7 +143,8 @@ bool parse(const std::vector<std::string>& args, LoopArgs& c) {
         return usage_error(bad);
     }
     if (!fs::is_regular_file(native_path(c.input), ec) || !fileexists(c.input)) {
-        std::fprintf(stderr, "melo-dsu loop: Eingabedatei '%s' nicht lesbar\n", c.input.c_str());
+        std::fprintf(stderr, "melo-dsu loop: Eingabedatei '%s' nicht lesbar\n",
+                     visible_controls(c.input).c_str());
         return false;
     }
     return true;
@@ -177,13 +189,13 @@ std::string seam_text(const LoopCandidate& c) {
 }
 
 void print_part(const std::string& path, const std::vector<float>& part, std::int32_t rate) {
-    std::printf("  -> %s: %zu Samples (%s)\n", path.c_str(), part.size(),
+    std::printf("  -> %s: %zu Samples (%s)\n", visible_controls(path).c_str(), part.size(),
                 seconds(static_cast<std::int64_t>(part.size()), rate).c_str());
 }
 
 int failed(const std::string& text) {
     std::fflush(stdout);
-    std::fprintf(stderr, "melo-dsu loop: %s\n", text.c_str());
+    std::fprintf(stderr, "melo-dsu loop: %s\n", visible_controls(text).c_str());
     return 1;
 }
 
@@ -201,7 +213,8 @@ int loop(const std::vector<std::string>& args) {
     const PrepareResult prepared = preparation.prepare(c.input, c.options, bar, sound);
     bar.bar.clear();
     if (prepared.source.rate > 0) {
-        std::printf("%s: %s\n", c.input.c_str(), describe_source(prepared.source).c_str());
+        std::printf("%s: %s\n", visible_controls(c.input).c_str(),
+                    describe_source(prepared.source).c_str());
     }
     if (prepared.code != PrepareCode::Ok) {
         return failed(c.input + ": " + prepared.message);
@@ -218,7 +231,8 @@ int loop(const std::vector<std::string>& args) {
         const std::int64_t a = std::llround(c.points->from * rate);
         const std::int64_t b = std::llround(c.points->to * rate);
         if (!(a > 0 && a < b && b < n)) {
-            return failed("Schleife " + fixed(c.points->from, 3) + " s bis " + fixed(c.points->to, 3) +
+            return failed("Schleife " + fixed(c.points->from, 3) + " s bis " +
+                          fixed(c.points->to, 3) +
                           " s liegt nicht innerhalb der Aufnahme (0 s bis " + seconds(n, rate) +
                           "); Anfang und Ende brauchen je mindestens ein Sample");
         }
@@ -228,12 +242,14 @@ int loop(const std::vector<std::string>& args) {
                     c.exact ? "genau wie angegeben" : "auf die beste Naht in 5 ms gerückt",
                     points_text(chosen, rate).c_str(), seam_text(chosen).c_str());
         if (chosen.score < kRepeatingScore && crossfade == 0) {
-            note = "die Stellen passen nur zu " + std::to_string(std::lround(chosen.score * 100.0)) +
+            note = "die Stellen passen nur zu " +
+                   std::to_string(std::lround(chosen.score * 100.0)) +
                    " % zueinander; die Naht kann hörbar sein";
         }
     } else {
         if (c.range) {
-            c.settings.range = SampleSpan{std::llround(c.range->from * rate), std::llround(c.range->to * rate)};
+            c.settings.range =
+                SampleSpan{std::llround(c.range->from * rate), std::llround(c.range->to * rate)};
         }
         bar.phase(400, 1000);
         LoopFinder finder;
@@ -242,16 +258,17 @@ int loop(const std::vector<std::string>& args) {
         if (r.code != LoopCode::Ok && r.code != LoopCode::NoRepetition) {
             return failed(r.message);
         }
-        std::printf("Suchbereich: %lld bis %lld (%s bis %s)\n", static_cast<long long>(r.range.from),
-                    static_cast<long long>(r.range.to), seconds(r.range.from, rate).c_str(),
-                    seconds(r.range.to, rate).c_str());
+        std::printf("Suchbereich: %lld bis %lld (%s bis %s)\n",
+                    static_cast<long long>(r.range.from), static_cast<long long>(r.range.to),
+                    seconds(r.range.from, rate).c_str(), seconds(r.range.to, rate).c_str());
         chosen = r.candidates.front();
         std::printf("Schleife: %s\n  Naht: %s\n", points_text(chosen, rate).c_str(),
                     seam_text(chosen).c_str());
         if (r.candidates.size() > 1) {
             std::printf("Weitere Vorschläge:\n");
             for (std::size_t i = 1; i < r.candidates.size(); ++i) {
-                std::printf("  %zu: %s\n     %s\n", i + 1, points_text(r.candidates[i], rate).c_str(),
+                std::printf("  %zu: %s\n     %s\n", i + 1,
+                            points_text(r.candidates[i], rate).c_str(),
                             seam_text(r.candidates[i]).c_str());
             }
         }
@@ -273,14 +290,18 @@ int loop(const std::vector<std::string>& args) {
                     fade < crossfade ? ", gekürzt auf das Material vor dem Loop" : "");
     }
     const LoopParts parts = cut_loop(x, chosen.a, chosen.b, fade);
-    std::string error;
-    if (!write_loop_parts(*c.into, *c.name, parts, rate, sound.bits, error)) {
-        return failed("nichts geschrieben: " + error);
+    const FolderWrite written =
+        write_into_folder(*c.into, loop_part_files(*c.name, parts, rate, sound.bits),
+                          c.force ? Replace::allowed : Replace::keep_different);
+    if (written.outcome == FolderOutcome::kept_different) {
+        return failed("nichts geschrieben: " + written.error + " (mit --force ersetzen)");
     }
-    const std::array<std::string, 3> names = loop_part_names(*c.name);
-    print_part(utf8_path(native_path(*c.into) / native_path(names[0])), parts.start, rate);
-    print_part(utf8_path(native_path(*c.into) / native_path(names[1])), parts.loop, rate);
-    print_part(utf8_path(native_path(*c.into) / native_path(names[2])), parts.end, rate);
+    if (written.outcome != FolderOutcome::written) {
+        return failed("nichts geschrieben: " + written.error);
+    }
+    print_part(utf8_path(native_path(*c.into) / native_path(written.names[0])), parts.start, rate);
+    print_part(utf8_path(native_path(*c.into) / native_path(written.names[1])), parts.loop, rate);
+    print_part(utf8_path(native_path(*c.into) / native_path(written.names[2])), parts.end, rate);
     if (!note.empty()) {
         std::printf("Hinweis: %s\n", note.c_str());
     }

@@ -1,7 +1,5 @@
-#include "common/atomic_file.h"
 #include "loop/loop_finder.h"
 #include "loop/loop_parts.h"
-#include "temp_dir.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,7 +32,8 @@ std::vector<float> tone() {
     return synthesize(3.8, [](double t) {
         const double f = 97.3;
         const double fv = 0.8; // vibrato rate in Hz
-        const double phase = 2 * M_PI * f * (t - 0.002 / (2 * M_PI * fv) * std::cos(2 * M_PI * fv * t));
+        const double phase =
+            2 * M_PI * f * (t - 0.002 / (2 * M_PI * fv) * std::cos(2 * M_PI * fv * t));
         double v = 0.0;
         for (int k = 1; k <= 5; ++k) {
             v += std::sin(k * phase + 0.3 * k) / k;
@@ -245,50 +244,20 @@ TEST(LoopFinder, SettingsRangesAndCancel) {
     EXPECT_EQ(finder.find(x, LoopSettings{}, progress).code, LoopCode::Ok);
 }
 
-TEST(LoopParts, FramesRoundTripAndThePartsAreWrittenTogetherOrNotAtAll) {
+TEST(LoopParts, FramesRoundTripAndTheFilesAreNamedForTheirParts) {
     const std::string eight = {'\x01', '\x80', '\xfe', '\x7f'};
     EXPECT_EQ(melo::frames_of_signal(8, melo::signal_of_frames(8, eight)), eight);
     const std::string sixteen = {'\x00', '\x80', '\xff', '\x7f', '\x01', '\x00'};
     EXPECT_EQ(melo::frames_of_signal(16, melo::signal_of_frames(16, sixteen)), sixteen);
     EXPECT_EQ(melo::frames_of_signal(8, std::vector<float>{-2.0f, 0.999f, 0.004f}), "\x01\xfe\x81");
 
-    TempDir dir;
     const melo::LoopParts parts{{0.5f, 0.25f}, {0.0f}, {-0.5f}};
-    std::string error;
-    ASSERT_TRUE(melo::write_loop_parts(dir.root(), "horn", parts, kRate, 8, error)) << error;
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"horn_anfang.wav", "horn_ende.wav", "horn_loop.wav"}));
-    std::string start;
-    ASSERT_TRUE(melo::read_file(dir.path("horn_anfang.wav"), start));
-    EXPECT_TRUE(melo::differing_loop_parts(dir.root(), "horn", parts, kRate, 8).empty());
-    const melo::LoopParts longer{{0.5f, 0.25f}, {0.0f}, {-0.5f, 0.0f}};
-    EXPECT_EQ(melo::differing_loop_parts(dir.root(), "horn", longer, kRate, 8),
-              std::vector<std::string>{"horn_ende.wav"});
-    EXPECT_EQ(start.substr(44), "\xc0\xa0");
-
-    // The end part cannot be written: the start part gets its old contents back, the new
-    // loop part goes again.
-    std::filesystem::remove(dir.path("horn_loop.wav"));
-    std::filesystem::remove(dir.path("horn_ende.wav"));
-    std::filesystem::create_directory(dir.path("horn_ende.wav"));
-    const melo::LoopParts other{{0.0f}, {0.0f}, {0.0f}};
-    EXPECT_FALSE(melo::write_loop_parts(dir.root(), "horn", other, kRate, 8, error));
-    EXPECT_EQ(error.rfind("horn_ende.wav: ", 0), 0u) << error;
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"horn_anfang.wav", "horn_ende.wav"}));
-    std::string again;
-    ASSERT_TRUE(melo::read_file(dir.path("horn_anfang.wav"), again));
-    EXPECT_EQ(again, start);
-
-    // Cancelled once the start part is written: undone as a failure is.
-    std::filesystem::remove(dir.path("horn_ende.wav"));
-    struct CancelAfterFirst : melo::LoopObserver {
-        std::atomic<bool> cancel{false};
-        void progress(int) override { cancel.store(true); }
-    } observer;
-    EXPECT_FALSE(melo::write_loop_parts(dir.root(), "horn", other, kRate, 8, error,
-                                        &observer.cancel, &observer));
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"horn_anfang.wav"});
-    ASSERT_TRUE(melo::read_file(dir.path("horn_anfang.wav"), again));
-    EXPECT_EQ(again, start);
+    const std::vector<melo::FolderFile> files = melo::loop_part_files("horn", parts, kRate, 8);
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[0].name, "horn_anfang.wav");
+    EXPECT_EQ(files[1].name, "horn_loop.wav");
+    EXPECT_EQ(files[2].name, "horn_ende.wav");
+    EXPECT_EQ(files[0].contents.substr(44), "\xc0\xa0");
 }
 
 } // namespace
