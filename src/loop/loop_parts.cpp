@@ -120,7 +120,12 @@ std::vector<FolderFile> loop_part_files(const std::string& stem, const LoopParts
     std::vector<FolderFile> files;
     std::size_t i = 0;
     for (const std::vector<float>* part : {&parts.start, &parts.loop, &parts.end}) {
-        files.push_back({names[i++], pcm_wav(rate, 1, bits, frames_of_signal(bits, *part))});
+        if (part->empty()) {
+            files.push_back({});
+        } else {
+            files.push_back({names[i], pcm_wav(rate, 1, bits, frames_of_signal(bits, *part))});
+        }
+        ++i;
     }
     return files;
 }

@@ -42,7 +42,10 @@ std::string frames_of_signal(int bits, std::span<const float> signal);
 std::array<std::string, 3> loop_part_names(const std::string& stem);
 
 // The three part files of `stem`, named by loop_part_names, as mono PCM WAV of `rate` and
-// `bits`: what write_into_folder (project/project_folder.h) puts into the project folder.
+// `bits`: what write_into_folder (project/project_folder.h) puts into the project folder. A
+// part without samples gets no file and no name (a WAV file without samples is no part the
+// generation run takes; the field stays empty): a loop over the whole recording is its loop
+// part alone.
 std::vector<FolderFile> loop_part_files(const std::string& stem, const LoopParts& parts,
                                         std::int32_t rate, int bits);
 

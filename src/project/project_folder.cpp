@@ -42,6 +42,10 @@ std::vector<Planned> plan(const std::string& projfiledir, const std::vector<Fold
                           std::string& error) {
     std::vector<Planned> planned;
     for (const FolderFile& file : files) {
+        if (file.name.empty()) {
+            planned.push_back({FolderTarget{}, std::nullopt, true}); // no file: nothing to do
+            continue;
+        }
         Planned p{folder_target(projfiledir, file.name), std::nullopt, false};
         if (!p.target.problem.empty()) {
             error = p.target.problem;
@@ -109,7 +113,7 @@ std::vector<std::string> differing_files(const std::string& projfiledir,
     for (const FolderFile& file : files) {
         const FolderTarget t = folder_target(projfiledir, file.name);
         std::string contents;
-        if (t.problem.empty() && t.exists &&
+        if (!file.name.empty() && t.problem.empty() && t.exists &&
             !(read_file(t.path, contents, file.contents.size()) && contents == file.contents)) {
             differing.push_back(t.name);
         }

@@ -26,7 +26,8 @@ struct FolderTarget {
 // (file_choice.h) refuses and for one whose entry is a link that leads out of the folder.
 FolderTarget folder_target(const std::string& projfiledir, const std::string& name);
 
-// A file to write into a project folder.
+// A file to write into a project folder. One without a name stands for no file: it is
+// skipped, and its name in the result stays empty.
 struct FolderFile {
     std::string name; // as asked for; the folder's spelling of a namesake wins
     std::string contents;

@@ -348,6 +348,7 @@ void LoopWorkshop::search() {
     settings.range = m_range;
     settings.min_seconds = m_minLength->value();
     settings.crossfade_ms = m_crossfade->value();
+    settings.decimal_separator = decimal_separator();
     run(
         "Suche Loops …",
         [this, settings] {
@@ -589,10 +590,14 @@ void LoopWorkshop::accept() {
                 return;
             }
             const std::vector<std::string>& names = m_written.names;
+            QStringList written; // a part without samples has no file, and its field stays empty
+            for (const std::string& name : names) {
+                if (!name.empty()) {
+                    written << q(name);
+                }
+            }
             m_progress->setValue(1000);
-            showStatus("Geschrieben und zugewiesen: " + q(names[0]) + ", " + q(names[1]) + ", " +
-                           q(names[2]),
-                       false);
+            showStatus("Geschrieben und zugewiesen: " + written.join(", "), false);
             emit partsWritten(q(names[0]), q(names[1]), q(names[2]));
         });
 }
