@@ -18,12 +18,13 @@ if(NOT DEFINED MELO_WINDOWS_PREFIXES)
   string(REPLACE "\n" ";" MELO_WINDOWS_PREFIXES "${MELO_WINDOWS_PREFIXES}")
 endif()
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES MELO_WINDOWS_PREFIXES)
-# A rebuilt set lies in a new folder: what pkg-config found in the old one is looked up again.
+# A rebuilt set lies in a new folder: what pkg-config and its library search found in the old
+# one is looked up again.
 if(DEFINED CACHE{MELO_WINDOWS_PREFIXES_USED}
    AND NOT "$CACHE{MELO_WINDOWS_PREFIXES_USED}" STREQUAL "${MELO_WINDOWS_PREFIXES}")
   get_cmake_property(melo_cached CACHE_VARIABLES)
   foreach(melo_var IN LISTS melo_cached)
-    if(melo_var MATCHES "^__pkg_config_checked_")
+    if(melo_var MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)")
       unset(${melo_var} CACHE)
     endif()
   endforeach()
