@@ -32,7 +32,7 @@ void require(bool promise) {
 
 struct RisingProgress : DecodeProgress {
     int last = -1;
-    void decode_progress(int permille, const DecodedSound&) override {
+    void progress(int permille) override {
         require(permille >= 0 && permille <= 1000 && permille > last);
         last = permille;
     }

@@ -105,7 +105,7 @@ std::string refused_output(const ConvertArgs& c, const std::string& output) {
     return {};
 }
 
-class BarObserver : public PrepareObserver {
+class BarObserver : public ProgressObserver {
 public:
     void progress(int permille) override { bar.show(permille); }
     TerminalProgress bar;

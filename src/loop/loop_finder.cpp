@@ -367,25 +367,20 @@ LoopCandidate snap_loop(std::span<const float> x, std::int64_t a, std::int64_t b
 }
 
 LoopResult LoopFinder::find(std::span<const float> signal, const LoopSettings& settings,
-                            LoopObserver& observer) {
-    // A cancel ends the search it meets, also one whose worker has not begun yet, and is
-    // cleared when that search ends, so it never reaches the next one.
-    struct ClearCancel {
-        std::atomic<bool>& flag;
-        ~ClearCancel() { flag.store(false); }
-    } clear_cancel{m_cancel};
-    // Nothing may leave a search: it runs on the window's worker thread too.
-    try {
-        return search(signal, settings, observer);
-    } catch (const std::bad_alloc&) {
-        return failure({}, LoopCode::NoMemory, "Der Arbeitsspeicher reicht für diese Suche nicht aus");
-    } catch (...) {
-        return failure({}, LoopCode::Failed, "Die Schleifensuche ist an einem inneren Fehler gescheitert");
-    }
+                            ProgressObserver& observer) {
+    return guarded(
+        [&] { return search(signal, settings, observer); },
+        [](WorkFault fault) {
+            return fault == WorkFault::NoMemory
+                       ? failure({}, LoopCode::NoMemory,
+                                 "Der Arbeitsspeicher reicht für diese Suche nicht aus")
+                       : failure({}, LoopCode::Failed,
+                                 "Die Schleifensuche ist an einem inneren Fehler gescheitert");
+        });
 }
 
 LoopResult LoopFinder::search(std::span<const float> x, const LoopSettings& settings,
-                              LoopObserver& observer) {
+                              ProgressObserver& observer) {
     LoopResult r;
     const auto n = static_cast<std::int64_t>(x.size());
     const std::int32_t rate = settings.rate;
@@ -426,15 +421,11 @@ LoopResult LoopFinder::search(std::span<const float> x, const LoopSettings& sett
     const std::int64_t anchors = std::min<std::int64_t>(kAnchors, a_last - a_min + 1);
     const std::int64_t total = blocks * (1 + anchors) + anchors;
     std::int64_t done = 0;
-    int shown = -1;
+    PermilleGate gate(&observer);
     auto step = [&](std::int64_t units) {
         done += units;
-        const int permille = std::min(999, permille_of(done, total));
-        if (permille != shown) {
-            shown = permille;
-            observer.progress(permille);
-        }
-        return !m_cancel.load();
+        gate.pass(std::min(999, permille_of(done, total)));
+        return !gate.cancelled();
     };
     auto cancelled = [&] { return failure(r, LoopCode::Cancelled, "Schleifensuche abgebrochen"); };
 
@@ -540,7 +531,7 @@ LoopResult LoopFinder::search(std::span<const float> x, const LoopSettings& sett
         c.b = b + d;
         scorer.score(c);
         scored.push_back(c);
-        if (i % 64 == 63 && m_cancel.load()) {
+        if (i % 64 == 63 && observer.cancelled()) {
             return cancelled();
         }
     }
@@ -572,7 +563,7 @@ LoopResult LoopFinder::search(std::span<const float> x, const LoopSettings& sett
     // The chosen loop first, the others by falling score.
     std::stable_sort(r.candidates.begin() + 1, r.candidates.end(),
                      [](const LoopCandidate& p, const LoopCandidate& q) { return p.score > q.score; });
-    observer.progress(1000);
+    gate.pass(1000);
     if (r.candidates.front().score < kRepeatingScore) {
         r.code = LoopCode::NoRepetition;
         r.message = "Die Aufnahme wiederholt sich nicht (Rauschen oder Sprache?): die beste Naht "

@@ -3,6 +3,7 @@
 #include "common/atomic_file.h"
 #include "common/captions.h"
 #include "common/module_constants.h"
+#include "common/progress.h"
 #include "loop/loop_finder.h"
 #include "wav/wav_writer.h"
 
@@ -142,8 +143,7 @@ std::vector<std::string> differing_loop_parts(const std::string& directory, cons
 }
 
 bool write_loop_parts(const std::string& directory, const std::string& stem, const LoopParts& parts,
-                      std::int32_t rate, int bits, std::string& error,
-                      const std::atomic<bool>* cancel, LoopObserver* observer) {
+                      std::int32_t rate, int bits, std::string& error, ProgressObserver* observer) {
     namespace fs = std::filesystem;
     const std::array<std::string, 3> names = loop_part_names(stem);
     const std::array<std::string, 3> files = part_files(parts, rate, bits);
@@ -174,7 +174,7 @@ bool write_loop_parts(const std::string& directory, const std::string& stem, con
         return false;
     };
     for (std::size_t i = 0; i < 3; ++i) {
-        if (cancel != nullptr && cancel->load()) {
+        if (observer != nullptr && observer->cancelled()) {
             error = "Abgebrochen.";
             return undo(i);
         }

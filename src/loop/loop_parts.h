@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -10,7 +9,7 @@
 
 namespace melo {
 
-class LoopObserver;
+class ProgressObserver;
 
 // The three parts of a sound: [0, a), the loop [a, b) and [b, end).
 struct LoopParts {
@@ -51,10 +50,10 @@ std::vector<std::string> differing_loop_parts(const std::string& directory, cons
 // by loop_part_names. Each file is replaced atomically; when one cannot be written, those
 // written before it get their old contents back (or are removed when they are new), so the
 // three are written together or not at all. Returns false with the German reason in `error`.
-// A `cancel` set while writing stops before the next file and undoes the files written, as a
-// failure would; `observer` hears the per-mille share of the files written.
+// `observer` hears the per-mille share of the files written; a cancel it asks for stops
+// before the next file and undoes the files written, as a failure would.
 bool write_loop_parts(const std::string& directory, const std::string& stem, const LoopParts& parts,
                       std::int32_t rate, int bits, std::string& error,
-                      const std::atomic<bool>* cancel = nullptr, LoopObserver* observer = nullptr);
+                      ProgressObserver* observer = nullptr);
 
 } // namespace melo

@@ -106,7 +106,7 @@ std::int64_t ConvertDialog::expectedSamples() const {
 
 ConvertDialog::~ConvertDialog() {
     if (m_thread != nullptr) {
-        m_preparation->cancel();
+        m_stop.store(true);
         m_thread->wait();
         delete m_thread;
     }
@@ -114,7 +114,7 @@ ConvertDialog::~ConvertDialog() {
 
 void ConvertDialog::reject() {
     if (running()) {
-        m_preparation->cancel();
+        m_stop.store(true);
         showStatus("Breche ab …", false);
         return;
     }
@@ -159,13 +159,14 @@ void ConvertDialog::start() {
 
     const melo::PrepareOptions options = m_options->options();
     m_preparation = std::make_unique<melo::SoundPreparation>();
+    m_stop.store(false);
     m_progress->setValue(0);
     m_progress->setVisible(true);
     showStatus("Wandle um …", false);
     setRunning(true);
     m_thread = QThread::create(
         [this, input = file_path(m_input), target = file_path(output), options, name] {
-            ProgressRelay relay(m_progress);
+            ProgressRelay relay(m_progress, m_stop);
             const melo::PrepareResult result = m_preparation->run(input, target, options, relay);
             QMetaObject::invokeMethod(
                 this, [this, result, name] { finished(result, name); }, Qt::QueuedConnection);

@@ -80,4 +80,5 @@ private:
     QPushButton* m_cancel;
     std::unique_ptr<melo::SoundPreparation> m_preparation;
     QThread* m_thread = nullptr;
+    std::atomic<bool> m_stop{false};
 };

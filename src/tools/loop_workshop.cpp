@@ -240,8 +240,7 @@ LoopWorkshop::LoopWorkshop(Prompts& prompts, ListenPlayback& player, const QStri
 
 LoopWorkshop::~LoopWorkshop() {
     if (m_thread != nullptr) {
-        m_preparation.cancel();
-        m_finder.cancel();
+        m_cancelWrite.store(true);
         m_thread->wait();
         delete m_thread;
     }
@@ -252,6 +251,7 @@ void LoopWorkshop::run(const QString& text, std::function<void()> work,
     m_progress->setValue(0);
     showStatus(text, false);
     setRunning(true);
+    m_cancelWrite.store(false);
     m_thread = QThread::create([this, work = std::move(work), done = std::move(done)] {
         work();
         QMetaObject::invokeMethod(
@@ -298,8 +298,6 @@ void LoopWorkshop::showBudget() {
 
 void LoopWorkshop::cancelOrClose() {
     if (running()) {
-        m_preparation.cancel();
-        m_finder.cancel();
         m_cancelWrite.store(true);
         showStatus("Breche ab …", false);
         return;
@@ -316,7 +314,7 @@ void LoopWorkshop::prepareRecording() {
     run(
         "Bereite „" + QFileInfo(m_recording).fileName() + "“ vor …",
         [this, input = file_path(m_recording), options] {
-            ProgressRelay relay(m_progress);
+            ProgressRelay relay(m_progress, m_cancelWrite);
             m_sound = melo::PreparedSound();
             m_prepareResult = m_preparation.prepare(input, options, relay, m_sound);
         },
@@ -351,7 +349,7 @@ void LoopWorkshop::search() {
     run(
         "Suche Loops …",
         [this, settings] {
-            ProgressRelay relay(m_progress);
+            ProgressRelay relay(m_progress, m_cancelWrite);
             m_loopResult = m_finder.find(m_signal, settings, relay);
         },
         [this] {
@@ -576,14 +574,13 @@ void LoopWorkshop::accept() {
             return;
         }
     }
-    m_cancelWrite.store(false);
     run(
         "Schreibe die Teile …",
         [this, dir, name, bits, cut] {
-            ProgressRelay relay(m_progress);
+            ProgressRelay relay(m_progress, m_cancelWrite);
             m_writeError.clear();
             m_written = melo::write_loop_parts(dir, name, cut, melo::kTargetFreq, bits,
-                                               m_writeError, &m_cancelWrite, &relay);
+                                               m_writeError, &relay);
         },
         [this, name] {
             if (!m_written) {
