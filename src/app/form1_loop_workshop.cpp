@@ -19,15 +19,13 @@ namespace {
 
 void open_workshop(Form1& form, int row, const QString& recording) {
     const Form1Controls& c = form.controls();
-    auto* window =
-        new LoopWorkshop(form.prompts(), form.listenPlayer(), recording, form.projfiledir(),
-                         QFileInfo(recording).completeBaseName(), &form);
+    auto* window = new LoopWorkshop(form.prompts(), form.listenPlayer(), recording,
+                                    form.projfiledir(), QFileInfo(recording).completeBaseName(),
+                                    QString::fromStdString(melo::row_title(row)), &form);
     // The row's three fields are about to get the new parts: they do not count as used.
     window->setFreeSamples([&form, &c, row] {
         return form.freeSamplesFor({c.txt_useranf[row], c.txt_userloop[row], c.txt_userend[row]});
     });
-    window->setWindowTitle("Loop-Werkstatt – " + QString::fromStdString(melo::row_title(row)) +
-                           " – " + QFileInfo(recording).fileName());
     // The parts lie in the project folder already; they are assigned as any chosen file is.
     QObject::connect(
         window, &LoopWorkshop::partsWritten, &form,
