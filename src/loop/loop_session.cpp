@@ -58,13 +58,16 @@ LoopResult run_loop_search(const LoopSearch& search, ProgressObserver& observer)
     return LoopFinder().find(*search.signal, search.settings, observer);
 }
 
-PartsWritten write_parts(const PartsToWrite& job, ProgressObserver& observer) {
-    PartsWritten written;
-    written.names = loop_part_names(job.stem);
-    written.written = write_loop_parts(job.directory, job.stem, job.parts, kTargetFreq, job.bits,
-                                       written.error, &observer);
-    written.cancelled = !written.written && observer.cancelled();
-    return written;
+FolderWrite write_parts(const PartsToWrite& job, ProgressObserver& observer) {
+    return guarded(
+        [&] { return write_into_folder(job.directory, job.files, Replace::allowed, &observer); },
+        [](WorkFault fault) {
+            FolderWrite failed;
+            failed.error = fault == WorkFault::NoMemory
+                               ? "Der Arbeitsspeicher reicht zum Schreiben nicht aus"
+                               : "Das Schreiben ist an einem inneren Fehler gescheitert";
+            return failed;
+        });
 }
 
 LoopSession::LoopSession(char decimal_separator)
@@ -151,10 +154,16 @@ LoopSearch LoopSession::search() const {
     search.settings.range = m_range;
     search.settings.min_seconds = m_min_seconds;
     search.settings.crossfade_ms = m_crossfade_ms;
+    search.settings.decimal_separator = m_separator;
     return search;
 }
 
 void LoopSession::take_search(const LoopResult& result) {
+    if (result.code == LoopCode::NoLoop) {
+        // Nothing repeats in the range: no candidate of an earlier search stands for it.
+        m_candidates.clear();
+        m_chosen = -1;
+    }
     if (result.code != LoopCode::Ok && result.code != LoopCode::NoRepetition) {
         m_status = {result.message, result.code != LoopCode::Cancelled};
         return;
@@ -211,30 +220,32 @@ WriteCheck LoopSession::check_write(const std::string& directory, const std::str
         check.problem = "Kein Loop gewählt.";
         return check;
     }
-    if (!plain_file_name(stem)) {
-        check.problem = "Bitte einen Namen ohne Ordner und ohne Zeilenumbruch angeben.";
+    check.problem = new_file_name_problem(stem);
+    if (!check.problem.empty()) {
         return check;
     }
     check.fits = !free_samples || fits_free_flash(check.samples, *free_samples);
-    check.differing = differing_loop_parts(directory, stem, parts(), kTargetFreq, m_recording.bits);
+    check.differing = differing_files(directory, parts_to_write(directory, stem).files);
     return check;
 }
 
 PartsToWrite LoopSession::parts_to_write(const std::string& directory,
                                          const std::string& stem) const {
-    return PartsToWrite{directory, stem, parts(), m_recording.bits};
+    return PartsToWrite{directory, loop_part_files(stem, parts(), kTargetFreq, m_recording.bits)};
 }
 
-void LoopSession::take_written(const PartsWritten& written) {
-    if (written.written) {
-        m_status = {"Geschrieben und zugewiesen: " + written.names[0] + ", " + written.names[1] +
-                        ", " + written.names[2],
-                    false};
-    } else if (written.cancelled) {
-        m_status = {"Abgebrochen: keine Datei geschrieben.", false};
-    } else {
-        m_status = {written.error, true};
+void LoopSession::take_written(const FolderWrite& written) {
+    if (written.outcome != FolderOutcome::written) {
+        m_status = {written.error, written.outcome != FolderOutcome::cancelled};
+        return;
     }
+    std::string names; // a part without samples has no file
+    for (const std::string& name : written.names) {
+        if (!name.empty()) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+    }
+    m_status = {"Geschrieben und zugewiesen: " + names, false};
 }
 
 std::string LoopSession::seconds_text(std::int64_t samples) const {

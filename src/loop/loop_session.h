@@ -5,6 +5,7 @@
 #include "loop/loop_finder.h"
 #include "loop/loop_parts.h"
 #include "prepare/sound_preparation.h"
+#include "project/project_folder.h"
 #include "wav/pcm_file.h"
 #include "wav/wav_decoder.h"
 
@@ -44,24 +45,16 @@ struct LoopSearch {
 // Runs `search`. Never throws; see LoopFinder::find.
 LoopResult run_loop_search(const LoopSearch& search, ProgressObserver& observer);
 
-// The three parts to write into a folder, ready for a worker thread.
+// The part files to write into a project folder, ready for a worker thread: start, loop and
+// end, a part without samples without a name (it gets no file).
 struct PartsToWrite {
     std::string directory;
-    std::string stem;
-    LoopParts parts;
-    int bits = 16;
+    std::vector<FolderFile> files;
 };
 
-// What writing the parts came to.
-struct PartsWritten {
-    bool written = false;
-    bool cancelled = false;
-    std::string error;                // German, when neither written nor cancelled
-    std::array<std::string, 3> names; // the files' bare names, start, loop and end
-};
-
-// Writes the three parts, all or none (see write_loop_parts). Never throws.
-PartsWritten write_parts(const PartsToWrite& job, ProgressObserver& observer);
+// Writes the parts, all or none, replacing what is there (the user was asked before): see
+// write_into_folder. The result's names are the files' names as the folder spells them.
+FolderWrite write_parts(const PartsToWrite& job, ProgressObserver& observer);
 
 // What must be known before the parts are written.
 struct WriteCheck {
@@ -134,12 +127,13 @@ public:
     SeamCloseUp seam() const;
 
     // Whether the parts may be written into `directory` under `stem`, with `free_samples`
-    // left in the flash (none: not known).
+    // left in the flash (none: not known). The files named by a project there in another
+    // case are the ones compared, and replaced.
     WriteCheck check_write(const std::string& directory, const std::string& stem,
                            std::optional<std::int64_t> free_samples) const;
     PartsToWrite parts_to_write(const std::string& directory, const std::string& stem) const;
     // Takes the outcome of writing the parts.
-    void take_written(const PartsWritten& written);
+    void take_written(const FolderWrite& written);
 
     const SessionStatus& status() const { return m_status; }
     // "Loop 0,420 s (5470) bis …": the loop with its seam figures; or that there is none.

@@ -425,13 +425,13 @@ void LoopWorkshop::accept() {
         [job = m_session.parts_to_write(dir, stem)](melo::ProgressObserver& observer) {
             return melo::write_parts(job, observer);
         },
-        [this](const melo::PartsWritten& result) { written(result); });
+        [this](const melo::FolderWrite& result) { written(result); });
 }
 
-void LoopWorkshop::written(const melo::PartsWritten& result) {
+void LoopWorkshop::written(const melo::FolderWrite& result) {
     m_session.take_written(result);
     showSessionStatus();
-    if (result.written) {
+    if (result.outcome == melo::FolderOutcome::written && result.names.size() == 3) {
         m_progress->setValue(1000);
         emit partsWritten(q(result.names[0]), q(result.names[1]), q(result.names[2]));
     }

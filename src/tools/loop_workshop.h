@@ -60,7 +60,8 @@ public:
     void cancelOrClose();
 
 signals:
-    // The three parts were written into the project folder under these bare names.
+    // The parts were written into the project folder under these bare names, as the folder
+    // spells them; "" for a part without samples, which gets no file.
     void partsWritten(const QString& start, const QString& loop, const QString& end);
 
 protected:
@@ -79,7 +80,7 @@ private:
 
     void recordingPrepared(melo::PreparedRecording recording);
     void searched(const melo::LoopResult& result);
-    void written(const melo::PartsWritten& written);
+    void written(const melo::FolderWrite& written);
     void choose(int index);
     void markerMoved(int index, double position);
     void setRunning(bool running);

@@ -163,9 +163,9 @@ TEST(LoopSession, SixteenBitPartsPlayAndShowTheSamplesTheImageGets) {
     EXPECT_EQ(written[1].bits, 16);
     EXPECT_EQ(module[1].data.size(), static_cast<std::size_t>(s.loop().length()));
     // What the image gets of the written loop part: the decoder keeps the upper byte.
-    const melo::PartsWritten done =
+    const melo::FolderWrite done =
         melo::write_parts(s.parts_to_write(w.dir.root(), "horn16"), w.quiet);
-    ASSERT_TRUE(done.written) << done.error;
+    ASSERT_EQ(done.outcome, melo::FolderOutcome::written) << done.error;
     auto decoded = std::make_unique<melo::DecodedSound>();
     ASSERT_EQ(melo::decode_sound(w.dir.path("horn16_loop.wav"), true, *decoded), melo::kDecodeOk);
     const std::string image(decoded->wavdata.data() + 1,
@@ -179,8 +179,8 @@ TEST(LoopSession, TheCheckBeforeWritingNamesWhatWouldBeReplacedAndWhatDoesNotFit
     Workshop w;
     LoopSession& s = w.session;
     const std::string dir = w.dir.root();
-    EXPECT_EQ(s.check_write(dir, "a\nb", std::nullopt).problem,
-              "Bitte einen Namen ohne Ordner und ohne Zeilenumbruch angeben.");
+    EXPECT_NE(s.check_write(dir, "a\nb", std::nullopt).problem.find("Zeilenumbruch"),
+              std::string::npos);
     EXPECT_FALSE(s.check_write(dir, "sub/horn", std::nullopt).problem.empty());
     EXPECT_FALSE(s.check_write(dir, "..", std::nullopt).problem.empty());
 
@@ -192,8 +192,8 @@ TEST(LoopSession, TheCheckBeforeWritingNamesWhatWouldBeReplacedAndWhatDoesNotFit
     // New files: nothing to ask. Once written, the same parts differ in nothing, other
     // parts (a crossfade) in the loop and end part.
     EXPECT_TRUE(s.check_write(dir, "horn", std::nullopt).differing.empty());
-    const melo::PartsWritten done = melo::write_parts(s.parts_to_write(dir, "horn"), w.quiet);
-    ASSERT_TRUE(done.written) << done.error;
+    const melo::FolderWrite done = melo::write_parts(s.parts_to_write(dir, "horn"), w.quiet);
+    ASSERT_EQ(done.outcome, melo::FolderOutcome::written) << done.error;
     s.take_written(done);
     EXPECT_EQ(s.status().text,
               "Geschrieben und zugewiesen: horn_anfang.wav, horn_loop.wav, horn_ende.wav");
@@ -206,9 +206,8 @@ TEST(LoopSession, TheCheckBeforeWritingNamesWhatWouldBeReplacedAndWhatDoesNotFit
     std::string before;
     ASSERT_TRUE(melo::read_file(w.dir.path("horn_loop.wav"), before));
     StopAfter stop(2);
-    const melo::PartsWritten cancelled = melo::write_parts(s.parts_to_write(dir, "horn"), stop);
-    EXPECT_FALSE(cancelled.written);
-    EXPECT_TRUE(cancelled.cancelled);
+    const melo::FolderWrite cancelled = melo::write_parts(s.parts_to_write(dir, "horn"), stop);
+    EXPECT_EQ(cancelled.outcome, melo::FolderOutcome::cancelled);
     std::string after;
     ASSERT_TRUE(melo::read_file(w.dir.path("horn_loop.wav"), after));
     EXPECT_EQ(after, before);

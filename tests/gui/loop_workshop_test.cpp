@@ -219,7 +219,9 @@ void LoopWorkshopTest::acceptWritesAssignsAndAsksBeforeReplacing() {
     // A name that cannot be a file is refused before anything is asked.
     control<QLineEdit>(o.window, "txt_stem")->setText("a/b");
     QTest::mouseClick(o.accept(), Qt::LeftButton);
-    QCOMPARE(o.status(), QString("Bitte einen Namen ohne Ordner und ohne Zeilenumbruch angeben."));
+    QCOMPARE(o.status(),
+             QString("„a/b“ nennt einen Ordner; gebraucht wird ein Dateiname ohne Ordner."));
+    QVERIFY(!QFile::exists(o.f.path("a")));
 }
 
 void LoopWorkshopTest::partsTooLongForTheFreeFlashAreToldAndAskedAbout() {
