@@ -96,6 +96,7 @@ bool LoopSession::take_recording(PreparedRecording recording) {
     m_row.parts[0] = std::move(part);
     m_candidates.clear();
     m_chosen = -1;
+    m_doubt.clear();
     m_range = steady_range(signal(), kTargetFreq);
     evaluate(m_range.from, m_range.to);
     return true;
@@ -163,12 +164,14 @@ void LoopSession::take_search(const LoopResult& result) {
         // Nothing repeats in the range: no candidate of an earlier search stands for it.
         m_candidates.clear();
         m_chosen = -1;
+        m_doubt.clear();
     }
     if (result.code != LoopCode::Ok && result.code != LoopCode::NoRepetition) {
         m_status = {result.message, result.code != LoopCode::Cancelled};
         return;
     }
     m_candidates = result.candidates;
+    m_doubt = result.code == LoopCode::NoRepetition ? result.message : std::string();
     choose(0);
     const std::string found =
         result.code == LoopCode::Ok
@@ -225,6 +228,11 @@ WriteCheck LoopSession::check_write(const std::string& directory, const std::str
         return check;
     }
     check.fits = !free_samples || fits_free_flash(check.samples, *free_samples);
+    // The search's word against its own loops stands until the user blends the seam or
+    // sets the points.
+    if (m_chosen >= 0 && m_crossfade_ms <= 0.0) {
+        check.doubt = m_doubt;
+    }
     check.differing = differing_files(directory, parts_to_write(directory, stem).files);
     return check;
 }

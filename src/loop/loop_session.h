@@ -62,6 +62,9 @@ struct WriteCheck {
     std::vector<std::string> differing; // files there already with other contents: ask first
     std::int64_t samples = 0;           // of the three parts together
     bool fits = true;                   // whether they fit the free flash
+    // Why the loop will not sound like one (German), when the search found nothing that
+    // repeats and the loop is one of its candidates without a crossfade; else "".
+    std::string doubt;
 };
 
 // The last outcome of the session's work, as the window's status line shows it.
@@ -161,6 +164,7 @@ private:
     double m_crossfade_ms = 0.0;
     double m_min_seconds = kDefaultMinLoopSeconds;
     SessionStatus m_status;
+    std::string m_doubt;                     // the last search's reason why its loops do not repeat
     std::unique_ptr<DecodedSound> m_decoded; // the decoder's buffer for 16-bit parts
 };
 

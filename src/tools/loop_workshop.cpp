@@ -403,6 +403,11 @@ void LoopWorkshop::accept() {
         show_status(m_status, q(check.problem), true);
         return;
     }
+    if (!check.doubt.empty() &&
+        m_prompts.askYesNo("Kein sauberer Loop", q(check.doubt) + "\nTrotzdem übernehmen?") ==
+            Prompts::Answer::No) {
+        return;
+    }
     if (freeSamples) {
         show_flash_budget(m_budget, kParts, check.samples, *freeSamples);
         if (!confirm_flash_budget(m_prompts, kParts, check.samples, *freeSamples, "übernehmen")) {

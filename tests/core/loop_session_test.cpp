@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 
@@ -214,6 +215,31 @@ TEST(LoopSession, TheCheckBeforeWritingNamesWhatWouldBeReplacedAndWhatDoesNotFit
     s.take_written(cancelled);
     EXPECT_EQ(s.status().text, "Abgebrochen: keine Datei geschrieben.");
     EXPECT_FALSE(s.status().failure);
+}
+
+TEST(LoopSession, LoopsOfWhatDoesNotRepeatAreDoubtedUntilTheSeamIsBlended) {
+    TempDir dir;
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> sample(-12000, 12000);
+    std::string data;
+    for (int i = 0; i < 2 * kRate; ++i) {
+        data += wavb::le16(static_cast<std::uint16_t>(sample(rng)));
+    }
+    wavb::write_file(dir.path("rauschen.wav"), wavb::wav({.bits = 16}, data));
+    LoopSession s;
+    melo::ProgressObserver quiet;
+    ASSERT_TRUE(s.take_recording(melo::prepare_recording(dir.path("rauschen.wav"), {}, quiet)));
+    const melo::LoopResult result = melo::run_loop_search(s.search(), quiet);
+    s.take_search(result);
+    ASSERT_EQ(result.code, melo::LoopCode::NoRepetition) << result.message;
+    EXPECT_TRUE(s.status().failure);
+    EXPECT_EQ(s.chosen(), 0);
+    EXPECT_EQ(s.check_write(dir.root(), "rauschen", std::nullopt).doubt, result.message);
+    s.set_crossfade_ms(50);
+    EXPECT_EQ(s.check_write(dir.root(), "rauschen", std::nullopt).doubt, "");
+    s.set_crossfade_ms(0);
+    s.move_marker(LoopSession::kLoopEnd, s.loop().b - 100); // the user's own points
+    EXPECT_EQ(s.check_write(dir.root(), "rauschen", std::nullopt).doubt, "");
 }
 
 TEST(LoopSession, AFailedOrCancelledStepKeepsWhatWasThere) {
