@@ -31,6 +31,7 @@ private slots:
     void theListAndTheMarkersChooseTheLoop();
     void theSpaceBarPlaysThePartsButInTheNameField();
     void acceptWritesAssignsAndAsksBeforeReplacing();
+    void acceptReplacesTheFileTheProjectNamesInAnotherCase();
     void partsTooLongForTheFreeFlashAreToldAndAskedAbout();
     void theWholeViewAndItsLabelsStayVisibleAtEverySize();
     void aDroppedRecordingOpensTheWindowAndCancelStopsIt();
@@ -222,6 +223,27 @@ void LoopWorkshopTest::acceptWritesAssignsAndAsksBeforeReplacing() {
     QCOMPARE(o.status(),
              QString("„a/b“ nennt einen Ordner; gebraucht wird ein Dateiname ohne Ordner."));
     QVERIFY(!QFile::exists(o.f.path("a")));
+}
+
+void LoopWorkshopTest::acceptReplacesTheFileTheProjectNamesInAnotherCase() {
+    Opened o;
+    QVERIFY(o.window);
+    // A project from Windows names its loop part in capitals; the file is spelt so.
+    const Form1Controls& c = o.form->controls();
+    wavb::write_file(o.f.dir.path("HORN_LOOP.WAV"), wavb::wav({}, std::string(100, '\x80')));
+    c.txt_userloop[1]->setText("HORN_LOOP.WAV");
+    o.f.prompts.answer(Prompts::Answer::Yes);
+    QTest::mouseClick(o.accept(), Qt::LeftButton);
+    QCOMPARE(o.f.prompts.questions.last(),
+             QString("Dateien ersetzen: Im Projektordner gibt es schon „HORN_LOOP.WAV“.\n"
+                     "Ersetzen?"));
+    QTRY_VERIFY(!o.window->running());
+    // That file has the new loop part, and no second file beside it.
+    QCOMPARE(c.txt_userloop[1]->text(), QString("HORN_LOOP.WAV"));
+    QCOMPARE(static_cast<std::int64_t>(samples(o.f, "HORN_LOOP.WAV").size()),
+             o.window->session().loop().length());
+    QVERIFY(!QFile::exists(o.f.path("horn_loop.wav")));
+    QCOMPARE(c.txt_useranf[1]->text(), QString("horn_anfang.wav"));
 }
 
 void LoopWorkshopTest::partsTooLongForTheFreeFlashAreToldAndAskedAbout() {
