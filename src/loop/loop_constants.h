@@ -27,7 +27,7 @@ inline constexpr double kLevelMs = 50.0;    // level compared on each side of a 
 inline constexpr double kSpectrumMs = 75.0; // spectrum compared around each point
 inline constexpr double kSeamShiftMs =
     2.0;                              // how far both points move together to the smallest step
-inline constexpr int kFftSize = 4096; // of the blocks the correlation runs over
+inline constexpr int kFftSize = 4096; // of the blocks the correlation runs over (at least)
 inline constexpr int kAnchors = 16;   // loop starts the correlation runs from
 inline constexpr int kPeaksPerAnchor = 12;
 inline constexpr double kNearlyEqualNcc = 0.02; // peaks this close to an anchor's best are kept
@@ -37,6 +37,8 @@ inline constexpr double kLowestBandHz = 40.0;
 // A loop over nearly the whole recording has no recorded material around its points: its seam
 // as it plays is looked for within this distance of the recording's ends.
 inline constexpr double kPlayedSeamReachMs = 2000.0;
+// The user's points snap on a grid of at most this many steps on each side first.
+inline constexpr int kSnapGrid = 64;
 // Two candidates are one loop for the list when their lengths differ by at most kSameLengthMs
 // and their starts by at most kSameStartMs.
 inline constexpr double kSameLengthMs = 1.0;

@@ -12,6 +12,7 @@
 #include <new>
 #include <numeric>
 #include <optional>
+#include <tuple>
 
 namespace melo {
 
@@ -49,36 +50,45 @@ bool honest(const LoopCandidate& c) {
 // the waveform within `reach` of the recording's ends: for a loop over nearly the whole
 // recording, which has no recorded material around its points, the place where a repeating
 // sound plays what the seam plays. 0 when the loop is shorter than the seam.
-double played_seam_correlation(std::span<const float> x, std::int64_t a, std::int64_t b,
-                               std::int64_t w, std::int64_t reach) {
+double played_seam_correlation(std::span<const float> x, const EnergyTable& energy, std::int64_t a,
+                               std::int64_t b, std::int64_t w, std::int64_t reach) {
     const auto n = static_cast<std::int64_t>(x.size());
-    if (b - a < 2 * w || n < 2 * w) {
+    if (b - a < 2 * w) {
         return 0.0;
     }
     std::vector<float> seam(x.begin() + (b - w), x.begin() + b);
     seam.insert(seam.end(), x.begin() + a, x.begin() + (a + w));
-    const double ss = std::inner_product(seam.begin(), seam.end(), seam.begin(), 0.0);
-    double best = 0.0;
-    const auto match = [&](std::int64_t q) {
-        double xy = 0.0;
-        double xx = 0.0;
-        for (std::int64_t k = 0; k < 2 * w; ++k) {
-            const double v = x[at(q + k)];
-            xy += seam[at(k)] * v;
-            xx += v * v;
+    return std::max(best_match(x, energy, seam, 0, reach),
+                    best_match(x, energy, seam, n - 2 * w - reach, n));
+}
+
+// The pair of points, a from `as` and b from `bs` (both inclusive, every `step` samples, a < b),
+// whose waveforms around them correlate best.
+std::pair<std::int64_t, std::int64_t> best_pair(std::span<const float> x, SampleSpan as,
+                                                SampleSpan bs, std::int64_t step, std::int64_t w) {
+    std::pair<std::int64_t, std::int64_t> best_points{as.from, bs.to};
+    double best = -2.0;
+    for (std::int64_t pa = as.from; pa <= as.to; pa += step) {
+        for (std::int64_t pb = std::max(bs.from, pa + 1); pb <= bs.to; pb += step) {
+            const double r = correlation(x, pa, pb, w);
+            if (r > best + 1e-12) {
+                best = r;
+                best_points = {pa, pb};
+            }
         }
-        if (ss > 0.0 && xx > 0.0) {
-            best = std::max(best, xy / std::sqrt(ss * xx));
-        }
-    };
-    const std::int64_t last = n - 2 * w;
-    for (std::int64_t q = 0; q <= std::min(reach, last); ++q) {
-        match(q);
     }
-    for (std::int64_t q = std::max(reach + 1, last - reach); q <= last; ++q) {
-        match(q);
+    return best_points;
+}
+
+// The size of the blocks the correlation runs over: kFftSize, or at high rates a larger power
+// of two, so that a block holds four compared windows (2 w samples each) and moves on by
+// three quarters of itself.
+int block_size(std::int64_t w) {
+    int size = kFftSize;
+    while (size < 8 * w) {
+        size *= 2;
     }
-    return best;
+    return size;
 }
 
 // Where a search may put its points.
@@ -132,12 +142,12 @@ public:
     SeamSearch(std::span<const float> x, const LoopSettings& settings, const SearchBounds& bounds,
                ProgressObserver& observer)
         : m_x(x), m_n(static_cast<std::int64_t>(x.size())), m_settings(settings), m_b(bounds),
-          m_gate(&observer), m_fft(kFftSize), m_bins(m_fft.bins()), m_hop(kFftSize - 2 * m_b.w + 1),
-          m_q0(m_b.a_min + m_b.min_len - m_b.w), m_blocks((m_b.b_max - m_b.w - m_q0) / m_hop + 1),
-          m_a_last(m_b.b_max - m_b.min_len),
+          m_gate(&observer), m_fft(block_size(m_b.w)), m_bins(m_fft.bins()),
+          m_hop(m_fft.size() - 2 * m_b.w + 1), m_q0(m_b.a_min + m_b.min_len - m_b.w),
+          m_blocks((m_b.b_max - m_b.w - m_q0) / m_hop + 1), m_a_last(m_b.b_max - m_b.min_len),
           m_anchors(std::min<std::int64_t>(kAnchors, m_a_last - m_b.a_min + 1)),
           m_total(m_blocks * (1 + m_anchors) + RangeProfile::frames(m_b.range, settings.rate) + 1),
-          m_frame(kFftSize), m_energy(x) {}
+          m_frame(static_cast<std::size_t>(m_fft.size())), m_energy(x) {}
 
     // Runs the phases into `r`; false when cancelled.
     bool run(LoopResult& r) {
@@ -176,7 +186,7 @@ private:
         m_spectra.resize(at(m_blocks) * m_bins);
         for (std::int64_t i = 0; i < m_blocks; ++i) {
             const std::int64_t from = m_q0 + i * m_hop;
-            for (std::int64_t k = 0; k < kFftSize; ++k) {
+            for (std::int64_t k = 0; k < m_fft.size(); ++k) {
                 m_frame[at(k)] = from + k < m_n ? m_x[at(from + k)] : 0.0f;
             }
             m_fft.forward(m_frame.data(), &m_spectra[at(i) * m_bins]);
@@ -219,8 +229,8 @@ private:
             for (std::int64_t q = from; q < to; ++q) {
                 const double e_b = m_energy.energy(q, q + 2 * w);
                 if (e_b > 1e-12) {
-                    ncc[at(q + w - b_lo)] = static_cast<float>(m_frame[at(q - start)] / kFftSize /
-                                                               std::sqrt(e_t * e_b));
+                    ncc[at(q + w - b_lo)] = static_cast<float>(m_frame[at(q - start)] /
+                                                               m_fft.size() / std::sqrt(e_t * e_b));
                 }
             }
             if (!advance(1)) {
@@ -488,10 +498,8 @@ LoopCandidate evaluate_loop(std::span<const float> x, std::int64_t a, std::int64
     if (std::min({w, a, b}) + std::min({w, n - a, n - b}) < w) {
         // Too little recorded material around the points to compare: the seam as it plays.
         c.seam.correlation =
-            played_seam_correlation(x, a, b, w, samples_of(kPlayedSeamReachMs, rate));
-        const double level = c.seam.level_db / 3.0;
-        c.score =
-            std::max(0.0, c.seam.correlation) * (1.0 - c.seam.spectral) / (1.0 + level * level);
+            played_seam_correlation(x, energy, a, b, w, samples_of(kPlayedSeamReachMs, rate));
+        c.score = seam_score(c.seam);
     }
     c.seam.step = played_step(x, a, b, crossfade);
     step_figures(x, a, b, c.seam);
@@ -508,18 +516,14 @@ LoopCandidate snap_loop(std::span<const float> x, std::int64_t a, std::int64_t b
     const std::int64_t w = samples_of(kWindowMs, rate);
     const std::int64_t a_lo = std::max<std::int64_t>(1, a - s);
     const std::int64_t b_hi = std::min(n - 1, b + s); // the end part keeps a sample
-    std::int64_t best_a = a;
-    std::int64_t best_b = b;
-    double best = -2.0;
-    for (std::int64_t pa = a_lo; pa <= a + s; ++pa) {
-        for (std::int64_t pb = std::max(b - s, pa + 1); pb <= b_hi; ++pb) {
-            const double r = correlation(x, pa, pb, w);
-            if (r > best + 1e-12) {
-                best = r;
-                best_a = pa;
-                best_b = pb;
-            }
-        }
+    // On a coarse grid first where the snapping distance holds many samples (high rates), then
+    // sample by sample around the best point of the grid.
+    const std::int64_t grid = std::max<std::int64_t>(1, s / kSnapGrid);
+    auto [best_a, best_b] = best_pair(x, {a_lo, a + s}, {b - s, b_hi}, grid, w);
+    if (grid > 1) {
+        std::tie(best_a, best_b) =
+            best_pair(x, {std::max(a_lo, best_a - grid), std::min(a + s, best_a + grid)},
+                      {std::max(b - s, best_b - grid), std::min(b_hi, best_b + grid)}, 1, w);
     }
     // The seam's settling stays inside the snapping distance of the user's points.
     const std::int64_t d =

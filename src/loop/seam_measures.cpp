@@ -72,6 +72,50 @@ double correlation(std::span<const float> x, std::int64_t a, std::int64_t b, std
     return xx > 0.0 && yy > 0.0 ? xy / std::sqrt(xx * yy) : 0.0;
 }
 
+double best_match(std::span<const float> x, const EnergyTable& energy,
+                  std::span<const float> pattern, std::int64_t from, std::int64_t to) {
+    const auto n = static_cast<std::int64_t>(x.size());
+    const auto m = static_cast<std::int64_t>(pattern.size());
+    to = std::min(to, n - m);
+    from = std::max<std::int64_t>(from, 0);
+    double pp = 0.0;
+    for (const float v : pattern) {
+        pp += static_cast<double>(v) * v;
+    }
+    if (m == 0 || from > to || pp <= 0.0) {
+        return 0.0;
+    }
+    int size = 1024;
+    while (size < 4 * m) {
+        size *= 2;
+    }
+    RealFft fft(size);
+    const std::int64_t hop = size - m + 1; // the lags one block gives without wrapping round
+    std::vector<float> frame(static_cast<std::size_t>(size), 0.0f);
+    std::vector<std::complex<float>> templ(fft.bins());
+    std::vector<std::complex<float>> spectrum(fft.bins());
+    std::copy(pattern.begin(), pattern.end(), frame.begin());
+    fft.forward(frame.data(), templ.data());
+    double best = 0.0;
+    for (std::int64_t q = from; q <= to; q += hop) {
+        for (std::int64_t k = 0; k < size; ++k) {
+            frame[at(k)] = q + k < n ? x[at(q + k)] : 0.0f;
+        }
+        fft.forward(frame.data(), spectrum.data());
+        for (std::size_t j = 0; j < spectrum.size(); ++j) {
+            spectrum[j] *= std::conj(templ[j]);
+        }
+        fft.inverse(spectrum.data(), frame.data());
+        for (std::int64_t k = 0; k < hop && q + k <= to; ++k) {
+            const double e = energy.energy(q + k, q + k + m);
+            if (e > 0.0) {
+                best = std::max(best, frame[at(k)] / size / std::sqrt(pp * e));
+            }
+        }
+    }
+    return best;
+}
+
 std::int64_t settle_seam(std::span<const float> x, std::int64_t a, std::int64_t b, std::int64_t c,
                          std::int64_t shift, std::int64_t a_min, std::int64_t b_max) {
     a_min = std::max<std::int64_t>(a_min, 1);
@@ -158,8 +202,12 @@ void PairScorer::score(LoopCandidate& c) {
     const double rb = m_energy.rms(c.b - m_level, c.b + m_level);
     c.seam.level_db = 20.0 * std::log10(std::max(rb, 1e-9) / std::max(ra, 1e-9));
     c.seam.spectral = spectral_difference(amplitudes(c.a), amplitudes(c.b));
-    const double level = c.seam.level_db / 3.0;
-    c.score = std::max(0.0, c.seam.correlation) * (1.0 - c.seam.spectral) / (1.0 + level * level);
+    c.score = seam_score(c.seam);
+}
+
+double seam_score(const SeamFigures& f) {
+    const double level = f.level_db / 3.0;
+    return std::max(0.0, f.correlation) * (1.0 - f.spectral) / (1.0 + level * level);
 }
 
 // A histogram of 1/64 of an 8-bit step: a sort of a long loop's steps would cost more than the

@@ -39,6 +39,12 @@ private:
 // samples on each side (fewer where the signal ends); 0 when either side is silent.
 double correlation(std::span<const float> x, std::int64_t a, std::int64_t b, std::int64_t w);
 
+// The best normalized correlation of `pattern` with the stretches of `x` that start in
+// [from, to] (those that lie inside x), computed by FFT in blocks; 0 when there are none or
+// all are silent.
+double best_match(std::span<const float> x, const EnergyTable& energy,
+                  std::span<const float> pattern, std::int64_t from, std::int64_t to);
+
 // How far a and b move together, by at most `shift` and keeping a >= a_min (and >= 1),
 // b <= b_max, to where the seam with a crossfade of `c` samples steps least.
 std::int64_t settle_seam(std::span<const float> x, std::int64_t a, std::int64_t b, std::int64_t c,
@@ -70,6 +76,10 @@ private:
 // 1 - the cosine similarity of two sets of band amplitudes: 0 for the same spectrum, 1 for
 // unrelated ones; 0 when both are silent, 1 when only one is.
 double spectral_difference(const Bands& u, const Bands& v);
+
+// The score (0 to 1) of a seam's figures: its correlation, lowered by the spectral difference
+// and by the level difference (to half at 3 dB).
+double seam_score(const SeamFigures& f);
 
 // Correlation, level and spectral figures of a pair, and its score.
 class PairScorer {
