@@ -26,7 +26,7 @@ public:
             print(line);
         }
     }
-    void progress(int permille, const std::string&) override { m_bar.show(permille); }
+    void progress(int permille) override { m_bar.show(permille); }
 
 private:
     void print(const std::string& line) {

@@ -115,7 +115,7 @@ std::string refused_output(const ConvertArgs& c, const FolderTarget& output) {
     return {};
 }
 
-class BarObserver : public PrepareObserver {
+class BarObserver : public ProgressObserver {
 public:
     void progress(int permille) override { bar.show(permille); }
     TerminalProgress bar;

@@ -172,7 +172,7 @@ bool parse(const std::vector<std::string>& args, LoopArgs& c) {
 }
 
 // One bar over both steps: the preparation fills its first part, the search the rest.
-class Bar : public PrepareObserver, public LoopObserver {
+class Bar : public ProgressObserver {
 public:
     void progress(int permille) override { bar.show(m_from + permille * (m_to - m_from) / 1000); }
     void phase(int from, int to) {

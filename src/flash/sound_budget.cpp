@@ -18,6 +18,10 @@ std::int64_t free_samples(std::int64_t used) {
     return std::max<std::int64_t>(0, kFlashCapacity - used);
 }
 
+bool fits_free_flash(std::int64_t samples, std::int64_t free) {
+    return samples < 0 || !too_big_for_flash(kFlashCapacity - free + samples);
+}
+
 std::string sound_budget_text(std::int64_t used) {
     // Tenths rounded down: the budget never promises more than there is.
     const double tenths = std::floor(static_cast<double>(free_samples(used)) * 10.0 / kTargetFreq);
