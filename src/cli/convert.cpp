@@ -1,8 +1,8 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
-#include "common/atomic_file.h"
 #include "common/cp1252.h"
+#include "platform/paths.h"
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
 

@@ -1,9 +1,9 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
-#include "common/atomic_file.h"
 #include "loop/loop_finder.h"
 #include "loop/loop_parts.h"
+#include "platform/paths.h"
 #include "project/file_choice.h"
 
 #include <cmath>

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "common/atomic_file.h"
-#include "common/process_signals.h"
+#include "common/file_errors.h"
 #include "common/version.h"
+#include "platform/process.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "common/captions.h"
 #include "common/module_constants.h"
 #include "loop/loop_finder.h"
+#include "platform/paths.h"
 #include "wav/wav_writer.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/input_file.h"
 #include "prepare/prepare_types.h"
 
 #include <cstddef>
@@ -55,7 +56,7 @@ private:
     void count_complaints(const std::vector<std::string>& lines);
 
     sf_private_tag* m_file = nullptr;
-    int m_fd = -1;
+    InputFile m_input; // the file libsndfile reads through its virtual I/O
     SourceInfo m_info;
     std::vector<float> m_block;
     std::int64_t m_frames_read = 0;

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <fstream>
 
-#include "common/atomic_file.h"
+#include "platform/paths.h"
 
 namespace melo {
 namespace {
