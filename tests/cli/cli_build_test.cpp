@@ -139,8 +139,9 @@ TEST(CliBuild, AFifoInPlaceOfAPartOrTheBaseIsNeitherWaitedOnNorRead) {
         fs::remove(demo.dir.path(name));
         FilledFifo fifo(demo.dir.path(name), bytes);
         ASSERT_TRUE(fifo.ok());
-        const ProcessResult r = run_process_within(MELO_DSU_PATH, {"build", demo.dir.path("demo.DSP")},
-                                                   demo.dir.root(), std::chrono::seconds(30));
+        const ProcessResult r =
+            run_process_within(MELO_DSU_PATH, {"build", demo.dir.path("demo.DSP")}, demo.dir.root(),
+                               std::chrono::seconds(30));
         EXPECT_EQ(r.status, 1) << r.out;
         EXPECT_NE(r.out.find("Ergebnis = FEHLERHAFT\n"), std::string::npos) << r.out;
         EXPECT_EQ(fifo.unread(), bytes);

@@ -92,8 +92,8 @@ class HeldFile {
 public:
     explicit HeldFile(const std::string& path) {
 #ifdef _WIN32
-        m_handle = CreateFileW(native_path(path).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
+        m_handle = CreateFileW(native_path(path).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
         m_held = m_handle != INVALID_HANDLE_VALUE;
 #else
         m_fd = ::open(path.c_str(), O_RDONLY);
@@ -107,7 +107,9 @@ public:
         ::close(m_fd);
 #endif
     }
-    bool held() const { return m_held; }
+    bool held() const {
+        return m_held;
+    }
 
 private:
 #ifdef _WIN32
@@ -123,7 +125,8 @@ TEST_F(ReplaceFile, WhatKilledWritersLeftIsSweptByTheNextWrite) {
     // at work, and names that are not a.txt's temporary files.
     const std::string path = dir.path("a.txt");
     const std::string at_work = temporary_name(path, 0xcafe);
-    const std::vector<std::string> kept = {at_work, path + ".tmpx", temporary_name(dir.path("b.txt"), 0xbeef)};
+    const std::vector<std::string> kept = {at_work, path + ".tmpx",
+                                           temporary_name(dir.path("b.txt"), 0xbeef)};
     for (const std::string& name : kept) {
         ASSERT_TRUE(replace_file(name, "x"));
     }
@@ -176,6 +179,21 @@ TEST_F(ReplaceFile, FailureLeavesTheOldFileIntact) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"keep.txt"});
 }
 
+TEST(Paths, AFolderHoldsOnlyWhatLiesBelowIt) {
+    const std::string s = path_separator();
+    const std::string folder = s + "home" + s + "proj";
+    EXPECT_TRUE(lies_within(folder + s + "sub" + s + "a.DSU", folder));
+    EXPECT_TRUE(lies_within(folder + s + "a.DSU", folder + s));
+    // A sibling whose name begins with the folder's is not inside it.
+    EXPECT_FALSE(lies_within(folder + "-b" + s + "a.DSU", folder));
+    EXPECT_FALSE(lies_within(folder, folder));
+#ifdef _WIN32
+    EXPECT_TRUE(lies_within("C:\\Proj\\Motor.DSU", "c:\\proj")); // names without regard to case
+#else
+    EXPECT_FALSE(lies_within("/Proj/motor.DSU", "/proj"));
+#endif
+}
+
 TEST_F(ReplaceFile, FollowsSymbolicLinksOnlyInsideTheirFolder) {
     std::filesystem::create_directory(dir.path("folder"));
     std::filesystem::create_directory(dir.path("folder/sub"));
@@ -190,6 +208,10 @@ TEST_F(ReplaceFile, FollowsSymbolicLinksOnlyInsideTheirFolder) {
     }
     std::filesystem::create_symlink(outside, dir.path("folder/out.txt"));
     std::filesystem::create_symlink("../victim.txt", dir.path("folder/up.txt"));
+    // A sibling folder whose name begins with the folder's is outside as well.
+    std::filesystem::create_directory(dir.path("folder-b"));
+    ASSERT_TRUE(replace_file(dir.path("folder-b/victim.txt"), "victim"));
+    std::filesystem::create_symlink("../folder-b/victim.txt", dir.path("folder/sibling.txt"));
 
     ASSERT_TRUE(replace_file(dir.path("folder/in.txt"), "new"));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.path("folder/in.txt")));
@@ -197,14 +219,21 @@ TEST_F(ReplaceFile, FollowsSymbolicLinksOnlyInsideTheirFolder) {
     ASSERT_TRUE(read_file(inside, back));
     EXPECT_EQ(back, "new");
 
-    for (const char* link : {"folder/out.txt", "folder/up.txt"}) {
+    for (const char* link : {"folder/out.txt", "folder/up.txt", "folder/sibling.txt"}) {
         std::string error;
         EXPECT_FALSE(replace_file(dir.path(link), "image", &error)) << link;
-        EXPECT_EQ(error, "ist ein symbolischer Link auf " + outside +
-                             " außerhalb des Ordners und wird nicht überschrieben");
+        EXPECT_NE(error.find(" außerhalb des Ordners und wird nicht überschrieben"),
+                  std::string::npos)
+            << link;
         EXPECT_TRUE(std::filesystem::is_symlink(dir.path(link)));
     }
+    std::string error;
+    EXPECT_FALSE(replace_file(dir.path("folder/out.txt"), "image", &error));
+    EXPECT_EQ(error, "ist ein symbolischer Link auf " + outside +
+                         " außerhalb des Ordners und wird nicht überschrieben");
     ASSERT_TRUE(read_file(outside, back));
+    EXPECT_EQ(back, "victim");
+    ASSERT_TRUE(read_file(dir.path("folder-b/victim.txt"), back));
     EXPECT_EQ(back, "victim");
     // The settings file may be kept anywhere.
     ASSERT_TRUE(replace_file(dir.path("folder/out.txt"), "settings", nullptr, LinkRule::anywhere));
@@ -252,7 +281,9 @@ TEST(InputFile, AFifoIsNeitherWaitedOnNorRead) {
 TEST(ErrorCapture, TheLibrarysLinesAreClaimedAndTheOthersPassOn) {
     testing::internal::CaptureStderr();
     const std::vector<std::string> claimed = capture_error_output(
-        [] { std::fputs("Warning: damaged frame\nanother thread's line\nWarning: twice\n", stderr); },
+        [] {
+            std::fputs("Warning: damaged frame\nanother thread's line\nWarning: twice\n", stderr);
+        },
         [](std::string_view line) { return line.substr(0, 9) == "Warning: "; });
     const std::string passed = testing::internal::GetCapturedStderr();
     EXPECT_EQ(claimed, (std::vector<std::string>{"Warning: damaged frame", "Warning: twice"}));

@@ -15,7 +15,8 @@ public:
         const bool made = ::mkfifo(path.c_str(), 0600) == 0;
         m_read = made ? ::open(path.c_str(), O_RDONLY | O_NONBLOCK) : -1;
         m_write = m_read >= 0 ? ::open(path.c_str(), O_WRONLY | O_NONBLOCK) : -1;
-        m_ok = m_write >= 0 && ::write(m_write, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        m_ok = m_write >= 0 &&
+               ::write(m_write, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
     ~FilledFifo() {
         for (const int fd : {m_read, m_write}) {

@@ -216,8 +216,10 @@ inline constexpr int kTimedOut = -2;
 
 // Runs a program as run_process does, but no longer than `deadline`: a program still running
 // then is killed and its status is kTimedOut. A test of something that could hang ends anyway.
-inline ProcessResult run_process_within(const std::string& program, const std::vector<std::string>& args,
-                                        const std::string& scratch_dir, std::chrono::milliseconds deadline) {
+inline ProcessResult run_process_within(const std::string& program,
+                                        const std::vector<std::string>& args,
+                                        const std::string& scratch_dir,
+                                        std::chrono::milliseconds deadline) {
     const std::string out_file = scratch_dir + "/.stdout";
     const std::string err_file = scratch_dir + "/.stderr";
     const pid_t pid = ::fork();
