@@ -134,8 +134,8 @@ int replace_through_unnamed_file(const std::string& path, const std::string& dir
     std::string linked = existed ? temporary_name(path, temporary_number()) : path;
     int rc = ::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW);
     for (int attempt = 0; rc != 0 && errno == EEXIST && attempt < 8; ++attempt) {
-        linked =
-            temporary_name(path, temporary_number()); // a file of the new name appeared meanwhile
+        // A file of the new name appeared meanwhile, or the temporary name is taken.
+        linked = temporary_name(path, temporary_number());
         rc = ::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW);
     }
     if (rc != 0) {
@@ -158,8 +158,8 @@ int replace_through_unnamed_file(const std::string& path, const std::string& dir
 }
 
 // Creates a named temporary file beside `path`, locked, with the permissions `mode`. It is
-// created without permissions and gets them only once locked, so another writer's sweep
-// (which must open it to try its lock) cannot take it for a leftover in between.
+// created without permissions and gets them only once locked: another writer's sweep, which
+// must open it to try its lock, cannot open it in between (unless that writer is root).
 int create_locked_temporary(const std::string& path, mode_t mode, std::string& temp) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         temp = temporary_name(path, temporary_number());
