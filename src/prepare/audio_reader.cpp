@@ -113,7 +113,7 @@ std::string encoding_name(int subtype) {
     }
 }
 
-// Serialises sf_open_fd with the reading of its process-wide error code.
+// Serialises the opening of a file with the reading of its process-wide error code.
 std::mutex g_open_lock;
 
 // True for a line the MP3 decoder under libsndfile writes to the standard error output about
