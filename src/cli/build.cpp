@@ -4,11 +4,11 @@
 
 #include "cli/commands.h"
 #include "cli/terminal_progress.h"
-#include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/version.h"
 #include "flash/generation_run.h"
 #include "flash/sound_budget.h"
+#include "platform/paths.h"
 #include "project/file_choice.h"
 #include "project/project_file.h"
 

@@ -1,11 +1,11 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
-#include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/number_format.h"
 #include "loop/loop_finder.h"
 #include "loop/loop_parts.h"
+#include "platform/paths.h"
 #include "project/file_choice.h"
 #include "project/project_folder.h"
 

@@ -10,6 +10,7 @@
 #include "common/module_constants.h"
 #include "common/number_format.h"
 #include "common/progress.h"
+#include "platform/paths.h"
 #include "project/project_path.h"
 #include "wav/decode_result.h"
 

@@ -1,9 +1,9 @@
 #include "flash/sound_budget.h"
 
-#include "common/atomic_file.h"
 #include "common/number_format.h"
 #include "flash/flash_image.h"
 #include "flash/generation_run.h"
+#include "platform/paths.h"
 #include "project/project_path.h"
 #include "wav/wav_decoder.h"
 

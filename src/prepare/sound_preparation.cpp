@@ -3,6 +3,7 @@
 #include "common/atomic_file.h"
 #include "common/number_format.h"
 #include "common/progress.h"
+#include "platform/paths.h"
 #include "prepare/audio_reader.h"
 #include "prepare/output_level.h"
 #include "wav/wav_writer.h"

@@ -11,6 +11,7 @@
 #include "common/cp1252.h"
 #include "flash/generation_run.h"
 #include "flash/image_dump.h"
+#include "platform/paths.h"
 #include "temp_dir.h"
 #include "wav_builder.h"
 
