@@ -1,13 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QPointer>
-#include <QTimer>
-#include <QWidget>
-#include <initializer_list>
-#include <memory>
-#include <optional>
-
 #include "app/app_environment.h"
 #include "app/form1_controls.h"
 #include "flash/flash_image.h"
@@ -15,6 +7,14 @@
 #include "project/file_choice.h"
 #include "project/project_file.h"
 #include "wav/wav_decoder.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <initializer_list>
+#include <memory>
+#include <optional>
 
 class AudioSystem;
 class InfoForm;
@@ -63,7 +63,8 @@ public:
 
     // A settings file value, read afresh at every call. (Shut-down writes the settings together,
     // the save command the project's thirteen values together, each in one atomic replace.)
-    QString GetINI_String(const QString& section, const QString& key, const QString& defaultValue) const;
+    QString GetINI_String(const QString& section, const QString& key,
+                          const QString& defaultValue) const;
     // projfiledir, the separator and the project name field's current text.
     QString projectPath() const;
 
@@ -73,7 +74,11 @@ public:
     bool GetProjectData(bool mustExist = false);
     // Saves the thirteen fields; on failure tells the user, keeps the flag and returns false.
     bool saveProject();
-    // The load-or-create command of the project picture button.
+    // For a changed project asks "Projekt geändert: speichern?" (Ja saves, Nein drops the edits);
+    // false when the user cancelled or the save failed, so the caller must stop.
+    bool offerToSave();
+    // The load-or-create command of the project picture button; a changed project is offered
+    // for saving first.
     void loadOrCreateProject();
     // Opens the project file `fullPath` (bare name `bareName`), or creates it from the fields
     // the window holds when it does not exist (without `createMissing`: a message). When it
@@ -161,7 +166,8 @@ private:
     // frame has passed since it last did, so the work costs what it costs and no more.
     void letEventsRun(bool now);
 
-    int chooseFile(const QString& title, const QString& filter, melo::FileKind kind, bool mustExist);
+    int chooseFile(const QString& title, const QString& filter, melo::FileKind kind,
+                   bool mustExist);
     // Saves the thirteen fields and clears the changed flag; false with the path and the reason.
     bool storeProject(QString& error);
     void setProjectFields(const melo::ProjectFields& fields);
