@@ -1,13 +1,13 @@
 // "DSU-File erzeugen": the generation run with its views, progress, status and result sound.
 
-#include <QFile>
-
 #include "app/file_assignment.h"
 #include "app/form1.h"
-#include "gui/qt_text.h"
 #include "app/form1_decode_view.h"
 #include "common/version.h"
 #include "flash/sound_budget.h"
+#include "gui/qt_text.h"
+
+#include <QFile>
 
 namespace {
 
@@ -98,7 +98,7 @@ melo::RunResult Form1::cmd_konvertieren_Click() {
     // log files stay as the run writes them, and no control of the window moves.
     QString tip = m_c.txt_genstatus->text();
     if (!result.failed) {
-        tip += "\n" + q(melo::sound_budget_text(result.flashpos));
+        tip += "\n" + q(melo::sound_budget_text(result.flashpos, decimal_separator()));
     }
     m_c.txt_genstatus->setToolTip(tip);
     return result;

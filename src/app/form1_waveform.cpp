@@ -24,8 +24,9 @@ void open_row(Form1& form, int row) {
                                           c.txt_userend[row]->text()};
     WaveformWindow* window =
         WaveformWindow::forProjectRow(form.listenPlayer(), form.projfiledir(), row, names, &form);
-    window->setBudget(QString::fromStdString(melo::sound_budget_text(
-        melo::project_image_size(form.projectFields(), file_path(form.projfiledir())))));
+    window->setBudget(q(melo::sound_budget_text(
+        melo::project_image_size(form.projectFields(), file_path(form.projfiledir())),
+        decimal_separator())));
     show_window(window);
 }
 

@@ -11,7 +11,7 @@
 namespace {
 
 QString budget_text(std::int64_t freeSamples) {
-    return q(melo::sound_budget_text(melo::kFlashCapacity - freeSamples));
+    return q(melo::sound_budget_text(melo::kFlashCapacity - freeSamples, decimal_separator()));
 }
 
 QString result_text(const QString& result, std::int64_t samples) {
@@ -30,8 +30,8 @@ void show_flash_budget(QLabel* label, const QString& result, std::int64_t sample
         label->setText("Flash: " + budget_text(freeSamples));
         label->setStyleSheet("");
     } else {
-        label->setText(result_text(result, samples) + " nicht in den freien Flash: " +
-                       budget_text(freeSamples) + ".");
+        label->setText(result_text(result, samples) +
+                       " nicht in den freien Flash: " + budget_text(freeSamples) + ".");
         label->setStyleSheet("color: rgb(255, 0, 0);");
     }
     label->setVisible(true);

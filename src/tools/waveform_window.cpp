@@ -1,11 +1,10 @@
 #include "tools/waveform_window.h"
 
-#include "gui/qt_text.h"
-
 #include "common/atomic_file.h"
 #include "common/number_format.h"
 #include "flash/flash_image.h"
 #include "flash/sound_budget.h"
+#include "gui/qt_text.h"
 #include "prepare/loudness.h"
 #include "tools/listen_playback.h"
 #include "tools/waveform_view.h"
@@ -123,8 +122,7 @@ WaveformWindow* WaveformWindow::forProjectRow(ListenPlayback& player, const QStr
         parts[p] = names[p].toStdString();
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    std::vector<melo::WaveformRow> rows{
-        melo::project_row(file_path(projfiledir), row, parts)};
+    std::vector<melo::WaveformRow> rows{melo::project_row(file_path(projfiledir), row, parts)};
     QApplication::restoreOverrideCursor();
     auto* window = new WaveformWindow(player, std::move(rows), false, {}, parent);
     window->setWindowTitle("Wellenform – " + QString::fromStdString(window->row().title));
@@ -144,8 +142,8 @@ WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& 
     melo::ImageRows read = melo::image_rows(image);
     if (!read.unreadable.empty()) {
         // Nothing in it could be drawn as a part: say why instead of an empty window.
-        error = "DSU-Image \"" + path + "\" kann nicht angezeigt werden: " +
-                QString::fromStdString(read.unreadable);
+        error = "DSU-Image \"" + path +
+                "\" kann nicht angezeigt werden: " + QString::fromStdString(read.unreadable);
         if (read.problems.size() > 1) {
             error += QString(" (und %1 weitere Fehler)").arg(read.problems.size() - 1);
         }
@@ -158,7 +156,8 @@ WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& 
     std::vector<melo::WaveformRow> rows(read.rows.begin(), read.rows.end());
     auto* window = new WaveformWindow(player, std::move(rows), true, problems, parent);
     window->setWindowTitle("Wellenform – " + QFileInfo(path).fileName());
-    window->setBudget(QString::fromStdString(melo::sound_budget_text(static_cast<std::int64_t>(image.size()))));
+    window->setBudget(QString::fromStdString(
+        melo::sound_budget_text(static_cast<std::int64_t>(image.size()), decimal_separator())));
     return window;
 }
 
@@ -187,8 +186,10 @@ QString WaveformWindow::partText(int part) const {
     text += "<br>" + QString::number(p.count()) + " Samples, " + seconds_text(p.seconds());
     text += ", Marker " + (p.marker < 0 ? QString("fehlt") : hex_text(p.marker, 2));
     if (p.count() > 0) {
-        text += ", " + QString::fromStdString(melo::lufs_text(
-                           m_loudness[static_cast<std::size_t>(m_index)][static_cast<std::size_t>(part)], ','));
+        text += ", " +
+                QString::fromStdString(melo::lufs_text(
+                    m_loudness[static_cast<std::size_t>(m_index)][static_cast<std::size_t>(part)],
+                    ','));
     }
     if (p.address >= 0) {
         text += "<br>Adresse " + hex_text(p.address, 6) + ", Marker an " +
@@ -253,7 +254,8 @@ void WaveformWindow::followPlayback(const HeardPosition* heard) {
     if (heard->state == HeardPosition::Playing && heard->part >= 1 && heard->length > 0) {
         // The share of the part heard, laid over the part's samples as the image holds them.
         const int p = heard->part - 1;
-        const double share = static_cast<double>(heard->cursor) / static_cast<double>(heard->length);
+        const double share =
+            static_cast<double>(heard->cursor) / static_cast<double>(heard->length);
         m_view->setPlayPosition(
             static_cast<double>(row().offset(p)) +
             share * static_cast<double>(row().parts[static_cast<std::size_t>(p)].count()));

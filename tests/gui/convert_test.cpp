@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QTest>
@@ -196,9 +197,11 @@ void ConvertTest::settingsStatesAndTheFreeFlash() {
 
     // Told at once, before anything is converted; the source folder is shown.
     QVERIFY(dialog->budget()->isVisible());
-    QCOMPARE(dialog->budget()->text(),
-             QString("Das Ergebnis (0m 0.50s) passt nicht in den freien Flash: noch 0,3 s frei bei 13021 Hz."));
-    QCOMPARE(dialog->findChild<QLabel*>("lbl_folder")->text(), QDir::toNativeSeparators(f.path("quelle")));
+    QCOMPARE(dialog->budget()->text(), QString("Das Ergebnis (0m 0.50s) passt nicht in den freien "
+                                               "Flash: noch 0%1 s frei bei 13021 Hz.")
+                                           .arg(QLocale().decimalPoint() + "3"));
+    QCOMPARE(dialog->findChild<QLabel*>("lbl_folder")->text(),
+             QDir::toNativeSeparators(f.path("quelle")));
     QVERIFY(!dialog->progress()->isVisible()); // no empty progress box before the start
 
     // Level fields follow their boxes; peak and loudness exclude each other; dither is for 8 bits.

@@ -13,6 +13,7 @@
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
@@ -183,7 +184,8 @@ void LoopWorkshopTest::searchedLoopIsWrittenAndAssigned() {
     QTest::mouseClick(window->acceptButton(), Qt::LeftButton);
     QCOMPARE(f.prompts.questions.last(),
              QString("Zu lang für den Flash: Die drei Teile (0m 2.00s) passen nicht in den freien "
-                     "Flash (noch 0,9 s frei bei 13021 Hz).\nTrotzdem übernehmen?"));
+                     "Flash (noch 0%1 s frei bei 13021 Hz).\nTrotzdem übernehmen?")
+                 .arg(QLocale().decimalPoint() + "9"));
     QVERIFY(window->budget()->text().startsWith("Die drei Teile (0m 2.00s) passen nicht"));
     QVERIFY(!window->running());
     QVERIFY(!QFile::exists(f.path("zulang_loop.wav")));
