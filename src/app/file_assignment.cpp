@@ -1,9 +1,10 @@
 #include "app/file_assignment.h"
 
+#include "flash/field_check.h"
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
-#include "project/file_choice.h"
 #include "prepare/sound_preparation.h"
+#include "project/file_choice.h"
 #include "project/project_copy.h"
 #include "tools/convert_dialog.h"
 #include "wav/wav_decoder.h"
@@ -56,7 +57,8 @@ bool refusedName(Prompts& prompts, const QString& name, const QString& title) {
     if (melo::fits_project_value(file_path(name))) {
         return false;
     }
-    prompts.message(title, "Der Dateiname enthält einen Zeilenumbruch und kann nicht übernommen werden.");
+    prompts.message(title,
+                    "Der Dateiname enthält einen Zeilenumbruch und kann nicht übernommen werden.");
     return true;
 }
 
@@ -82,12 +84,19 @@ void openConversion(Prompts& prompts, const QString& projfiledir, const QString&
 
 namespace {
 
-// The source description of a file the decoder refuses and the preparation reads.
-bool convertible(const QString& path, melo::SourceInfo& info) {
-    melo::DecodedSound sound;
+// Why the module would not play the file at `path` as it is although the preparation reads it
+// (described by `info`): the decoder refuses it, or it has another rate. "" for a file that
+// needs no conversion or that the preparation cannot read either.
+QString conversionReason(const QString& path, melo::SourceInfo& info) {
+    const melo::FieldCheck check = melo::check_part_file(file_path(path));
     std::string error;
-    return melo::decode_sound(file_path(path), false, sound) != melo::kDecodeOk &&
-           melo::probe_sound(file_path(path), info, error);
+    if ((check.issue != melo::FieldIssue::Unusable && check.issue != melo::FieldIssue::OtherRate) ||
+        !melo::probe_sound(file_path(path), info, error)) {
+        return {};
+    }
+    return check.issue == melo::FieldIssue::OtherRate
+               ? QString("nicht die %1 Hz, die das Modul spielt").arg(melo::kTargetFreq)
+               : QString("keine WAV-Datei, die das Modul liest");
 }
 
 QString describe(const QString& path, const melo::SourceInfo& info) {
@@ -98,24 +107,33 @@ QString describe(const QString& path, const melo::SourceInfo& info) {
 
 QString conversionHint(const QString& path) {
     melo::SourceInfo info;
-    if (!convertible(path, info)) {
+    if (conversionReason(path, info).isEmpty()) {
         return {};
     }
     return "Hinweis: " + describe(path, info) +
            "; „Umwandeln und zuweisen…“ im Kontextmenü des Felds wandelt die Datei um.";
 }
 
-bool offerConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
-                     std::int64_t freeSamples, QLineEdit* field) {
+ConversionOffer offerConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
+                                std::int64_t freeSamples, QLineEdit* field) {
     melo::SourceInfo info;
-    if (!convertible(path, info) ||
-        prompts.askYesNo("Umwandeln und zuweisen",
-                         describe(path, info) +
-                             ",\nkeine WAV-Datei, die das Modul liest.\n\n„Umwandeln und zuweisen…“ "
-                             "wandelt sie in das Format des Moduls um. Jetzt umwandeln?") ==
-            Prompts::Answer::No) {
-        return false;
+    const QString reason = conversionReason(path, info);
+    if (reason.isEmpty()) {
+        return ConversionOffer::NotNeeded;
+    }
+    if (prompts.askYesNo("Umwandeln und zuweisen",
+                         describe(path, info) + ",\n" + reason +
+                             ".\n\n„Umwandeln und zuweisen…“ wandelt sie in das Format des Moduls "
+                             "um. Jetzt umwandeln?") == Prompts::Answer::No) {
+        return ConversionOffer::Declined;
     }
     openConversion(prompts, projfiledir, path, info, freeSamples, field);
-    return true;
+    return ConversionOffer::Converting;
+}
+
+bool acceptUnusable(Prompts& prompts, const QString& path, const QString& title) {
+    const melo::FieldCheck check = melo::check_part_file(file_path(path));
+    return check.issue != melo::FieldIssue::Unusable ||
+           prompts.askYesNo(title, q(check.reason) + "\n\nTrotzdem zuweisen?") ==
+               Prompts::Answer::Yes;
 }

@@ -17,6 +17,7 @@
 #include <optional>
 
 class AudioSystem;
+class FieldMarkers;
 class InfoForm;
 class ListenPlayback;
 class Prompts;
@@ -55,6 +56,9 @@ public:
     const QString& sndfiledir() const { return m_sndfiledir; }
     // True while a decode or a generation run is in progress.
     bool busy() const { return m_busy > 0; }
+
+    // The marks that tell each file field's state.
+    FieldMarkers& fieldMarkers() { return *m_markers; }
 
     // The about box while it is open, else nullptr.
     InfoForm* infoform() const;
@@ -126,6 +130,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Back in the window, files may have changed elsewhere: the fields are checked again.
+    void changeEvent(QEvent* event) override;
 
 private:
     class DecodeProgressView;
@@ -175,6 +181,10 @@ private:
     void shutDown();
     void writeSettings();
     void timer1Tick();
+    // The last run's result line and logs stop being current once the project changes: greyed,
+    // with "(vorheriger Lauf)" in their tool tips, until the next run makes them current again.
+    void markResultsOld();
+    void markResultsCurrent();
 
     void cmd_loadsndfile_Click();
     void cmd_testsndfile_Click();
@@ -191,6 +201,7 @@ private:
     bool m_waitdone = false;
     Form1Controls m_c;
     QPointer<InfoForm> m_infoform;
+    FieldMarkers* m_markers = nullptr;
     QTimer m_timer1;
 
     // Settings and modes
@@ -204,6 +215,7 @@ private:
 
     // Project
     bool m_projchanged = false;
+    bool m_resultsOld = false;
     QString m_chosenPath;
     QString m_chosenName;
 

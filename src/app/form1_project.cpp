@@ -1,6 +1,7 @@
 // The project: its thirteen fields, load, save, load-or-create, the exit prompt, and the
 // file choosers that assign files to the fields.
 
+#include "app/field_markers.h"
 #include "app/file_assignment.h"
 #include "app/form1.h"
 #include "gui/prompts.h"
@@ -43,6 +44,8 @@ bool Form1::GetProjectData(bool mustExist) {
     // A missing file or section is a project without files yet.
     setProjectFields(project.fields);
     m_projchanged = false;
+    m_markers->recheck(); // also when the names stay and only the folder changed
+    markResultsOld();
     return true;
 }
 
@@ -172,12 +175,15 @@ int Form1::getWAVfilename() {
 void Form1::assignWav(int row, int part) {
     const int result = getWAVfilename();
     if (result == melo::kAccepted) {
-        if (offerConversion(prompts(), m_projfiledir, m_chosenPath,
-                            freeSamplesFor({partField(row, part)}), partField(row, part))) {
-            return; // the conversion window assigns its output
+        QLineEdit* field = partField(row, part);
+        const ConversionOffer offer =
+            offerConversion(prompts(), m_projfiledir, m_chosenPath, freeSamplesFor({field}), field);
+        if (offer == ConversionOffer::Converting ||
+            (offer == ConversionOffer::NotNeeded &&
+             !acceptUnusable(prompts(), m_chosenPath, "Fehler beim WAV-Laden"))) {
+            return; // the conversion window assigns its output, or the user kept the field
         }
-        if (assignFile(prompts(), m_projfiledir, m_chosenPath, partField(row, part),
-                       "Fehler beim WAV-Laden")) {
+        if (assignFile(prompts(), m_projfiledir, m_chosenPath, field, "Fehler beim WAV-Laden")) {
             m_projchanged = true;
         }
     } else if (result != melo::kNothingChosen) {

@@ -8,6 +8,7 @@
 #include "flash/generation_run.h"
 #include "flash/part_placement.h"
 #include "flash/sound_budget.h"
+#include "project/file_choice.h"
 #include "project/project_path.h"
 #include "wav/decode_result.h"
 #include "wav/wav_decoder.h"
@@ -75,16 +76,13 @@ FieldCheck check_base(const std::string& projfiledir, const std::string& name,
     return {};
 }
 
-// A part's header check, as the run makes it; `samples` receives what the image will hold.
-FieldCheck check_part_file(const std::string& projfiledir, const std::string& name,
-                           DecodedSound& sound, std::int64_t& samples) {
+// The header check the run makes of a part's file at `path`, named `name` in the reasons;
+// `samples` receives what the image will hold of it.
+FieldCheck check_wav(const std::string& path, const std::string& name, DecodedSound& sound,
+                     std::int64_t& samples) {
     samples = 0;
-    ProjectFile file;
-    if (FieldCheck located = locate(projfiledir, name, file); located.issue != FieldIssue::None) {
-        return located;
-    }
     SoundSlots slots;
-    const std::uint8_t code = check_part(file.path, slots, sound);
+    const std::uint8_t code = check_part(path, slots, sound);
     if (code == kFileNotFound) {
         return {FieldIssue::Unusable, quoted(name) + " kann nicht gelesen werden"};
     }
@@ -104,7 +102,28 @@ FieldCheck check_part_file(const std::string& projfiledir, const std::string& na
     return {};
 }
 
+FieldCheck check_named_part(const std::string& projfiledir, const std::string& name,
+                            DecodedSound& sound, std::int64_t& samples) {
+    samples = 0;
+    ProjectFile file;
+    if (FieldCheck located = locate(projfiledir, name, file); located.issue != FieldIssue::None) {
+        return located;
+    }
+    return check_wav(file.path, name, sound, samples);
+}
+
 } // namespace
+
+FieldCheck check_part_file(const std::string& path) {
+    const std::string name = bare_name_of(path);
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(native_path(path), ec))) {
+        return {FieldIssue::Missing, quoted(name) + " gibt es nicht"};
+    }
+    auto sound = std::make_unique<DecodedSound>();
+    std::int64_t samples = 0;
+    return check_wav(path, name, *sound, samples);
+}
 
 ProjectCheck check_project(const ProjectFields& fields, const std::string& projfiledir,
                            char decimal_separator, std::span<const int> skip) {
@@ -121,7 +140,7 @@ ProjectCheck check_project(const ProjectFields& fields, const std::string& projf
         std::int64_t samples = 0;
         FieldCheck& field = result.fields[static_cast<std::size_t>(index)];
         if (!is_empty_part(name) && std::ranges::find(skip, index) == skip.end()) {
-            field = check_part_file(projfiledir, name, *sound, samples);
+            field = check_named_part(projfiledir, name, *sound, samples);
         }
         // The image holds the parts in this order, each closed by its marker byte.
         if (samples > 0 && too_big_for_flash(used + samples + 1)) {

@@ -45,6 +45,10 @@ struct ProjectCheck {
     std::int64_t image_size = 0;
 };
 
+// The header check of the WAV file at `path` (shown as its bare name), as a part: None,
+// Missing, Unusable or OtherRate. For a file chosen or dropped before it is assigned.
+FieldCheck check_part_file(const std::string& path);
+
 // Checks the thirteen fields of a project in `projfiledir` as the run will find them; the
 // reasons' numbers carry `decimal_separator`. The part fields in `skip` (0 to 11) count as
 // empty: their parts are about to be replaced. Never fails: what cannot be read is an issue.
