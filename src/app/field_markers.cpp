@@ -12,10 +12,6 @@ namespace {
 // Typing pauses this long before the fields are checked again.
 constexpr int kPauseMs = 200;
 
-QString caption(int index) {
-    return index == melo::kBaseField ? QString("Basis-Soundfile") : q(melo::slot_title(index + 1));
-}
-
 } // namespace
 
 FieldMarkers::FieldMarkers(const Form1Controls& c, std::function<QString()> projfiledir,
@@ -85,7 +81,7 @@ QStringList FieldMarkers::problems() const {
         const int i = (n + melo::kBaseField) % melo::kProjectKeyCount;
         const melo::FieldCheck& check = m_check.fields[static_cast<std::size_t>(i)];
         if (check.issue != melo::FieldIssue::None) {
-            lines << caption(i) + ": " + q(check.reason).replace('\n', "; ");
+            lines << q(melo::field_title(i)) + ": " + q(check.reason).replace('\n', "; ");
         }
     }
     return lines;

@@ -6,6 +6,7 @@
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
 #include "project/project_copy.h"
+#include "project/project_path.h"
 #include "tools/convert_dialog.h"
 #include "wav/wav_decoder.h"
 
@@ -15,13 +16,22 @@
 
 namespace {
 
+// "; das Projekt nutzt sie für …" when fields of the project name the file `name` in the
+// project folder; "" else.
+QString usedBy(const QString& projfiledir, const melo::ProjectFields& fields, const QString& name) {
+    const QString text = q(melo::fields_naming_text(fields, file_path(projfiledir),
+                                                    file_path(projfiledir + "/" + name)));
+    return text.isEmpty() ? text : "; " + text;
+}
+
 // The choose-time step for a file from outside the project folder, whose projects store only
 // bare names and look for them in the project folder. It asks whether to copy the file in (Ja:
 // copy, asking first when the folder holds a different file of that name; Nein: the bare name
 // is stored as it always was). A file in the project folder, or one whose namesake there is
 // identical, needs no question. Returns true when the file's bare name is to be assigned, false
 // when nothing is to change (a replacement refused, a failed copy, which it reports).
-bool takeIntoProject(Prompts& prompts, const QString& projfiledir, const QString& path) {
+bool takeIntoProject(Prompts& prompts, const QString& projfiledir,
+                     const melo::ProjectFields& fields, const QString& path) {
     const std::string dir = file_path(projfiledir);
     const std::string file = file_path(path);
     const melo::CopyIn state = melo::copy_in_state(dir, file);
@@ -37,7 +47,8 @@ bool takeIntoProject(Prompts& prompts, const QString& projfiledir, const QString
     }
     if (state == melo::CopyIn::Different &&
         prompts.askYesNo("Datei ersetzen", "Im Projektordner gibt es schon eine andere Datei „" +
-                                               name + "“.\nDurch die gewählte Datei ersetzen?") ==
+                                               name + "“" + usedBy(projfiledir, fields, name) +
+                                               ".\nDurch die gewählte Datei ersetzen?") ==
             Prompts::Answer::No) {
         return false;
     }
@@ -62,19 +73,22 @@ bool refusedName(Prompts& prompts, const QString& name, const QString& title) {
     return true;
 }
 
-bool assignFile(Prompts& prompts, const QString& projfiledir, const QString& path, QLineEdit* field,
-                const QString& errorTitle) {
+bool assignFile(Prompts& prompts, const QString& projfiledir, const melo::ProjectFields& fields,
+                const QString& path, QLineEdit* field, const QString& errorTitle) {
     const QString name = QFileInfo(path).fileName();
-    if (refusedName(prompts, name, errorTitle) || !takeIntoProject(prompts, projfiledir, path)) {
+    if (refusedName(prompts, name, errorTitle) ||
+        !takeIntoProject(prompts, projfiledir, fields, path)) {
         return false;
     }
     field->setText(name);
     return true;
 }
 
-void openConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
-                    const melo::SourceInfo& info, std::int64_t freeSamples, QLineEdit* field) {
+void openConversion(Prompts& prompts, const QString& projfiledir, const melo::ProjectFields& fields,
+                    const QString& path, const melo::SourceInfo& info, std::int64_t freeSamples,
+                    QLineEdit* field) {
     auto* dialog = new ConvertDialog(prompts, path, info, projfiledir, field->window());
+    dialog->setProjectFields(fields);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFreeSamples(freeSamples);
     QObject::connect(dialog, &ConvertDialog::converted, field,
@@ -114,7 +128,8 @@ QString conversionHint(const QString& path) {
            "; „Umwandeln und zuweisen…“ im Kontextmenü des Felds wandelt die Datei um.";
 }
 
-ConversionOffer offerConversion(Prompts& prompts, const QString& projfiledir, const QString& path,
+ConversionOffer offerConversion(Prompts& prompts, const QString& projfiledir,
+                                const melo::ProjectFields& fields, const QString& path,
                                 std::int64_t freeSamples, QLineEdit* field) {
     melo::SourceInfo info;
     const QString reason = conversionReason(path, info);
@@ -127,7 +142,7 @@ ConversionOffer offerConversion(Prompts& prompts, const QString& projfiledir, co
                              "um. Jetzt umwandeln?") == Prompts::Answer::No) {
         return ConversionOffer::Declined;
     }
-    openConversion(prompts, projfiledir, path, info, freeSamples, field);
+    openConversion(prompts, projfiledir, fields, path, info, freeSamples, field);
     return ConversionOffer::Converting;
 }
 

@@ -36,7 +36,8 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     install_keyboard(*this, m_c);
     install_context_menu_keys();
     SoundDrop::install(
-        m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); },
+        m_c, [this] { return m_projfiledir; }, [this] { return projectFields(); },
+        [this]() -> Prompts& { return prompts(); },
         [this](QLineEdit* field) { return freeSamplesFor({field}); });
 
     m_timer1.setInterval(100);

@@ -33,12 +33,12 @@ void open_workshop(Form1& form, int row, const QString& recording) {
         window, &LoopWorkshop::partsWritten, &form,
         [&form, &c, row](const QString& start, const QString& loop, const QString& end) {
             const QString dir = form.projfiledir() + "/";
-            assignFile(form.prompts(), form.projfiledir(), dir + start, c.txt_useranf[row],
-                       "Loop-Werkstatt");
-            assignFile(form.prompts(), form.projfiledir(), dir + loop, c.txt_userloop[row],
-                       "Loop-Werkstatt");
-            assignFile(form.prompts(), form.projfiledir(), dir + end, c.txt_userend[row],
-                       "Loop-Werkstatt");
+            assignFile(form.prompts(), form.projfiledir(), form.projectFields(), dir + start,
+                       c.txt_useranf[row], "Loop-Werkstatt");
+            assignFile(form.prompts(), form.projfiledir(), form.projectFields(), dir + loop,
+                       c.txt_userloop[row], "Loop-Werkstatt");
+            assignFile(form.prompts(), form.projfiledir(), form.projectFields(), dir + end,
+                       c.txt_userend[row], "Loop-Werkstatt");
         });
     window->show();
     window->raise();

@@ -176,14 +176,15 @@ void Form1::assignWav(int row, int part) {
     const int result = getWAVfilename();
     if (result == melo::kAccepted) {
         QLineEdit* field = partField(row, part);
-        const ConversionOffer offer =
-            offerConversion(prompts(), m_projfiledir, m_chosenPath, freeSamplesFor({field}), field);
+        const ConversionOffer offer = offerConversion(prompts(), m_projfiledir, projectFields(),
+                                                      m_chosenPath, freeSamplesFor({field}), field);
         if (offer == ConversionOffer::Converting ||
             (offer == ConversionOffer::NotNeeded &&
              !acceptUnusable(prompts(), m_chosenPath, "Fehler beim WAV-Laden"))) {
             return; // the conversion window assigns its output, or the user kept the field
         }
-        if (assignFile(prompts(), m_projfiledir, m_chosenPath, field, "Fehler beim WAV-Laden")) {
+        if (assignFile(prompts(), m_projfiledir, projectFields(), m_chosenPath, field,
+                       "Fehler beim WAV-Laden")) {
             m_projchanged = true;
         }
     } else if (result != melo::kNothingChosen) {
@@ -194,7 +195,7 @@ void Form1::assignWav(int row, int part) {
 void Form1::assignDsd() {
     const int result = getDSDfilename();
     if (result == melo::kAccepted) {
-        if (assignFile(prompts(), m_projfiledir, m_chosenPath, m_c.txt_DSDfilename,
+        if (assignFile(prompts(), m_projfiledir, projectFields(), m_chosenPath, m_c.txt_DSDfilename,
                        "Fehler beim DSD/DS3-Laden")) {
             m_projchanged = true;
         }

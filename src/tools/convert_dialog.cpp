@@ -1,22 +1,22 @@
 #include "tools/convert_dialog.h"
 
+#include "common/module_constants.h"
+#include "common/number_format.h"
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
-#include "common/number_format.h"
-#include "common/module_constants.h"
 #include "project/file_choice.h"
 #include "project/project_path.h"
 #include "tools/flash_budget.h"
 #include "tools/progress_relay.h"
 
 #include <QDir>
-#include <cmath>
 #include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
 
@@ -26,7 +26,8 @@ const QString kResult = "Das Ergebnis (%1) passt";
 
 ConvertDialog::ConvertDialog(Prompts& prompts, const QString& input, const melo::SourceInfo& info,
                              const QString& projfiledir, QWidget* parent)
-    : QDialog(parent), m_prompts(prompts), m_input(input), m_projfiledir(projfiledir), m_info(info) {
+    : QDialog(parent), m_prompts(prompts), m_input(input), m_projfiledir(projfiledir),
+      m_info(info) {
     setObjectName("ConvertDialog");
     setWindowTitle("Umwandeln und zuweisen");
     setWindowModality(Qt::WindowModal);
@@ -91,6 +92,12 @@ ConvertDialog::ConvertDialog(Prompts& prompts, const QString& input, const melo:
     connect(m_cancel, &QPushButton::clicked, this, &ConvertDialog::reject);
 }
 
+QString ConvertDialog::usedBy(const QString& output) const {
+    const QString text =
+        q(melo::fields_naming_text(m_fields, file_path(m_projfiledir), file_path(output)));
+    return text.isEmpty() ? text : "; " + text;
+}
+
 void ConvertDialog::setFreeSamples(std::int64_t samples) {
     m_free = samples;
     show_flash_budget(m_budget, kResult, expectedSamples(), samples);
@@ -136,7 +143,8 @@ void ConvertDialog::start() {
     m_target->setText(name);
     // The file the project will read for this name: a namesake differing only in case is
     // replaced rather than joined, and a link leading out of the folder is not written through.
-    const melo::ProjectFile target = melo::resolve_project_file(file_path(m_projfiledir), file_path(name));
+    const melo::ProjectFile target =
+        melo::resolve_project_file(file_path(m_projfiledir), file_path(name));
     if (target.outside) {
         showStatus("„" + name + "“ führt aus dem Projektordner hinaus.", true);
         return;
@@ -146,8 +154,9 @@ void ConvertDialog::start() {
     const bool replacesInput =
         QFileInfo(output).canonicalFilePath() == QFileInfo(m_input).canonicalFilePath();
     if (QFileInfo::exists(output) && !replacesInput &&
-        m_prompts.askYesNo("Datei ersetzen", "Im Projektordner gibt es schon „" + name +
-                                                 "“.\nErsetzen?") == Prompts::Answer::No) {
+        m_prompts.askYesNo("Datei ersetzen", "Im Projektordner gibt es schon „" + name + "“" +
+                                                 usedBy(output) + ".\nErsetzen?") ==
+            Prompts::Answer::No) {
         return;
     }
 
@@ -180,6 +189,18 @@ void ConvertDialog::finished(const melo::PrepareResult& result, const QString& n
     setRunning(false);
     if (result.code == melo::PrepareCode::Ok) {
         emit converted(name);
+        const std::optional<double> target = m_options->options().loudness_lufs;
+        if (result.loudness_limited && target) {
+            // Not the loudness asked for: the window stays to say what it reached.
+            m_start->setEnabled(false);
+            m_cancel->setText("Schließen");
+            m_progress->setVisible(false);
+            showStatus("„" + name + "“ ist umgewandelt und zugewiesen.\n" +
+                           q(melo::loudness_result_text(result, *target, decimal_separator())) +
+                           ".",
+                       false);
+            return;
+        }
         accept();
         return;
     }
