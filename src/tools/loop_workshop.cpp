@@ -381,7 +381,8 @@ void LoopWorkshop::search() {
             }
             m_list->blockSignals(false);
             choose(0);
-            showStatus(q(melo::describe_result(m_prepareResult, m_options)) + "\n" +
+            showStatus(q(melo::describe_result(m_prepareResult, m_options, decimal_separator())) +
+                           "\n" +
                            (result.code == melo::LoopCode::Ok
                                 ? QString("%1 Loops gefunden; der beste ist gewählt.")
                                       .arg(m_candidates.size())

@@ -189,7 +189,7 @@ QString WaveformWindow::partText(int part) const {
         text += ", " +
                 QString::fromStdString(melo::lufs_text(
                     m_loudness[static_cast<std::size_t>(m_index)][static_cast<std::size_t>(part)],
-                    ','));
+                    decimal_separator()));
     }
     if (p.address >= 0) {
         text += "<br>Adresse " + hex_text(p.address, 6) + ", Marker an " +

@@ -9,8 +9,8 @@
 #include <QCheckBox>
 #include <QLocale>
 #include <QMenu>
-#include <QTabBar>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -93,6 +93,11 @@ void WaveformTest::demoRowShowsItsPartsAsTheImageHoldsThem() {
     QCOMPARE(window->partText(0),
              QString("<b>Anfang</b>: motor_an.wav<br>5208 Samples, 0,400 s, Marker FF, -7,7 LUFS"));
     QVERIFY(window->partText(2).contains("4557 Samples, 0,350 s, Marker 00"));
+    // Under another locale every number of the line takes its separator, not only some.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QString english = window->partText(0);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QVERIFY2(english.endsWith("0.400 s, Marker FF, -7.7 LUFS"), qPrintable(english));
 
     // Side by side: every column belongs to the part whose stretch of the row it lies in, and
     // the whole row fits the view.
