@@ -8,6 +8,7 @@
 #include "app/form1_waveform.h"
 #include "common/captions.h"
 #include "gui/prompts.h"
+#include "gui/window_placement.h"
 #include "tools/loop_workshop.h"
 
 #include <QDropEvent>
@@ -40,9 +41,7 @@ void open_workshop(Form1& form, int row, const QString& recording) {
             assignFile(form.prompts(), form.projfiledir(), form.projectFields(), dir + end,
                        c.txt_userend[row], "Loop-Werkstatt");
         });
-    window->show();
-    window->raise();
-    window->activateWindow();
+    show_over(window, &form);
 }
 
 void choose_recording(Form1& form, int row) {

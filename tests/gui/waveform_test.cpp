@@ -78,8 +78,13 @@ WaveformWindow* open_row(Form1& form, int row) {
 void WaveformTest::demoRowShowsItsPartsAsTheImageHoldsThem() {
     GuiFixture f;
     auto form = start_on_demo(f);
+    form->move(300, 200);
     WaveformWindow* window = open_row(*form, 0);
     QVERIFY(window);
+    // It opens over the main window, not at the screen's edge: centred on it as far as the
+    // screen allows (the test screen is narrower than the window).
+    QVERIFY(std::abs(window->geometry().center().y() - form->geometry().center().y()) < 20);
+    QVERIFY(window->geometry().contains(form->geometry().center()));
     QCOMPARE(window->windowTitle(), QString("Wellenform – Sound A (200)"));
     // The samples are the ones the demo's image holds for its first row.
     std::string image;
@@ -291,6 +296,12 @@ void WaveformTest::zoomAndScroll() {
     QTest::mouseMove(view, mid + QPoint(-100, 0));
     QTest::mouseRelease(view, Qt::LeftButton, {}, mid + QPoint(-100, 0));
     QVERIFY(std::abs(view->xOf(0) - (before - 100)) < 1);
+    // While a sound plays, the zoomed view turns to where it is heard.
+    const double late = static_cast<double>(window->row().length()) - 50;
+    QVERIFY(late > view->viewport().last());
+    view->setPlayPosition(late);
+    QVERIFY(view->viewport().first() < late && late < view->viewport().last());
+    view->setPlayPosition(-1);
     // Zooming out stops at the whole row.
     view->zoom(1000, 0);
     QCOMPARE(view->samplesPerPixel(), whole);
