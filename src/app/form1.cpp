@@ -43,8 +43,6 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     m_timer1.setInterval(100);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::timer1Tick);
     m_timer1.start();
-    // Timer2 only ends the half-second wait of shut-down.
-    connect(&m_timer2, &QTimer::timeout, this, [this] { m_waitdone = true; });
     install_waveform_entries(*this);
     install_loop_workshop_entries(*this);
 }
@@ -218,6 +216,7 @@ void Form1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    hide(); // gone at once for the user; the settings and the sound are put away behind it
     shutDown();
     QWidget::closeEvent(event);
 }

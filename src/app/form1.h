@@ -197,8 +197,6 @@ private:
     std::unique_ptr<Prompts> m_ownPrompts;
     std::unique_ptr<AudioSystem> m_ownAudio;
     std::unique_ptr<ListenPlayback> m_listenPlayback;
-    QTimer m_timer2;
-    bool m_waitdone = false;
     Form1Controls m_c;
     QPointer<InfoForm> m_infoform;
     FieldMarkers* m_markers = nullptr;
