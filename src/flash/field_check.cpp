@@ -1,6 +1,5 @@
 #include "flash/field_check.h"
 
-#include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/module_constants.h"
 #include "common/number_format.h"
@@ -8,6 +7,7 @@
 #include "flash/generation_run.h"
 #include "flash/part_placement.h"
 #include "flash/sound_budget.h"
+#include "platform/paths.h"
 #include "project/file_choice.h"
 #include "project/project_path.h"
 #include "wav/decode_result.h"

@@ -3,6 +3,7 @@
 #include "common/module_constants.h"
 #include "common/number_format.h"
 #include "flash/field_check.h"
+#include "flash/generation_run.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +12,10 @@ namespace melo {
 
 std::int64_t free_samples(std::int64_t used) {
     return std::max<std::int64_t>(0, kFlashCapacity - used);
+}
+
+bool fits_free_flash(std::int64_t samples, std::int64_t free) {
+    return samples < 0 || !too_big_for_flash(kFlashCapacity - free + samples);
 }
 
 std::string sound_budget_text(std::int64_t used, char decimal_separator) {

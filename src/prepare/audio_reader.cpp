@@ -1,6 +1,6 @@
-// The one place that talks to libsndfile. The file is opened here, not by the library, so a
-// FIFO or a device is refused before anything waits on it and a failure keeps its errno.
-// (On Windows libsndfile opens the file by its wide-character name, after the same checks.)
+// The one place that talks to libsndfile. The file is opened here (InputFile), not by the
+// library, and the library reads it through its virtual I/O: a FIFO or a device is refused
+// before anything waits on it, and the name is never opened a second time.
 //
 // libsndfile keeps the errors of an open file in its handle (sf_error(file)), but a failed
 // opening has no handle: its code is left in one process-wide variable that sf_error(nullptr)
@@ -9,27 +9,16 @@
 
 #include "prepare/audio_reader.h"
 
-#include "common/atomic_file.h"
-#include "common/error_output.h"
+#include "common/file_errors.h"
+#include "platform/error_capture.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <sndfile.h>
 #include <sstream>
-
-#ifdef _WIN32
-// libsndfile opens Windows files by their wide-character names.
-#include <windows.h>
-#define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
-#include <sndfile.h>
-#else
-#include <fcntl.h>
-#include <sndfile.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace melo {
 namespace {
@@ -39,6 +28,35 @@ constexpr std::size_t kMaxBlockValues = 1 << 20;
 
 // The largest sample value passed on: 60 dB above full scale.
 constexpr float kLargestSample = 1000.0f;
+
+// Writes the mean of each of `n` frames of `channels` values, each value times `unit`, to
+// `mono`. The arithmetic is the same for every sample type (scaled, summed from zero, times
+// 1/channels), so a file read as 16-bit integers gives the samples its float reading gives.
+// One and two channels have loops of their own, which the compiler vectorizes.
+template <typename T>
+void mix(const T* frames, std::size_t n, std::size_t channels, float unit, float* mono) {
+    if (channels == 1) {
+        for (std::size_t i = 0; i < n; ++i) {
+            mono[i] = static_cast<float>(frames[i]) * unit;
+        }
+    } else if (channels == 2) {
+        for (std::size_t i = 0; i < n; ++i) {
+            mono[i] = (0.0f + static_cast<float>(frames[2 * i]) * unit +
+                       static_cast<float>(frames[2 * i + 1]) * unit) *
+                      0.5f;
+        }
+    } else {
+        const float scale = 1.0f / static_cast<float>(channels);
+        for (std::size_t i = 0; i < n; ++i) {
+            const T* frame = frames + i * channels;
+            float sum = 0.0f;
+            for (std::size_t c = 0; c < channels; ++c) {
+                sum += static_cast<float>(frame[c]) * unit;
+            }
+            mono[i] = sum * scale;
+        }
+    }
+}
 
 std::string library_format_name(int format, int command) {
     SF_FORMAT_INFO info{};
@@ -95,7 +113,7 @@ std::string encoding_name(int subtype) {
     }
 }
 
-// Serialises sf_open_fd with the reading of its process-wide error code.
+// Serialises the opening of a file with the reading of its process-wide error code.
 std::mutex g_open_lock;
 
 // True for a line the MP3 decoder under libsndfile writes to the standard error output about
@@ -140,56 +158,43 @@ AudioReader::~AudioReader() {
     if (m_file != nullptr) {
         sf_close(m_file);
     }
-#ifndef _WIN32
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-#endif
 }
 
 PrepareCode AudioReader::open(const std::string& path, std::string& error) {
-#ifdef _WIN32
-    // Windows has no FIFOs to wait on, but devices ("CON", pipes): only a file on a disk is
-    // handed to libsndfile, which then opens it by its wide-character name.
-    const std::wstring name = native_path(path).native();
-    const DWORD attributes = GetFileAttributesW(name.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        error = "ist ein Verzeichnis";
+    InputFile::Failure why;
+    if (!m_input.open(path, &why)) {
+        error = why.kind != EntryKind::regular
+                    ? not_a_file_text(why.kind)
+                    : "Datei kann nicht geöffnet werden: " + system_error_text(why.error);
         return PrepareCode::Unreadable;
     }
-    const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        error = "Datei kann nicht geöffnet werden: " + system_error_text(GetLastError());
+    static SF_VIRTUAL_IO io = {
+        [](void* user) -> sf_count_t { return static_cast<AudioReader*>(user)->m_input.size(); },
+        [](sf_count_t offset, int whence, void* user) -> sf_count_t {
+            const auto from = whence == SEEK_CUR   ? InputFile::From::current
+                              : whence == SEEK_END ? InputFile::From::end
+                                                   : InputFile::From::start;
+            return static_cast<AudioReader*>(user)->m_input.seek(offset, from);
+        },
+        [](void* to, sf_count_t count, void* user) -> sf_count_t {
+            AudioReader& reader = *static_cast<AudioReader*>(user);
+            const std::int64_t got = reader.m_input.read(to, count);
+            reader.m_read_failed = reader.m_read_failed || got < 0; // the rest stays unread
+            return got < 0 ? 0 : got;
+        },
+        [](const void*, sf_count_t, void*) -> sf_count_t { return 0; }, // read only
+        [](void* user) -> sf_count_t {
+            return static_cast<AudioReader*>(user)->m_input.position();
+        },
+    };
+    const PrepareCode code =
+        open_with([this](SF_INFO& info) { return sf_open_virtual(&io, SFM_READ, &info, this); },
+                  m_input.size() == 0, error);
+    if (code != PrepareCode::Ok && m_read_failed) {
+        error = "Datei kann nicht gelesen werden: " + system_error_text(m_input.error());
         return PrepareCode::Unreadable;
     }
-    LARGE_INTEGER size{};
-    const bool disk_file = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size);
-    CloseHandle(h);
-    if (!disk_file) {
-        error = "keine gewöhnliche Datei";
-        return PrepareCode::Unreadable;
-    }
-    return open_with([&name](SF_INFO& info) { return sf_wchar_open(name.c_str(), SFM_READ, &info); },
-                     size.QuadPart == 0, error);
-#else
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        error = "Datei kann nicht geöffnet werden: " + file_error_text(errno);
-        return PrepareCode::Unreadable;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const bool directory = S_ISDIR(st.st_mode);
-        ::close(fd);
-        error = directory ? "ist ein Verzeichnis" : "keine gewöhnliche Datei";
-        return PrepareCode::Unreadable;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    m_fd = fd; // closed here, after libsndfile is done with it, whatever the outcome
-    return open_with([fd](SF_INFO& info) { return sf_open_fd(fd, SFM_READ, &info, SF_FALSE); },
-                     st.st_size == 0, error);
-#endif
+    return code;
 }
 
 PrepareCode AudioReader::open_memory(std::string_view bytes, std::string& error) {
@@ -260,8 +265,9 @@ PrepareCode AudioReader::open_with(const std::function<SNDFILE*(SF_INFO&)>& open
         return PrepareCode::Damaged;
     }
     m_container = info.format & SF_FORMAT_TYPEMASK;
-    m_info.format = container_name(m_container) + ", " +
-                    encoding_name(info.format & SF_FORMAT_SUBMASK);
+    m_pcm16 = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
+    m_info.format =
+        container_name(m_container) + ", " + encoding_name(info.format & SF_FORMAT_SUBMASK);
     m_info.rate = info.samplerate;
     m_info.channels = info.channels;
     // Some containers (an Ogg stream cut short) do not know their length.
@@ -275,62 +281,67 @@ void AudioReader::count_complaints(const std::vector<std::string>& lines) {
     m_complaints += std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return is_decoder_complaint(l); });
 }
 
-const float* AudioReader::read_frames(std::size_t max_frames, std::size_t& frames_read) {
-    frames_read = 0;
-    if (m_file == nullptr || m_read_failed) {
-        return m_block.data();
-    }
-    const auto channels = static_cast<std::size_t>(m_info.channels);
-    const std::size_t frames =
-        std::max<std::size_t>(1, std::min(max_frames, kMaxBlockValues / channels));
-    m_block.resize(frames * channels);
+std::size_t AudioReader::read_block(const std::function<std::int64_t()>& read) {
     sf_count_t got = 0;
-    const auto read = [&] { got = sf_readf_float(m_file, m_block.data(), static_cast<sf_count_t>(frames)); };
+    const auto run = [&] { got = read(); };
     if (m_container == SF_FORMAT_MPEG) {
-        count_complaints(capture_error_output(read, is_decoder_line)); // its decoder talks
+        count_complaints(capture_error_output(run, is_decoder_line)); // its decoder talks
     } else {
-        read();
+        run();
     }
     // The handle's error holds what went wrong in this read only: each read clears it.
     const bool error = sf_error(m_file) != SF_ERR_NO_ERROR;
     if (got <= 0) {
         m_read_failed = error;
-        return m_block.data();
+        return 0;
     }
     // A decoder that met data it could not parse and went on behind it (FLAC does).
     m_decode_error = m_decode_error || error;
-    frames_read = static_cast<std::size_t>(got);
+    m_frames_read += got;
+    return static_cast<std::size_t>(got);
+}
+
+std::size_t AudioReader::block_frames(std::size_t max_frames) const {
+    return std::max<std::size_t>(1, std::min(max_frames, kMaxBlockValues / channels()));
+}
+
+const float* AudioReader::read_frames(std::size_t max_frames, std::size_t& frames_read) {
+    frames_read = 0;
+    if (m_file == nullptr || m_read_failed) {
+        return m_block.data();
+    }
+    const std::size_t frames = block_frames(max_frames);
+    m_block.resize(frames * channels());
+    frames_read = read_block(
+        [&] { return sf_readf_float(m_file, m_block.data(), static_cast<sf_count_t>(frames)); });
     // A float file may hold infinities or NaNs, which the filter would smear over its length,
     // and values so large that the sums of mixing and filtering overflow to infinity: those
     // count as silence, and the rest is limited to 60 dB above full scale, where a float file
     // holds nothing but garbage.
-    for (std::size_t i = 0; i < frames_read * channels; ++i) {
+    for (std::size_t i = 0; i < frames_read * channels(); ++i) {
         float& v = m_block[i];
         v = std::isfinite(v) ? std::clamp(v, -kLargestSample, kLargestSample) : 0.0f;
     }
-    m_frames_read += got;
     return m_block.data();
 }
 
 std::size_t AudioReader::read_mono(float* mono, std::size_t max_frames) {
-    std::size_t n = 0;
-    read_frames(max_frames, n);
-    const auto channels = static_cast<std::size_t>(m_info.channels);
-    if (n == 0) {
+    if (m_file == nullptr || m_read_failed) {
         return 0;
     }
-    if (channels == 1) {
-        std::copy_n(m_block.data(), n, mono);
+    std::size_t n = 0;
+    if (m_pcm16) {
+        // 16-bit samples are read as the file stores them, in one read per block, and scaled
+        // here as libsndfile's float reading scales them: by exactly 2^-15.
+        const std::size_t frames = block_frames(max_frames);
+        m_pcm16_block.resize(frames * channels());
+        n = read_block([&] {
+            return sf_readf_short(m_file, m_pcm16_block.data(), static_cast<sf_count_t>(frames));
+        });
+        mix(m_pcm16_block.data(), n, channels(), 1.0f / 32768.0f, mono);
     } else {
-        const float scale = 1.0f / static_cast<float>(channels);
-        for (std::size_t i = 0; i < n; ++i) {
-            const float* frame = m_block.data() + i * channels;
-            float sum = 0.0f;
-            for (std::size_t c = 0; c < channels; ++c) {
-                sum += frame[c];
-            }
-            mono[i] = sum * scale;
-        }
+        const float* block = read_frames(max_frames, n);
+        mix(block, n, channels(), 1.0f, mono);
     }
     return n;
 }

@@ -1,8 +1,8 @@
 #include "project/project_path.h"
 
-#include "common/atomic_file.h"
 #include "common/captions.h"
 #include "common/cp1252.h"
+#include "platform/paths.h"
 
 #include <algorithm>
 #include <filesystem>

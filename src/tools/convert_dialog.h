@@ -12,9 +12,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
-#include <memory>
 
+class BackgroundTask;
 class Prompts;
 
 // The window that converts one audio file into the project folder in the module's format:
@@ -52,7 +51,7 @@ public:
     QPushButton* cancelButton() const { return m_cancel; }
     QLabel* status() const { return m_status; }
     QProgressBar* progress() const { return m_progress; }
-    bool running() const { return m_thread != nullptr; }
+    bool running() const;
 
     // "Abbrechen", Escape or closing: stops a running conversion, else closes.
     void reject() override;
@@ -65,7 +64,6 @@ private:
     void start();
     void finished(const melo::PrepareResult& result, const QString& name);
     void setRunning(bool running);
-    void showStatus(const QString& text, bool failure);
     // "; das Projekt nutzt sie für …" for the file `output`, or "".
     QString usedBy(const QString& output) const;
     // The samples the result will have, estimated from the input's length; -1 when unknown.
@@ -84,6 +82,5 @@ private:
     QLabel* m_status;
     QPushButton* m_start;
     QPushButton* m_cancel;
-    std::unique_ptr<melo::SoundPreparation> m_preparation;
-    QThread* m_thread = nullptr;
+    BackgroundTask* m_task;
 };

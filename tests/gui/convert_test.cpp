@@ -169,7 +169,8 @@ void ConvertTest::contextEntryChoosesAndTheDialogCancels() {
 
     dialog->target()->setText("a/b.wav");
     QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
-    QVERIFY(dialog->status()->text().startsWith("Bitte einen Dateinamen"));
+    QCOMPARE(dialog->status()->text(),
+             QString("„a/b.wav“ nennt einen Ordner; gebraucht wird ein Dateiname ohne Ordner."));
     dialog->target()->setText("lang_neu");
     QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
     QVERIFY(dialog->running());

@@ -153,9 +153,10 @@ void KeyboardTest::contextMenuKeysOpenTheFocusedControlsMenu() {
         {c.Label14[1], QKeyCombination(Qt::NoModifier, Qt::Key_Space)},
     };
     for (const auto& r : requests) {
-        showActive(*form); // the offscreen platform does not always give it back after a menu
+        // The menu closed last time hands activation back to the window in its own time.
+        showActive(*form);
         r.target->setFocus();
-        QTRY_VERIFY(r.target->hasFocus());
+        QTRY_COMPARE(QApplication::focusWidget(), r.target);
         QStringList entries;
         onNextWindow<QMenu>([&entries](QMenu* menu) {
             QVERIFY(menu != nullptr);
