@@ -188,7 +188,13 @@ void Form1::assignWav(int row, int part) {
             m_projchanged = true;
         }
     } else if (result != melo::kNothingChosen) {
-        prompts().message("Fehler beim WAV-Laden", "keine WAV-Datei");
+        // An audio file of another kind (FLAC, MP3, Ogg …) gets the conversion offer, whose
+        // question says that it is no WAV the module reads; anything else the plain refusal.
+        QLineEdit* field = partField(row, part);
+        if (offerConversion(prompts(), m_projfiledir, projectFields(), m_chosenPath,
+                            freeSamplesFor({field}), field) == ConversionOffer::NotNeeded) {
+            prompts().message("Fehler beim WAV-Laden", "keine WAV-Datei");
+        }
     }
 }
 

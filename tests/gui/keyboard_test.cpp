@@ -306,6 +306,23 @@ void KeyboardTest::aWavThatIsAnotherFormatIsOfferedForConversion() {
     auto* dialog = form->findChild<ConvertDialog*>();
     QVERIFY(dialog && dialog->isVisible());
     QCOMPARE(dialog->target()->text(), QString("song_13021.wav"));
+    dialog->reject();
+    QTRY_VERIFY(!form->findChild<ConvertDialog*>());
+
+    // A FLAC chosen under "alle Files" is no WAV either: the same offer instead of a bare
+    // refusal; "Nein" leaves the field as it was.
+    QVERIFY(sndtest::write_sound(f.dir.path("motor.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100,
+                                 1, 0.3, [](double t, int) { return 0.5 * std::sin(2000 * t); }));
+    const int messages = f.prompts.messages.size();
+    f.prompts.chooseFile(f.path("motor.flac"), 2);
+    f.prompts.answer(Prompts::Answer::No);
+    QTest::mouseClick(c.Picture1[3], Qt::LeftButton);
+    QVERIFY2(
+        f.prompts.questions.last().startsWith("Umwandeln und zuweisen: „motor.flac“ ist FLAC") &&
+            f.prompts.questions.last().contains("keine WAV-Datei, die das Modul liest"),
+        qPrintable(f.prompts.questions.last()));
+    QCOMPARE(f.prompts.messages.size(), messages);
+    QCOMPARE(c.txt_useranf[1]->text(), QString());
 }
 
 int main(int argc, char** argv) {
