@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # How long the main window takes to close: from the window manager's close request (Alt+F4)
 # until the window is gone and until the process has ended, on the demo project, without and
-# with the listen mode, RUNS times each (default 5). Runs the build's window (BUILD, default
+# with the listen mode, and in the listen mode while sound A's listen button is held, RUNS
+# times each (default 5). Runs the build's window (BUILD, default
 # build/release) on a virtual display of its own, number DISPLAY_NUMBER, with a window manager,
 # and a PulseAudio server of its own with a null sink. Needs Xvfb, openbox, xdotool, pulseaudio.
 #
@@ -37,9 +38,10 @@ sleep 2.5 # the null sink's first stream starts late
 cp -r examples/demo "$work/demo"
 now() { date +%s%N; }
 
-# One start and close; prints "WINDOW_MS PROCESS_MS".
+# One start and close, with sound A's listen button held first when HOLD is 1; prints
+# "WINDOW_MS PROCESS_MS".
 close_once() {
-  local app=$1
+  local app=$1 hold=$2
   "$app/melo-sound-manager" >/dev/null 2>&1 &
   local p=$! w=
   for _ in $(seq 100); do
@@ -48,6 +50,11 @@ close_once() {
   done
   sleep 1
   xdotool windowactivate --sync "$w" >/dev/null 2>&1
+  if [ "$hold" = 1 ]; then
+    # The listen button of sound A (the designed layout's place, in the window's own pixels).
+    xdotool mousemove --window "$w" 356 68 mousedown 1
+    sleep 0.5
+  fi
   local t0 gone= t1
   t0=$(now)
   xdotool key alt+F4
@@ -59,16 +66,21 @@ close_once() {
   done
   t1=$(now)
   wait "$p" || true
+  [ "$hold" = 1 ] && xdotool mouseup 1
   echo "$(( (${gone:-$t1} - t0) / 1000000 )) $(( (t1 - t0) / 1000000 ))"
 }
 
-for listen in 0 1; do
-  app=$work/app$listen
+for case in 0 1 held; do
+  listen=${case/held/1} hold=0
+  [ "$case" = held ] && hold=1
+  app=$work/app$case
   mkdir "$app"
   cp "$bin"/melo-sound-manager "$bin"/*.wav "$app"/
   printf '[VARS]\r\nlisten=%s\r\n[DIRS]\r\nprojfiledir=%s\r\nprojname=demo.DSP\r\n' \
     "$listen" "$work/demo" >"$app/melo-sound-manager.INI"
-  results=$(for _ in $(seq "$runs"); do close_once "$app"; done)
-  echo "listen=$listen: window gone $(sort -n <<<"$results" | awk '{print $1}' | paste -sd' ') ms;" \
+  results=$(for _ in $(seq "$runs"); do close_once "$app" "$hold"; done)
+  label="listen=$listen"
+  [ "$hold" = 1 ] && label="listen=1, button held"
+  echo "$label: window gone $(awk '{print $1}' <<<"$results" | sort -n | paste -sd' ') ms;" \
     "process ended $(awk '{print $2}' <<<"$results" | sort -n | paste -sd' ') ms"
 done
