@@ -315,12 +315,20 @@ void WaveformView::paintParts(QPainter& painter, const Areas& a) const {
             painter.drawText(labelX, a.names.top() + metrics.ascent() + 2,
                              metrics.elidedText(name, Qt::ElideRight, room));
         }
+    }
+    // The marker bytes, each left of its line; markers closer than their labels (an empty part's
+    // directly behind the one before it) keep their order, the earlier label moved left.
+    int nextLeft = std::numeric_limits<int>::max();
+    for (int p = 2; p >= 0; --p) {
         const int mx = round_x(xOf(static_cast<double>(m_row->marker_position(p)) + 0.5));
         painter.setPen(QPen(kMarker, 1, Qt::DashLine));
         painter.drawLine(mx, a.names.bottom() - 12, mx, a.wave.bottom());
         painter.setPen(kMarker);
-        const QString marker = marker_text(part.marker);
-        painter.drawText(mx - metrics.horizontalAdvance(marker) - 2, a.names.bottom() - 3, marker);
+        const QString marker = marker_text(m_row->parts[static_cast<std::size_t>(p)].marker);
+        const int width = metrics.horizontalAdvance(marker);
+        const int left = std::min(mx - 2, nextLeft - 4) - width;
+        painter.drawText(left, a.names.bottom() - 3, marker);
+        nextLeft = left;
     }
 }
 
