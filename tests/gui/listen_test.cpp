@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QToolTip>
 
 class ListenTest : public QObject {
     Q_OBJECT
@@ -166,6 +167,26 @@ void ListenTest::windowWiring() {
         form->close();
         QVERIFY(clock.elapsed() < 400);
         QCOMPARE(f.audio.log, QStringList({"file play /x/y.wav", "file stop"}));
+    }
+    {
+        // No output for a press, or lost while it plays: the button says why, in German.
+        GuiFixture f;
+        f.settings("[VARS]\nlisten=1\n");
+        f.audio.addSound("a1.wav", {.steps = 100000});
+        f.prompts.chooseFile(f.path("a1.wav"));
+        auto form = f.start();
+        QTest::mouseClick(form->controls().lab_useranf[0], Qt::LeftButton);
+        f.audio.noOutput = true;
+        QTest::mousePress(form->controls().cmd_listen[0], Qt::LeftButton);
+        QCOMPARE(QToolTip::text(), QString("Keine Tonausgabe: Kein Audio-Ausgabegerät gefunden"));
+        QTest::mouseRelease(form->controls().cmd_listen[0], Qt::LeftButton);
+        QToolTip::hideText();
+        f.audio.noOutput = false;
+        QTest::mousePress(form->controls().cmd_listen[0], Qt::LeftButton);
+        QTRY_VERIFY(form->controls().Text1->text().toInt() > 0);
+        f.audio.outputGone = true;
+        QTRY_VERIFY(QToolTip::text().startsWith("Die Tonausgabe ist abgebrochen"));
+        QTest::mouseRelease(form->controls().cmd_listen[0], Qt::LeftButton);
     }
 }
 
