@@ -114,6 +114,7 @@ void busy(int ms) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each press as it is measured
     const int presses = argc > 1 ? std::atoi(argv[1]) : 40;
     const int holdMs = argc > 2 ? std::atoi(argv[2]) : 0;
     const int busyMs = argc > 3 ? std::atoi(argv[3]) : 0;

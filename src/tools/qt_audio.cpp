@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -18,10 +19,12 @@ namespace {
 // there is no sound device.
 constexpr long kNoDriver = -2005401480;
 
-// How much sound the output holds ahead of what is heard. The first sample is heard as soon
-// as the sound server takes it, whatever this is; it is what the audio thread may fall
-// behind, under load, before the sound runs dry, and how far ahead a release is decided.
-constexpr int kBufferMs = 100;
+// The output buffer asked for. The first sample is heard as soon as the sound server takes
+// it, whatever the buffer; the buffer is how far the audio thread may fall behind before the
+// sound runs dry, and how far ahead of what is heard a release is decided. PulseAudio grants
+// a little over half of it (170 ms of 300, the rest being the device's share): on a machine
+// busy with builds the thread was seen to wait up to 70 ms, at times 170 ms, for its turn.
+constexpr int kBufferMs = 300;
 // Silence at the start of a stream: the sound server may swallow the first milliseconds of a
 // new stream while it brings it in (4 ms on a null sink), and they must not be the start
 // part's.
@@ -32,6 +35,12 @@ constexpr int kFeedMs = 5;
 // Silence played behind the last part before the output is closed, so that what the sound
 // server still holds is heard to its end.
 constexpr int kTailMs = 150;
+// How long the sink of a closed output that ran dry is kept before it is deleted. Qt's
+// PulseAudio sink (6.4), when it runs dry in push mode, asks the server to drain and is
+// called back with the answer; closing it does not withdraw that question until the server
+// has confirmed the close, so a sink deleted at once could be called back after its end and
+// take the program down. A sink that never ran dry asked nothing and goes at once.
+constexpr int kLingerMs = 1000;
 // An output whose play position stands still this long has stalled (the sound server went
 // away); the stream then counts as ended rather than hang its listener.
 constexpr int kStallMs = 1500;
@@ -71,14 +80,18 @@ public:
     // Tops the output's buffer up with the stream's next bytes and tells the stream what has
     // been heard; false once the output is closed.
     bool feed();
+    // Closes the output; `failed` when it broke off before the end was heard.
+    void close(bool failed);
+    // True when the output may have run dry (the audio thread fell behind).
+    bool ranDry() const { return m_ranDry; }
 
 private:
-    void close(bool failed);
-
     std::shared_ptr<melo::SharedPlayback> m_playback;
     std::unique_ptr<QAudioSink> m_sink;
     QIODevice* m_io = nullptr;
     bool m_closed = false;
+    bool m_ranDry = false;
+    qint64 m_written = 0; // bytes handed to the sink
     std::vector<char> m_block;
     qint64 m_rate = 1;
     qint64 m_frame = 1;
@@ -128,6 +141,13 @@ bool Output::feed() {
         close(true);
         return false;
     }
+    const qint64 processed = m_sink->processedUSecs();
+    const qint64 played = processed * m_rate / 1000000 * m_frame;
+    // Less than half the granted buffer ahead of what is heard: the audio thread fell far
+    // behind, and the sink may have run dry before this feed.
+    if (m_written > 0 && m_written - played < m_sink->bufferSize() / 2) {
+        m_ranDry = true;
+    }
     const qint64 bytes = room - room % m_frame;
     if (bytes > 0) {
         if (static_cast<std::size_t>(bytes) > m_block.size()) {
@@ -138,8 +158,8 @@ bool Output::feed() {
         m_leadInLeft -= silence;
         m_playback->render(m_block.data() + silence, static_cast<std::size_t>(bytes - silence));
         m_io->write(m_block.data(), bytes);
+        m_written += bytes;
     }
-    const qint64 processed = m_sink->processedUSecs();
     const qint64 now = m_clock.elapsed();
     if (processed != m_lastProcessed) {
         m_lastProcessed = processed;
@@ -148,8 +168,7 @@ bool Output::feed() {
         close(true);
         return false;
     }
-    const HeardPosition heard =
-        m_playback->played(processed * m_rate / 1000000 * m_frame - m_leadIn);
+    const HeardPosition heard = m_playback->played(played - m_leadIn);
     if (heard.state == HeardPosition::Ended) {
         if (m_endHeard < 0) {
             m_endHeard = now;
@@ -189,7 +208,8 @@ private:
 } // namespace
 
 // The audio thread: it owns every output, opens it when a stream arrives, feeds it from a
-// timer of its own and closes it when the stream has been heard, was stopped or broke off.
+// timer of its own and closes it when the stream has been heard, was stopped or broke off;
+// a closed output that ran dry is deleted kLingerMs later, any other one at once.
 class QtAudioSystem::AudioThread : public QThread {
 public:
     AudioThread() {
@@ -220,13 +240,25 @@ protected:
         feed.setInterval(kFeedMs);
         connect(&feed, &QTimer::timeout, &feed, [this] { feedAll(); });
         m_feed = &feed;
+        m_clock.start();
         exec();
-        // The outputs are closed on the thread that opened them; streams that arrive while
-        // they close are not opened any more.
+        // The outputs are closed and deleted on the thread that opened them; streams that
+        // arrive meanwhile are not opened any more.
         m_ending = true;
-        while (!m_outputs.empty()) {
-            std::vector<std::unique_ptr<Output>> outputs;
-            outputs.swap(m_outputs);
+        for (std::unique_ptr<Output>& output : m_outputs) {
+            output->close(false);
+            retire(std::move(output), m_clock.elapsed());
+        }
+        m_outputs.clear();
+        while (!m_closedNow.empty() || !m_closed.empty()) {
+            std::vector<Closed> closed;
+            closed.swap(m_closedNow);
+            closed.clear();
+            if (!m_closed.empty()) {
+                QThread::msleep(static_cast<unsigned long>(
+                    std::max<qint64>(0, kLingerMs - (m_clock.elapsed() - m_closed.back().at))));
+                closed.swap(m_closed);
+            }
         }
         m_feed = nullptr;
     }
@@ -245,29 +277,48 @@ private:
         }
     }
     void feedAll() {
-        std::vector<std::unique_ptr<Output>> closed;
+        const qint64 now = m_clock.elapsed();
         for (auto it = m_outputs.begin(); it != m_outputs.end();) {
             if ((*it)->feed()) {
                 ++it;
             } else {
-                closed.push_back(std::move(*it));
+                retire(std::move(*it), now);
                 it = m_outputs.erase(it);
             }
         }
-        if (m_outputs.empty()) {
+        // Deleting a sink handles pending events (Qt's PulseAudio sink does), so it happens
+        // last, when no list is being walked any more.
+        std::vector<Closed> expired = std::move(m_closedNow);
+        m_closedNow.clear();
+        const auto end = std::find_if(m_closed.begin(), m_closed.end(),
+                                      [&](const Closed& c) { return now - c.at < kLingerMs; });
+        std::move(m_closed.begin(), end, std::back_inserter(expired));
+        m_closed.erase(m_closed.begin(), end);
+        if (m_outputs.empty() && m_closed.empty()) {
             m_feed->stop();
         } else if (!m_feed->isActive()) {
             m_feed->start();
         }
-        // `closed` goes last, when the outputs are no longer being walked.
     }
 
     melo::SpscQueue<Handover, 16> m_queue;
     QObject m_inbox; // lives on the audio thread: what is invoked on it runs there
     // Only the audio thread touches these.
     QTimer* m_feed = nullptr;
+    QElapsedTimer m_clock;
     bool m_ending = false;
     std::vector<std::unique_ptr<Output>> m_outputs;
+    struct Closed {
+        qint64 at = 0; // when it was closed
+        std::unique_ptr<Output> output;
+    };
+    std::vector<Closed> m_closed;    // that ran dry, oldest first
+    std::vector<Closed> m_closedNow; // to be deleted at the end of this feed
+
+    void retire(std::unique_ptr<Output> output, qint64 now) {
+        std::vector<Closed>& list = output->ranDry() ? m_closed : m_closedNow;
+        list.push_back({now, std::move(output)});
+    }
 };
 
 class QtAudioSystem::Player : public FilePlayer {
