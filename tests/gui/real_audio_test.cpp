@@ -356,20 +356,18 @@ void RealAudioTest::checkHeldWhole(const Row& row, const Held& held, int holdMs)
                       .arg(r.end - r.begin, 0, 'f', 2);
     }
     // From the press to the start part's first rise (one period before its first crossing),
-    // as the recording shows it; the recorder's own delay makes it seem a little longer. It
-    // is some 10 to 30 ms (bench/listen_latency.sh measures it); the bound only catches an
-    // output that waits far too long, as a machine under load can delay the first sound.
+    // as the recording shows it; the recorder's own delay makes it seem a little longer.
+    // Shown, not checked: bench/listen_latency.sh measures it.
     const double latency = runs.isEmpty() ? 0 : runs.first().begin - 1000.0 / hz[0];
     qInfo("hold %d ms, %d loop passes, latency %.1f ms; runs (tone:ms+ms):%s", holdMs, passes,
           latency, qPrintable(report));
-    QVERIFY2(latency < 150, qPrintable(QString::number(latency)));
     // The start part, the loop part's two tones once per pass, the end part: nothing else,
     // each part with all its periods and its length.
     QCOMPARE(runs.size(), 2 + 2 * passes);
     QVERIFY(passes >= 1);
-    // The sound starts up to the latency bound after the press, and the next part is handed
-    // over up to the output's buffer ahead of what is heard: the count lies between the
-    // passes of a hold shortened by that bound and one pass more.
+    // The sound starts a little after the press, and the next part is handed over up to the
+    // output's buffer ahead of what is heard: the count lies between the passes of a hold
+    // shortened by 150 ms and one pass more.
     const auto passesAt = [&](int ms) {
         return std::max(1, (ms - row.start * 1000 / 13021) * 13021 / (row.loop * 1000) + 1);
     };
