@@ -3,6 +3,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "common/atomic_file.h"
+#include "temp_dir.h"
 #include "wav/wav_decoder.h"
 #include "wav_builder.h"
 
@@ -39,5 +41,19 @@ void BM_DecodeHeaderOnly(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DecodeHeaderOnly)->Unit(benchmark::kMicrosecond);
+
+// Replacing a project-sized file in a folder that holds `range(0)` other files: each write
+// also looks through the folder for what killed writers left.
+void BM_ReplaceSmallFile(benchmark::State& state) {
+    TempDir dir;
+    for (std::int64_t i = 0; i < state.range(0); ++i) {
+        wavb::write_file(dir.path("part" + std::to_string(i) + ".wav"), "x");
+    }
+    const std::string contents(4096, 'x');
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(melo::replace_file(dir.path("demo.DSP"), contents));
+    }
+}
+BENCHMARK(BM_ReplaceSmallFile)->Arg(0)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -42,7 +42,7 @@ std::vector<float> recording(int kind) {
 void BM_LoopSearchOneMinute(benchmark::State& state) {
     const std::vector<float> x = recording(static_cast<int>(state.range(0)));
     melo::LoopFinder finder;
-    melo::LoopObserver observer;
+    melo::ProgressObserver observer;
     for (auto _ : state) {
         const melo::LoopResult r = finder.find(x, melo::LoopSettings{}, observer);
         benchmark::DoNotOptimize(r.candidates.data());

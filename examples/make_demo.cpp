@@ -122,7 +122,7 @@ bool make_demo(const std::filesystem::path& dir) {
         return (0.25 + 0.05 * c) * (std::sin(pi2 * (90 - 60 * s) * s) + hiss) * std::exp(-7 * s) *
                std::min(1.0, s / 0.01);
     };
-    melo::PrepareObserver quiet;
+    melo::ProgressObserver quiet;
     // As the conversion window makes parts: the module's own 8-bit samples, rounded, at the
     // usual loudness, so the image takes them byte for byte.
     melo::PrepareOptions options;

@@ -34,7 +34,7 @@ void require(bool promise) {
 
 struct RisingProgress : DecodeProgress {
     int last = -1;
-    void decode_progress(int permille, const DecodedSound&) override {
+    void progress(int permille) override {
         require(permille >= 0 && permille <= 1000 && permille > last);
         last = permille;
     }
@@ -146,7 +146,7 @@ void require_loop(const LoopCandidate& c, std::int64_t n) {
     require(!c.likeness || (*c.likeness >= 0.0 && *c.likeness <= 1.0));
 }
 
-struct LoopProgress : LoopObserver {
+struct LoopProgress : ProgressObserver {
     int last = -1;
     void progress(int permille) override {
         require(permille >= 0 && permille <= 1000 && permille > last);

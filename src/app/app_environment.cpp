@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "common/atomic_file.h"
+#include "platform/directory_probe.h"
 
 AppEnvironment environment_at(const QString& appDir, const QString& baseName) {
     AppEnvironment env;

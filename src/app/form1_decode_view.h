@@ -11,7 +11,7 @@
 class Form1::DecodeProgressView : public melo::DecodeProgress {
 public:
     explicit DecodeProgressView(Form1& form) : m_form(form) {}
-    void decode_progress(int permille, const melo::DecodedSound&) override {
+    void progress(int permille) override {
         if (!m_seen) {
             m_seen = true;
             m_form.showDecodePanel(); // emptied fields, file length, "Lese WAV-File"

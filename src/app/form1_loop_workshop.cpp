@@ -12,33 +12,40 @@
 
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTimer>
+#include <array>
 
 namespace {
 
 void open_workshop(Form1& form, int row, const QString& recording) {
     const Form1Controls& c = form.controls();
-    auto* window =
-        new LoopWorkshop(form.prompts(), form.listenPlayer(), recording, form.projfiledir(),
-                         QFileInfo(recording).completeBaseName(), &form);
+    auto* window = new LoopWorkshop(form.prompts(), form.listenPlayer(), recording,
+                                    form.projfiledir(), QFileInfo(recording).completeBaseName(),
+                                    QString::fromStdString(melo::row_title(row)), &form);
     // The row's three fields are about to get the new parts: they do not count as used.
     window->setFreeSamples([&form, &c, row] {
         return form.freeSamplesFor({c.txt_useranf[row], c.txt_userloop[row], c.txt_userend[row]});
     });
-    window->setWindowTitle("Loop-Werkstatt – " + QString::fromStdString(melo::row_title(row)) +
-                           " – " + QFileInfo(recording).fileName());
     // The parts lie in the project folder already; they are assigned as any chosen file is.
+    // A part without samples has no file: its field is emptied, so no part of an earlier cut
+    // plays beside the new ones.
     QObject::connect(
         window, &LoopWorkshop::partsWritten, &form,
         [&form, &c, row](const QString& start, const QString& loop, const QString& end) {
-            const QString dir = form.projfiledir() + "/";
-            assignFile(form.prompts(), form.projfiledir(), dir + start, c.txt_useranf[row],
-                       "Loop-Werkstatt");
-            assignFile(form.prompts(), form.projfiledir(), dir + loop, c.txt_userloop[row],
-                       "Loop-Werkstatt");
-            assignFile(form.prompts(), form.projfiledir(), dir + end, c.txt_userend[row],
-                       "Loop-Werkstatt");
+            const std::array<std::pair<QString, QLineEdit*>, 3> parts = {
+                {{start, c.txt_useranf[row]},
+                 {loop, c.txt_userloop[row]},
+                 {end, c.txt_userend[row]}}};
+            for (const auto& [name, field] : parts) {
+                if (name.isEmpty()) {
+                    field->setText("");
+                } else {
+                    assignFile(form.prompts(), form.projfiledir(), form.projfiledir() + "/" + name,
+                               field, "Loop-Werkstatt");
+                }
+            }
         });
     window->show();
     window->raise();

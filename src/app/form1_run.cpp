@@ -42,11 +42,9 @@ public:
             m_c.txt_log->appendPlainText(q(line));
         }
     }
-    void progress(int permille, const std::string& caption) override {
+    void progress_caption(const std::string& caption) override { m_c.lbl_pb1->setText(q(caption)); }
+    void progress(int permille) override {
         m_c.ProgressBar1->setValue(permille);
-        if (!caption.empty()) {
-            m_c.lbl_pb1->setText(q(caption));
-        }
         m_form.letEventsRun(false);
     }
     void status(const std::string& text, melo::StatusColour colour) override {

@@ -5,7 +5,7 @@
 #include "app/image_window_main.h"
 #include "gui/prompts.h"
 #include "app/safe_application.h"
-#include "common/process_signals.h"
+#include "platform/process.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 
 #include "cli/commands.h"
 #include "cli/terminal_progress.h"
-#include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/version.h"
 #include "flash/generation_run.h"
 #include "flash/sound_budget.h"
+#include "platform/paths.h"
 #include "project/file_choice.h"
 #include "project/project_file.h"
 
@@ -26,7 +26,7 @@ public:
             print(line);
         }
     }
-    void progress(int permille, const std::string&) override { m_bar.show(permille); }
+    void progress(int permille) override { m_bar.show(permille); }
 
 private:
     void print(const std::string& line) {

@@ -1,8 +1,8 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
-#include "common/atomic_file.h"
 #include "common/cp1252.h"
+#include "platform/paths.h"
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
 #include "project/project_folder.h"
@@ -115,7 +115,7 @@ std::string refused_output(const ConvertArgs& c, const FolderTarget& output) {
     return {};
 }
 
-class BarObserver : public PrepareObserver {
+class BarObserver : public ProgressObserver {
 public:
     void progress(int permille) override { bar.show(permille); }
     TerminalProgress bar;

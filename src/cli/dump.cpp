@@ -11,6 +11,7 @@
 #include "flash/generation_run.h"
 #include "flash/image_dump.h"
 #include "flash/sound_budget.h"
+#include "platform/paths.h"
 
 namespace melo::cli {
 

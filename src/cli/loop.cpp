@@ -1,11 +1,11 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
-#include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/number_format.h"
 #include "loop/loop_finder.h"
 #include "loop/loop_parts.h"
+#include "platform/paths.h"
 #include "project/file_choice.h"
 #include "project/project_folder.h"
 
@@ -172,7 +172,7 @@ bool parse(const std::vector<std::string>& args, LoopArgs& c) {
 }
 
 // One bar over both steps: the preparation fills its first part, the search the rest.
-class Bar : public PrepareObserver, public LoopObserver {
+class Bar : public ProgressObserver {
 public:
     void progress(int permille) override { bar.show(m_from + permille * (m_to - m_from) / 1000); }
     void phase(int from, int to) {

@@ -2,9 +2,9 @@
 // window, so its files are byte for byte the window's.
 
 #include "cli/commands.h"
-#include "common/atomic_file.h"
-#include "common/process_signals.h"
+#include "common/file_errors.h"
 #include "common/version.h"
+#include "platform/process.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,20 +1,13 @@
 #include "cli/terminal_progress.h"
 
+#include "platform/process.h"
+
 #include <cstdio>
 #include <string>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace melo::cli {
 
-#ifdef _WIN32
-TerminalProgress::TerminalProgress() : m_terminal(::_isatty(::_fileno(stderr)) != 0) {}
-#else
-TerminalProgress::TerminalProgress() : m_terminal(::isatty(STDERR_FILENO) == 1) {}
-#endif
+TerminalProgress::TerminalProgress() : m_terminal(error_output_is_terminal()) {}
 
 void TerminalProgress::show(int permille) {
     if (!m_terminal || permille / 10 == m_percent) {

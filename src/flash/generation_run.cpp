@@ -10,6 +10,7 @@
 #include "common/module_constants.h"
 #include "common/number_format.h"
 #include "common/progress.h"
+#include "platform/paths.h"
 #include "project/project_path.h"
 #include "wav/decode_result.h"
 
@@ -50,7 +51,10 @@ void GenerationRun::add2log(const std::string& line, bool logalso) {
 }
 
 void GenerationRun::progress(int permille, const std::string& caption) {
-    m_observer->progress(permille, caption);
+    if (!caption.empty()) {
+        m_observer->progress_caption(caption);
+    }
+    m_observer->progress(permille);
 }
 
 void GenerationRun::status(const std::string& text, StatusColour colour) {
@@ -140,7 +144,7 @@ void GenerationRun::base_image(const RunInput& input) {
     // change, as if the file were read byte by byte; the bytes go in blocks.
     const std::int64_t readable = std::min<std::int64_t>(length, static_cast<std::int64_t>(kFlashLastAddress) + 1);
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    int shown = 1;
+    PermilleGate shown(nullptr, 1);
     std::int64_t done = 0;
     while (done < length) {
         // The first byte always gets its own step: its value is compared with the initial 1.
@@ -150,8 +154,7 @@ void GenerationRun::base_image(const RunInput& input) {
         }
         done = until;
         const int permille = permille_of(done, length);
-        if (permille != shown) {
-            shown = permille;
+        if (shown.pass(permille)) {
             progress(permille, format_one_decimal(permille / 10.0, input.decimal_separator));
         }
     }

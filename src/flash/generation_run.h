@@ -34,15 +34,15 @@ struct RunInput {
 
 // Told of everything a run shows while it runs. The window turns these into widget states;
 // the command-line tool prints lines and a progress bar.
-class RunObserver {
+// Its progress() is the run's progress display (0 to 1000); a run is not cancelled.
+class RunObserver : public ProgressObserver {
 public:
-    virtual ~RunObserver() = default;
     // Both views start afresh with this line.
     virtual void views_reset(const std::string& first_line) { (void)first_line; }
     // A line for the debug view, and for the log view too when `logalso`.
     virtual void log_line(const std::string& line, bool logalso) { (void)line, (void)logalso; }
-    // The run's progress display changed: value 0 to 1000 and its caption.
-    virtual void progress(int permille, const std::string& caption) { (void)permille, (void)caption; }
+    // The caption beside the progress display changed; told before the value it belongs to.
+    virtual void progress_caption(const std::string& caption) { (void)caption; }
     virtual void status(const std::string& text, StatusColour colour) { (void)text, (void)colour; }
     // A decode of the run ended. `checked`: a header check, whose result the inspection
     // panel's status field shows.

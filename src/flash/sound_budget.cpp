@@ -1,9 +1,9 @@
 #include "flash/sound_budget.h"
 
-#include "common/atomic_file.h"
 #include "common/number_format.h"
 #include "flash/flash_image.h"
 #include "flash/generation_run.h"
+#include "platform/paths.h"
 #include "project/project_path.h"
 #include "wav/wav_decoder.h"
 
@@ -16,6 +16,10 @@ namespace melo {
 
 std::int64_t free_samples(std::int64_t used) {
     return std::max<std::int64_t>(0, kFlashCapacity - used);
+}
+
+bool fits_free_flash(std::int64_t samples, std::int64_t free) {
+    return samples < 0 || !too_big_for_flash(kFlashCapacity - free + samples);
 }
 
 std::string sound_budget_text(std::int64_t used) {

@@ -12,6 +12,10 @@ namespace melo {
 // free (4,194,304 − used), 0 when the image is full or too big.
 std::int64_t free_samples(std::int64_t used);
 
+// True when parts of `samples` samples more (unknown below 0) fit where `free` samples are
+// free: the image stays below the capacity, as the run's size check wants.
+bool fits_free_flash(std::int64_t samples, std::int64_t free);
+
 // "noch 318,4 s frei bei 13021 Hz": the play time that `free_samples(used)` holds at the
 // module's rate.
 std::string sound_budget_text(std::int64_t used);

@@ -140,9 +140,9 @@ std::optional<SearchBounds> bounds_of(std::span<const float> x, const LoopSettin
 class SeamSearch {
 public:
     SeamSearch(std::span<const float> x, const LoopSettings& settings, const SearchBounds& bounds,
-               LoopObserver& observer, const std::atomic<bool>& cancel)
+               ProgressObserver& observer)
         : m_x(x), m_n(static_cast<std::int64_t>(x.size())), m_settings(settings), m_b(bounds),
-          m_observer(observer), m_cancel(cancel), m_fft(block_size(m_b.w)), m_bins(m_fft.bins()),
+          m_gate(&observer), m_fft(block_size(m_b.w)), m_bins(m_fft.bins()),
           m_hop(m_fft.size() - 2 * m_b.w + 1), m_q0(m_b.a_min + m_b.min_len - m_b.w),
           m_blocks((m_b.b_max - m_b.w - m_q0) / m_hop + 1), m_a_last(m_b.b_max - m_b.min_len),
           m_anchors(std::min<std::int64_t>(kAnchors, m_a_last - m_b.a_min + 1)),
@@ -160,11 +160,11 @@ public:
             }
         }
         const std::vector<LoopCandidate> scored = score_pairs();
-        if (m_cancel.load()) {
+        if (m_gate.cancelled()) {
             return false;
         }
         const RangeProfile profile(m_x, m_b.range, m_settings.rate, [this] { return advance(1); });
-        if (m_cancel.load()) {
+        if (m_gate.cancelled()) {
             return false;
         }
         r.candidates = choose(scored, profile);
@@ -176,12 +176,8 @@ private:
     // Counts `units` of work done and reports a changed per-mille; false when cancelled.
     bool advance(std::int64_t units) {
         m_done += units;
-        const int permille = std::min(999, permille_of(m_done, m_total));
-        if (permille != m_shown) {
-            m_shown = permille;
-            m_observer.progress(permille);
-        }
-        return !m_cancel.load();
+        m_gate.pass(std::min(999, permille_of(m_done, m_total)));
+        return !m_gate.cancelled();
     }
 
     // The spectra of the blocks that the windows around every possible end lie in, computed
@@ -295,7 +291,7 @@ private:
             c.b = b + d;
             scorer.score(c);
             scored.push_back(c);
-            if (i % 64 == 63 && m_cancel.load()) {
+            if (i % 64 == 63 && m_gate.cancelled()) {
                 return {};
             }
         }
@@ -359,8 +355,7 @@ private:
     std::int64_t m_n;
     const LoopSettings& m_settings;
     SearchBounds m_b;
-    LoopObserver& m_observer;
-    const std::atomic<bool>& m_cancel;
+    PermilleGate m_gate; // of the observer
     RealFft m_fft;
     std::size_t m_bins;
     std::int64_t m_hop; // of the blocks
@@ -370,7 +365,6 @@ private:
     std::int64_t m_anchors;
     std::int64_t m_total; // units of progress
     std::int64_t m_done = 0;
-    int m_shown = -1;
     std::vector<float> m_frame;
     std::vector<std::complex<float>> m_spectra;
     EnergyTable m_energy;
@@ -538,33 +532,26 @@ LoopCandidate snap_loop(std::span<const float> x, std::int64_t a, std::int64_t b
 }
 
 LoopResult LoopFinder::find(std::span<const float> signal, const LoopSettings& settings,
-                            LoopObserver& observer) {
-    // A cancel ends the search it meets, also one whose worker has not begun yet, and is
-    // cleared when that search ends, so it never reaches the next one.
-    struct ClearCancel {
-        std::atomic<bool>& flag;
-        ~ClearCancel() { flag.store(false); }
-    } clear_cancel{m_cancel};
-    // Nothing may leave a search: it runs on the window's worker thread too.
-    try {
-        return search(signal, settings, observer);
-    } catch (const std::bad_alloc&) {
-        return failure({}, LoopCode::NoMemory,
-                       "Der Arbeitsspeicher reicht für diese Suche nicht aus");
-    } catch (...) {
-        return failure({}, LoopCode::Failed,
-                       "Die Schleifensuche ist an einem inneren Fehler gescheitert");
-    }
+                            ProgressObserver& observer) {
+    return guarded(
+        [&] { return search(signal, settings, observer); },
+        [](WorkFault fault) {
+            return fault == WorkFault::NoMemory
+                       ? failure({}, LoopCode::NoMemory,
+                                 "Der Arbeitsspeicher reicht für diese Suche nicht aus")
+                       : failure({}, LoopCode::Failed,
+                                 "Die Schleifensuche ist an einem inneren Fehler gescheitert");
+        });
 }
 
 LoopResult LoopFinder::search(std::span<const float> x, const LoopSettings& settings,
-                              LoopObserver& observer) {
+                              ProgressObserver& observer) {
     LoopResult r;
     const std::optional<SearchBounds> bounds = bounds_of(x, settings, r);
     if (!bounds) {
         return r;
     }
-    SeamSearch search(x, settings, *bounds, observer, m_cancel);
+    SeamSearch search(x, settings, *bounds, observer);
     if (!search.run(r)) {
         return failure(r, LoopCode::Cancelled, "Schleifensuche abgebrochen");
     }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "common/module_constants.h"
+#include "common/progress.h"
 #include "loop/loop_constants.h"
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -74,14 +74,6 @@ struct LoopResult {
     std::vector<LoopCandidate> candidates;
 };
 
-// Told of a search's progress; called on the thread that runs it.
-class LoopObserver {
-public:
-    virtual ~LoopObserver() = default;
-    // The per-mille share of the search done so far, each time it changes.
-    virtual void progress(int permille) { (void)permille; }
-};
-
 // Finds loop points in a prepared signal (mono, samples -1 to 1, at the module's rate): pairs
 // a < b where the waveform around b matches the waveform around a, so [a, b) can be played
 // again and again without a click or a jump in timbre. Candidates come from the normalized
@@ -91,17 +83,14 @@ public:
 class LoopFinder {
 public:
     // Searches `signal` with `settings`. Returns the candidates, or a German message for a
-    // failure; never throws.
+    // failure; never throws. `observer` hears the per-mille share searched, and a cancel it
+    // asks for ends the search with Cancelled.
     LoopResult find(std::span<const float> signal, const LoopSettings& settings,
-                    LoopObserver& observer);
-    // Makes the running (or just starting) search stop with Cancelled; the search clears it
-    // when it ends, so a search started later runs in full. Safe from any thread.
-    void cancel() { m_cancel.store(true); }
+                    ProgressObserver& observer);
 
 private:
     LoopResult search(std::span<const float> signal, const LoopSettings& settings,
-                      LoopObserver& observer);
-    std::atomic<bool> m_cancel{false};
+                      ProgressObserver& observer);
 };
 
 // The steady middle of a sound: from where its attack has reached the sustained level to

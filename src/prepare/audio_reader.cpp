@@ -1,6 +1,6 @@
-// The one place that talks to libsndfile. The file is opened here, not by the library, so a
-// FIFO or a device is refused before anything waits on it and a failure keeps its errno.
-// (On Windows libsndfile opens the file by its wide-character name, after the same checks.)
+// The one place that talks to libsndfile. The file is opened here (InputFile), not by the
+// library, and the library reads it through its virtual I/O: a FIFO or a device is refused
+// before anything waits on it, and the name is never opened a second time.
 //
 // libsndfile keeps the errors of an open file in its handle (sf_error(file)), but a failed
 // opening has no handle: its code is left in one process-wide variable that sf_error(nullptr)
@@ -9,27 +9,16 @@
 
 #include "prepare/audio_reader.h"
 
-#include "common/atomic_file.h"
-#include "common/error_output.h"
+#include "common/file_errors.h"
+#include "platform/error_capture.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <sndfile.h>
 #include <sstream>
-
-#ifdef _WIN32
-// libsndfile opens Windows files by their wide-character names.
-#include <windows.h>
-#define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
-#include <sndfile.h>
-#else
-#include <fcntl.h>
-#include <sndfile.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace melo {
 namespace {
@@ -124,7 +113,7 @@ std::string encoding_name(int subtype) {
     }
 }
 
-// Serialises sf_open_fd with the reading of its process-wide error code.
+// Serialises the opening of a file with the reading of its process-wide error code.
 std::mutex g_open_lock;
 
 // True for a line the MP3 decoder under libsndfile writes to the standard error output about
@@ -169,56 +158,43 @@ AudioReader::~AudioReader() {
     if (m_file != nullptr) {
         sf_close(m_file);
     }
-#ifndef _WIN32
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-#endif
 }
 
 PrepareCode AudioReader::open(const std::string& path, std::string& error) {
-#ifdef _WIN32
-    // Windows has no FIFOs to wait on, but devices ("CON", pipes): only a file on a disk is
-    // handed to libsndfile, which then opens it by its wide-character name.
-    const std::wstring name = native_path(path).native();
-    const DWORD attributes = GetFileAttributesW(name.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        error = "ist ein Verzeichnis";
+    InputFile::Failure why;
+    if (!m_input.open(path, &why)) {
+        error = why.kind != EntryKind::regular
+                    ? not_a_file_text(why.kind)
+                    : "Datei kann nicht geöffnet werden: " + system_error_text(why.error);
         return PrepareCode::Unreadable;
     }
-    const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        error = "Datei kann nicht geöffnet werden: " + system_error_text(GetLastError());
+    static SF_VIRTUAL_IO io = {
+        [](void* user) -> sf_count_t { return static_cast<AudioReader*>(user)->m_input.size(); },
+        [](sf_count_t offset, int whence, void* user) -> sf_count_t {
+            const auto from = whence == SEEK_CUR   ? InputFile::From::current
+                              : whence == SEEK_END ? InputFile::From::end
+                                                   : InputFile::From::start;
+            return static_cast<AudioReader*>(user)->m_input.seek(offset, from);
+        },
+        [](void* to, sf_count_t count, void* user) -> sf_count_t {
+            AudioReader& reader = *static_cast<AudioReader*>(user);
+            const std::int64_t got = reader.m_input.read(to, count);
+            reader.m_read_failed = reader.m_read_failed || got < 0; // the rest stays unread
+            return got < 0 ? 0 : got;
+        },
+        [](const void*, sf_count_t, void*) -> sf_count_t { return 0; }, // read only
+        [](void* user) -> sf_count_t {
+            return static_cast<AudioReader*>(user)->m_input.position();
+        },
+    };
+    const PrepareCode code =
+        open_with([this](SF_INFO& info) { return sf_open_virtual(&io, SFM_READ, &info, this); },
+                  m_input.size() == 0, error);
+    if (code != PrepareCode::Ok && m_read_failed) {
+        error = "Datei kann nicht gelesen werden: " + system_error_text(m_input.error());
         return PrepareCode::Unreadable;
     }
-    LARGE_INTEGER size{};
-    const bool disk_file = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size);
-    CloseHandle(h);
-    if (!disk_file) {
-        error = "keine gewöhnliche Datei";
-        return PrepareCode::Unreadable;
-    }
-    return open_with([&name](SF_INFO& info) { return sf_wchar_open(name.c_str(), SFM_READ, &info); },
-                     size.QuadPart == 0, error);
-#else
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        error = "Datei kann nicht geöffnet werden: " + file_error_text(errno);
-        return PrepareCode::Unreadable;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const bool directory = S_ISDIR(st.st_mode);
-        ::close(fd);
-        error = directory ? "ist ein Verzeichnis" : "keine gewöhnliche Datei";
-        return PrepareCode::Unreadable;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    m_fd = fd; // closed here, after libsndfile is done with it, whatever the outcome
-    return open_with([fd](SF_INFO& info) { return sf_open_fd(fd, SFM_READ, &info, SF_FALSE); },
-                     st.st_size == 0, error);
-#endif
+    return code;
 }
 
 PrepareCode AudioReader::open_memory(std::string_view bytes, std::string& error) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/input_file.h"
 #include "prepare/prepare_types.h"
 
 #include <cstddef>
@@ -61,7 +62,7 @@ private:
     std::size_t channels() const { return static_cast<std::size_t>(m_info.channels); }
 
     sf_private_tag* m_file = nullptr;
-    int m_fd = -1;
+    InputFile m_input; // the file libsndfile reads through its virtual I/O
     SourceInfo m_info;
     std::vector<float> m_block;
     std::vector<std::int16_t> m_pcm16_block;

@@ -3,6 +3,7 @@
 #include "common/atomic_file.h"
 #include "common/number_format.h"
 #include "common/progress.h"
+#include "platform/paths.h"
 #include "prepare/audio_reader.h"
 #include "prepare/output_level.h"
 #include "wav/wav_writer.h"
@@ -236,14 +237,14 @@ std::string empty_text(const AudioReader& reader, const PrepareOptions& options)
 }
 
 // The reading and mixing step, with resampling block by block: reads the input to its end
-// into `collector`. Returns Ok, Cancelled once `cancel` is set, or TooLong.
+// into `collector`, telling `gate` the share read. Returns Ok, Cancelled once its observer
+// asks for it, or TooLong.
 PrepareCode read_and_resample(AudioReader& reader, Resampler& resampler, Collector& collector,
-                              PrepareObserver& observer, const std::atomic<bool>& cancel) {
+                              PermilleGate& gate) {
     std::vector<float> mono(kBlockFrames);
     const std::int64_t total = reader.info().frames;
-    int shown = -1;
     while (true) {
-        if (cancel.load()) {
+        if (gate.cancelled()) {
             return PrepareCode::Cancelled;
         }
         const std::size_t n = reader.read_mono(mono.data(), mono.size());
@@ -254,11 +255,7 @@ PrepareCode read_and_resample(AudioReader& reader, Resampler& resampler, Collect
             return PrepareCode::TooLong;
         }
         if (total > 0) {
-            const int permille = std::min(1000, permille_of(reader.frames_read(), total));
-            if (permille != shown) {
-                shown = permille;
-                observer.progress(permille);
-            }
+            gate.pass(std::min(1000, permille_of(reader.frames_read(), total)));
         }
     }
     return resampler.finish(collector) ? PrepareCode::Ok : PrepareCode::TooLong;
@@ -322,7 +319,7 @@ std::string check_options(const PrepareOptions& o) {
 }
 
 PrepareResult SoundPreparation::run(const std::string& input, const std::string& output,
-                                    const PrepareOptions& options, PrepareObserver& observer) {
+                                    const PrepareOptions& options, ProgressObserver& observer) {
     // The file is made in one string: the samples go in behind the header's place.
     std::string file(kWavHeaderBytes, '\0');
     PrepareResult r = guarded_convert(input, options, observer, file);
@@ -338,7 +335,7 @@ PrepareResult SoundPreparation::run(const std::string& input, const std::string&
 }
 
 PrepareResult SoundPreparation::prepare(const std::string& input, const PrepareOptions& options,
-                                        PrepareObserver& observer, PreparedSound& sound) {
+                                        ProgressObserver& observer, PreparedSound& sound) {
     sound = PreparedSound();
     const PrepareResult r = guarded_convert(input, options, observer, sound.frames);
     if (r.code == PrepareCode::Ok) {
@@ -352,27 +349,20 @@ PrepareResult SoundPreparation::prepare(const std::string& input, const PrepareO
 
 PrepareResult SoundPreparation::guarded_convert(const std::string& input,
                                                 const PrepareOptions& options,
-                                                PrepareObserver& observer, std::string& out) {
-    // A cancel ends the run it meets, also one whose worker has not reached its first block
-    // yet, and is cleared when that run ends, so it never reaches the next one.
-    struct ClearCancel {
-        std::atomic<bool>& flag;
-        ~ClearCancel() { flag.store(false); }
-    } clear_cancel{m_cancel};
-    // Nothing may leave a conversion: it runs on the window's worker thread too, where an
-    // exception would end the program. The output is written only at the very end, so a
-    // conversion that ends here leaves none.
-    try {
-        return convert(input, options, observer, out);
-    } catch (const std::bad_alloc&) {
-        return failure({}, PrepareCode::NoMemory, "Der Arbeitsspeicher reicht für diese Umwandlung nicht aus");
-    } catch (...) {
-        return failure({}, PrepareCode::Failed, "Die Umwandlung ist an einem inneren Fehler gescheitert");
-    }
+                                                ProgressObserver& observer, std::string& out) {
+    return guarded(
+        [&] { return convert(input, options, observer, out); },
+        [](WorkFault fault) {
+            return fault == WorkFault::NoMemory
+                       ? failure({}, PrepareCode::NoMemory,
+                                 "Der Arbeitsspeicher reicht für diese Umwandlung nicht aus")
+                       : failure({}, PrepareCode::Failed,
+                                 "Die Umwandlung ist an einem inneren Fehler gescheitert");
+        });
 }
 
 PrepareResult SoundPreparation::convert(const std::string& input, const PrepareOptions& options,
-                                        PrepareObserver& observer, std::string& out) {
+                                        ProgressObserver& observer, std::string& out) {
     PrepareResult r;
     if (std::string bad = check_options(options); !bad.empty()) {
         return failure(r, PrepareCode::BadOptions, bad);
@@ -404,8 +394,8 @@ PrepareResult SoundPreparation::convert(const std::string& input, const PrepareO
     if (!planned) {
         out.reserve(out.size() + expected * static_cast<std::size_t>(options.bits / 8));
     }
-    if (const PrepareCode code =
-            read_and_resample(reader, resampler, collector, observer, m_cancel);
+    PermilleGate gate(&observer);
+    if (const PrepareCode code = read_and_resample(reader, resampler, collector, gate);
         code != PrepareCode::Ok) {
         return failure(r, code, code == PrepareCode::Cancelled ? "Umwandlung abgebrochen" : too_long_text(options.rate));
     }
@@ -428,7 +418,7 @@ PrepareResult SoundPreparation::convert(const std::string& input, const PrepareO
     r.clipped = quantizer.finish(out);
     r.samples = collector.kept();
     take_level(r, level);
-    observer.progress(1000);
+    gate.pass(1000);
     return r;
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "common/module_constants.h"
+#include "common/progress.h"
 #include "prepare/loudness.h"
 #include "prepare/prepare_types.h"
 #include "prepare/quantizer.h"
 #include "wav/wav_decoder.h"
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -53,14 +53,6 @@ struct PrepareResult {
     std::int64_t stream_errors = 0; // damaged data the decoder concealed and read past
 };
 
-// Told of the preparation's progress; called on the thread that runs it.
-class PrepareObserver {
-public:
-    virtual ~PrepareObserver() = default;
-    // The per-mille share of the input read so far, each time it changes.
-    virtual void progress(int permille) { (void)permille; }
-};
-
 // A prepared sound held in memory: the mono sample frames run() writes into its file.
 struct PreparedSound {
     std::int32_t rate = 0;
@@ -78,24 +70,21 @@ class SoundPreparation {
 public:
     // Converts `input` into `output` (which may be the input itself). Returns the result with
     // a German message for every failure; a failed or cancelled run leaves no output.
+    // `observer` hears the per-mille share of the input read, and a cancel it asks for stops
+    // the run at its next block with Cancelled.
     PrepareResult run(const std::string& input, const std::string& output,
-                      const PrepareOptions& options, PrepareObserver& observer);
+                      const PrepareOptions& options, ProgressObserver& observer);
     // Prepares `input` as run() does, but into `sound` instead of a file.
     PrepareResult prepare(const std::string& input, const PrepareOptions& options,
-                          PrepareObserver& observer, PreparedSound& sound);
-    // Makes the running (or just starting) run stop at its next block with Cancelled; the
-    // run clears it when it ends, so a run started later runs in full. Safe from any thread.
-    void cancel() { m_cancel.store(true); }
+                          ProgressObserver& observer, PreparedSound& sound);
 
 private:
-    // convert() with the cancel cleared at its end and every exception turned into a result.
+    // convert() with every exception turned into a result.
     PrepareResult guarded_convert(const std::string& input, const PrepareOptions& options,
-                                  PrepareObserver& observer, std::string& out);
+                                  ProgressObserver& observer, std::string& out);
     // The conversion: appends the output's sample bytes to `out`.
     PrepareResult convert(const std::string& input, const PrepareOptions& options,
-                          PrepareObserver& observer, std::string& out);
-
-    std::atomic<bool> m_cancel{false};
+                          ProgressObserver& observer, std::string& out);
 };
 
 // Reads what the file header says about `path`. Returns false with the German reason in

@@ -1,7 +1,7 @@
 #include "project/file_choice.h"
 
-#include "common/atomic_file.h"
 #include "common/cp1252.h"
+#include "platform/paths.h"
 #include "project/ini_file.h"
 
 #include <algorithm>

@@ -6,6 +6,7 @@
 
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
+#include "platform/paths.h"
 
 namespace melo {
 namespace {

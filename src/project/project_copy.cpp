@@ -1,6 +1,7 @@
 #include "project/project_copy.h"
 
 #include "common/atomic_file.h"
+#include "platform/paths.h"
 #include "project/file_choice.h"
 #include "project/project_folder.h"
 #include "project/project_path.h"

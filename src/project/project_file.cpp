@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "common/atomic_file.h"
+#include "common/file_errors.h"
+#include "platform/paths.h"
 #include "project/ini_file.h"
 
 namespace melo {

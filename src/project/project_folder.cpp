@@ -1,6 +1,7 @@
 #include "project/project_folder.h"
 
 #include "common/atomic_file.h"
+#include "platform/paths.h"
 #include "project/file_choice.h"
 #include "project/project_path.h"
 
@@ -122,8 +123,7 @@ std::vector<std::string> differing_files(const std::string& projfiledir,
 }
 
 FolderWrite write_into_folder(const std::string& projfiledir, const std::vector<FolderFile>& files,
-                              Replace replace, const std::atomic<bool>* cancel,
-                              const std::function<void(int)>& progress) {
+                              Replace replace, ProgressObserver* observer) {
     FolderWrite w;
     const std::vector<Planned> planned = plan(projfiledir, files, w.error);
     if (planned.size() != files.size()) {
@@ -143,7 +143,7 @@ FolderWrite write_into_folder(const std::string& projfiledir, const std::vector<
     }
     std::vector<bool> written(planned.size(), false);
     for (std::size_t i = 0; i < planned.size(); ++i) {
-        if (cancel != nullptr && cancel->load()) {
+        if (observer != nullptr && observer->cancelled()) {
             undo(planned, written);
             w.outcome = FolderOutcome::cancelled;
             w.error = "Abgebrochen: keine Datei geschrieben.";
@@ -157,8 +157,8 @@ FolderWrite write_into_folder(const std::string& projfiledir, const std::vector<
             }
             written[i] = true;
         }
-        if (progress) {
-            progress(static_cast<int>((i + 1) * 1000 / planned.size()));
+        if (observer != nullptr) {
+            observer->progress(static_cast<int>((i + 1) * 1000 / planned.size()));
         }
     }
     w.outcome = FolderOutcome::written;

@@ -5,8 +5,8 @@
 // together or not at all. The conversion window, the loop workshop, copying a chosen file in
 // and melo-dsu's convert and loop all write through it.
 
-#include <atomic>
-#include <functional>
+#include "common/progress.h"
+
 #include <string>
 #include <vector>
 
@@ -56,13 +56,12 @@ struct FolderWrite {
 };
 
 // Writes `files` into `projfiledir`, each to its folder_target and each atomically, all or
-// nothing: when one cannot be written, or `cancel` is set before the next, the files written
-// before it get their old contents back (or go again when they were new). Nothing is written
-// when a name is refused, an existing target cannot be read, or one holds other contents and
-// `replace` is keep_different. A file whose target already holds its contents is left as it
-// is. `progress` hears the per-mille share of the files done.
+// nothing: when one cannot be written, or `observer` asks to cancel before the next, the
+// files written before it get their old contents back (or go again when they were new).
+// Nothing is written when a name is refused, an existing target cannot be read, or one holds
+// other contents and `replace` is keep_different. A file whose target already holds its
+// contents is left as it is. `observer` hears the per-mille share of the files done.
 FolderWrite write_into_folder(const std::string& projfiledir, const std::vector<FolderFile>& files,
-                              Replace replace, const std::atomic<bool>* cancel = nullptr,
-                              const std::function<void(int)>& progress = {});
+                              Replace replace, ProgressObserver* observer = nullptr);
 
 } // namespace melo

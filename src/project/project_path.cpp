@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "common/atomic_file.h"
 #include "common/cp1252.h"
+#include "platform/paths.h"
 
 namespace melo {
 namespace {

@@ -2,12 +2,13 @@
 
 #include "common/module_constants.h"
 #include "common/number_format.h"
+#include "gui/background_task.h"
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
+#include "gui/status_line.h"
 #include "project/file_choice.h"
 #include "project/project_folder.h"
 #include "tools/flash_budget.h"
-#include "tools/progress_relay.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,6 +62,7 @@ ConvertDialog::ConvertDialog(Prompts& prompts, const QString& input, const melo:
     m_start->setDefault(true);
     m_cancel = new QPushButton("Abbrechen");
     m_cancel->setObjectName("cmd_cancel");
+    m_task = new BackgroundTask(this);
 
     auto* form = new QFormLayout;
     form->addRow("Quelle:", source);
@@ -88,6 +90,12 @@ ConvertDialog::ConvertDialog(Prompts& prompts, const QString& input, const melo:
     layout->addWidget(m_status);
     layout->addLayout(buttons);
 
+    connect(m_task, &BackgroundTask::progressChanged, m_progress, &QProgressBar::setValue);
+    connect(m_task, &BackgroundTask::runningChanged, this, &ConvertDialog::setRunning);
+    connect(m_task, &BackgroundTask::failed, this, [this](const QString& message) {
+        m_progress->setVisible(false);
+        show_status(m_status, message, true);
+    });
     connect(m_start, &QPushButton::clicked, this, &ConvertDialog::start);
     connect(m_cancel, &QPushButton::clicked, this, &ConvertDialog::reject);
 }
@@ -106,17 +114,17 @@ std::int64_t ConvertDialog::expectedSamples() const {
 }
 
 ConvertDialog::~ConvertDialog() {
-    if (m_thread != nullptr) {
-        m_preparation->cancel();
-        m_thread->wait();
-        delete m_thread;
-    }
+    delete m_task; // before the widgets its signals reach
+}
+
+bool ConvertDialog::running() const {
+    return m_task->running();
 }
 
 void ConvertDialog::reject() {
     if (running()) {
-        m_preparation->cancel();
-        showStatus("Breche ab …", false);
+        m_task->cancel();
+        show_status(m_status, "Breche ab …", false);
         return;
     }
     QDialog::reject();
@@ -128,7 +136,7 @@ void ConvertDialog::start() {
     }
     QString name = m_target->text().trimmed();
     if (const std::string bad = melo::new_file_name_problem(file_path(name)); !bad.empty()) {
-        showStatus(q(bad), true);
+        show_status(m_status, q(bad), true);
         return;
     }
     if (QFileInfo(name).suffix().isEmpty()) {
@@ -140,7 +148,7 @@ void ConvertDialog::start() {
     const melo::FolderTarget target =
         melo::folder_target(file_path(m_projfiledir), file_path(name));
     if (!target.problem.empty()) {
-        showStatus(q(target.problem), true);
+        show_status(m_status, q(target.problem), true);
         return;
     }
     const QString output = q_path(target.path);
@@ -159,27 +167,18 @@ void ConvertDialog::start() {
         return;
     }
 
-    const melo::PrepareOptions options = m_options->options();
-    m_preparation = std::make_unique<melo::SoundPreparation>();
     m_progress->setValue(0);
     m_progress->setVisible(true);
-    showStatus("Wandle um …", false);
-    setRunning(true);
-    m_thread = QThread::create(
-        [this, input = file_path(m_input), target = file_path(output), options, name] {
-            ProgressRelay relay(m_progress);
-            const melo::PrepareResult result = m_preparation->run(input, target, options, relay);
-            QMetaObject::invokeMethod(
-                this, [this, result, name] { finished(result, name); }, Qt::QueuedConnection);
-        });
-    m_thread->start();
+    show_status(m_status, "Wandle um …", false);
+    m_task->start(
+        [input = file_path(m_input), target = file_path(output),
+         options = m_options->options()](melo::ProgressObserver& observer) {
+            return melo::SoundPreparation().run(input, target, options, observer);
+        },
+        [this, name](const melo::PrepareResult& result) { finished(result, name); });
 }
 
 void ConvertDialog::finished(const melo::PrepareResult& result, const QString& name) {
-    m_thread->wait();
-    delete m_thread;
-    m_thread = nullptr;
-    setRunning(false);
     if (result.code == melo::PrepareCode::Ok) {
         emit converted(name);
         accept();
@@ -187,16 +186,12 @@ void ConvertDialog::finished(const melo::PrepareResult& result, const QString& n
     }
     m_progress->setValue(0);
     m_progress->setVisible(false);
-    showStatus(QString::fromStdString(result.message), result.code != melo::PrepareCode::Cancelled);
+    show_status(m_status, QString::fromStdString(result.message),
+                result.code != melo::PrepareCode::Cancelled);
 }
 
 void ConvertDialog::setRunning(bool running) {
     for (QWidget* w : std::initializer_list<QWidget*>{m_target, m_options, m_start}) {
         w->setEnabled(!running);
     }
-}
-
-void ConvertDialog::showStatus(const QString& text, bool failure) {
-    m_status->setText(text);
-    m_status->setStyleSheet(failure ? "color: rgb(255, 0, 0);" : "");
 }

@@ -11,9 +11,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
-#include <memory>
 
+class BackgroundTask;
 class Prompts;
 
 // The window that converts one audio file into the project folder in the module's format:
@@ -49,7 +48,7 @@ public:
     QPushButton* cancelButton() const { return m_cancel; }
     QLabel* status() const { return m_status; }
     QProgressBar* progress() const { return m_progress; }
-    bool running() const { return m_thread != nullptr; }
+    bool running() const;
 
     // "Abbrechen", Escape or closing: stops a running conversion, else closes.
     void reject() override;
@@ -62,7 +61,6 @@ private:
     void start();
     void finished(const melo::PrepareResult& result, const QString& name);
     void setRunning(bool running);
-    void showStatus(const QString& text, bool failure);
     // The samples the result will have, estimated from the input's length; -1 when unknown.
     std::int64_t expectedSamples() const;
 
@@ -78,6 +76,5 @@ private:
     QLabel* m_status;
     QPushButton* m_start;
     QPushButton* m_cancel;
-    std::unique_ptr<melo::SoundPreparation> m_preparation;
-    QThread* m_thread = nullptr;
+    BackgroundTask* m_task;
 };

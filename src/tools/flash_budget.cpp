@@ -5,6 +5,7 @@
 #include "flash/sound_budget.h"
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
+#include "gui/status_line.h"
 
 #include <QLabel>
 
@@ -20,26 +21,22 @@ QString result_text(const QString& result, std::int64_t samples) {
 
 } // namespace
 
-bool fits_flash(std::int64_t samples, std::int64_t freeSamples) {
-    return samples < 0 || samples < freeSamples;
-}
-
 void show_flash_budget(QLabel* label, const QString& result, std::int64_t samples,
                        std::int64_t freeSamples) {
-    if (fits_flash(samples, freeSamples)) {
-        label->setText("Flash: " + budget_text(freeSamples));
-        label->setStyleSheet("");
+    if (melo::fits_free_flash(samples, freeSamples)) {
+        show_status(label, "Flash: " + budget_text(freeSamples), false);
     } else {
-        label->setText(result_text(result, samples) + " nicht in den freien Flash: " +
-                       budget_text(freeSamples) + ".");
-        label->setStyleSheet("color: rgb(255, 0, 0);");
+        show_status(label,
+                    result_text(result, samples) +
+                        " nicht in den freien Flash: " + budget_text(freeSamples) + ".",
+                    true);
     }
     label->setVisible(true);
 }
 
 bool confirm_flash_budget(Prompts& prompts, const QString& result, std::int64_t samples,
                           std::int64_t freeSamples, const QString& action) {
-    return fits_flash(samples, freeSamples) ||
+    return melo::fits_free_flash(samples, freeSamples) ||
            prompts.askYesNo("Zu lang für den Flash",
                             result_text(result, samples) + " nicht in den freien Flash (" +
                                 budget_text(freeSamples) + ").\nTrotzdem " + action + "?") ==

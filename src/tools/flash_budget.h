@@ -11,9 +11,6 @@ class QLabel;
 // drei Teile (%1) passen"), %1 becoming the result's play time; `samples` is the result's
 // length (-1 when unknown) and `freeSamples` what the flash still takes for it.
 
-// A result fits while the image stays below the capacity (the run's size check).
-bool fits_flash(std::int64_t samples, std::int64_t freeSamples);
-
 // "Flash: noch … frei …", or in red what does not fit.
 void show_flash_budget(QLabel* label, const QString& result, std::int64_t samples,
                        std::int64_t freeSamples);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -213,12 +214,18 @@ void WaveformView::paintRuler(QPainter& painter, const Areas& a) const {
     }
     painter.save();
     painter.setClipRect(a.ruler);
+    int labelsEnd = std::numeric_limits<int>::min() / 2; // right end of the last label drawn
     for (const double t : ticks.values) {
         const int x = round_x(xOf(m_row->position_at_seconds(t)));
         const QString label = seconds_text(t, ticks.decimals);
         painter.drawLine(x, a.ruler.bottom() - 8, x, a.ruler.bottom());
-        if (x + 3 + metrics.horizontalAdvance(label) <= a.ruler.right()) {
-            painter.drawText(x + 3, a.ruler.top() + metrics.ascent() + 1, label);
+        // A label stands right of its tick; at the right edge it ends at its tick instead, so
+        // the last second is read too.
+        const int width = metrics.horizontalAdvance(label);
+        const int left = x + 3 + width <= a.ruler.right() ? x + 3 : x - 3 - width;
+        if (left >= a.ruler.left() && left > labelsEnd + 6) {
+            painter.drawText(left, a.ruler.top() + metrics.ascent() + 1, label);
+            labelsEnd = left + width;
         }
     }
     painter.restore();
@@ -314,9 +321,13 @@ void WaveformView::paintMarkers(QPainter& painter, const Areas& a) const {
         painter.setPen(QPen(m.colour, 2));
         painter.drawLine(x, a.wave.top(), x, a.wave.bottom());
         if (!m.label.isEmpty()) {
-            // Labels of markers close together go one under the other.
+            // A label stands right of its line, or left of it where the view ends; labels of
+            // markers close together go one under the other.
             QRect box(x + 2, a.wave.top() + 1, metrics.horizontalAdvance(m.label) + 6,
                       metrics.height());
+            if (box.right() > a.wave.right()) {
+                box.moveRight(x - 2);
+            }
             while (std::any_of(labels.begin(), labels.end(),
                                [&box](const QRect& other) { return other.intersects(box); })) {
                 box.translate(0, metrics.height() + 1);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/input_file.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,7 +24,7 @@ public:
     virtual void close() = 0;
 };
 
-// A file on disk, read with plain POSIX calls (on Windows: the wide-character file API).
+// A regular file on disk (a FIFO or a device is refused, see InputFile).
 class FileSource final : public ByteSource {
 public:
     explicit FileSource(std::string path) : m_path(std::move(path)) {}
@@ -37,14 +39,8 @@ public:
     void close() override;
 
 private:
-    std::int64_t read_some(std::uint8_t* buffer, std::int64_t n);
-
     std::string m_path;
-#ifdef _WIN32
-    void* m_handle = nullptr; // a HANDLE; nullptr while closed
-#else
-    int m_fd = -1;
-#endif
+    InputFile m_file;
 };
 
 // Bytes in memory; the view must outlive the source.

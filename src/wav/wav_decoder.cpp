@@ -56,7 +56,8 @@ class Decoder {
 public:
     Decoder(ByteSource& source, const std::string& path, bool alles, DecodedSound& s,
             DecodeProgress* progress)
-        : m_src(source), m_path(path), m_alles(alles), m_s(s), m_progress(progress) {}
+        : m_src(source), m_path(path), m_alles(alles), m_s(s), m_progress(progress),
+          m_gate(progress) {}
 
     std::uint8_t run();
 
@@ -93,7 +94,7 @@ private:
     std::int64_t m_p = 0; // bytes read so far; the 1-based position of the last byte read
     std::uint8_t m_code = kFileTooShort;
     bool m_stop = false;
-    int m_shown = 1050;
+    PermilleGate m_gate;                   // of m_progress
     std::array<std::uint8_t, 37> m_head{}; // bytes at positions 1 to 36
     std::optional<std::int64_t> m_fmt_end;
     bool m_in_data = false;
@@ -135,13 +136,7 @@ bool Decoder::skip_bytes(std::int64_t n) {
 }
 
 void Decoder::report_progress() {
-    const int m = permille_of(m_p, m_length);
-    if (m != m_shown) {
-        m_shown = m;
-        if (m_progress != nullptr) {
-            m_progress->decode_progress(m, m_s);
-        }
-    }
+    m_gate.pass(m_p, m_length);
 }
 
 void Decoder::header_check() {

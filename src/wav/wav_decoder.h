@@ -1,12 +1,13 @@
 #pragma once
 
+#include "common/big_buffer.h"
+#include "common/progress.h"
+#include "wav/byte_source.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "common/big_buffer.h"
-#include "wav/byte_source.h"
 
 namespace melo {
 
@@ -82,11 +83,9 @@ struct DecodedSound {
 };
 
 // Told of the per-mille progress of a decode each time it changes (at most 1001 times), and
-// of the format values as soon as the data chunk header is read.
-class DecodeProgress {
+// of the format values as soon as the data chunk header is read. A decode is not cancelled.
+class DecodeProgress : public ProgressObserver {
 public:
-    virtual ~DecodeProgress() = default;
-    virtual void decode_progress(int permille, const DecodedSound& sound) = 0;
     virtual void format_known(const DecodedSound& sound) { (void)sound; }
 };
 

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #ifndef _WIN32
 #include <sys/stat.h>
+
+#include "fifo.h"
 #endif
 
 #include "common/atomic_file.h"
 #include "melo_dsu.h"
+#include "platform/paths.h"
 #include "project/project_file.h"
 #include "temp_dir.h"
 #include "wav_builder.h"
@@ -124,7 +128,28 @@ TEST(CliBuild, OutputsThatAreLinksOutOfTheFolderAreNotWrittenThrough) {
     EXPECT_NE(r.err.find("demo.DBG\" nicht geschrieben: ist ein symbolischer Link auf"), std::string::npos) << r.err;
 }
 
-#ifndef _WIN32 // /dev/full, a full output, is a Linux device
+#ifndef _WIN32 // Windows has no FIFOs in folders
+TEST(CliBuild, AFifoInPlaceOfAPartOrTheBaseIsNeitherWaitedOnNorRead) {
+    // Each FIFO holds the bytes of the file it replaces, from a writer that stays: opened, it
+    // would not even block, but hand them over.
+    for (const char* name : {"motor_an.wav", "demo.DS3"}) {
+        SCOPED_TRACE(name);
+        Demo demo;
+        const std::string bytes = demo.file(name);
+        fs::remove(demo.dir.path(name));
+        FilledFifo fifo(demo.dir.path(name), bytes);
+        ASSERT_TRUE(fifo.ok());
+        const ProcessResult r =
+            run_process_within(MELO_DSU_PATH, {"build", demo.dir.path("demo.DSP")}, demo.dir.root(),
+                               std::chrono::seconds(30));
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.out.find("Ergebnis = FEHLERHAFT\n"), std::string::npos) << r.out;
+        EXPECT_EQ(fifo.unread(), bytes);
+        EXPECT_FALSE(fs::exists(demo.dir.path("demo.DSU")));
+    }
+}
+
+// /dev/full, a full output, is a Linux device
 TEST(CliBuild, AFullStandardOutputIsAFailure) {
     Demo demo;
     const std::string command = shell_quote(MELO_DSU_PATH) + " build " + shell_quote(demo.dir.path("demo.DSP")) +

@@ -11,6 +11,7 @@
 #include "common/cp1252.h"
 #include "flash/generation_run.h"
 #include "flash/image_dump.h"
+#include "platform/paths.h"
 #include "temp_dir.h"
 #include "wav_builder.h"
 
@@ -35,10 +36,8 @@ struct Recorder : RunObserver {
     std::vector<std::string> captions;
     int checked = 0;
     std::function<void(int)> after_check; // called with the number of checks so far
-    void progress(int permille, const std::string& caption) override {
-        progress_values.push_back(permille);
-        captions.push_back(caption);
-    }
+    void progress_caption(const std::string& caption) override { captions.push_back(caption); }
+    void progress(int permille) override { progress_values.push_back(permille); }
     void decoded(int, const DecodedSound&, bool is_check) override {
         checked += is_check;
         if (is_check && after_check) {
@@ -182,8 +181,8 @@ TEST(GenerationRun, AllPartsEmptyGivesTwelveMarkerBytes) {
     EXPECT_EQ(p.file("Test.DBG"), utf8_to_file_text(debug + tail) + "\r\n");
     EXPECT_NE(p.file("Test.LOG").find("ben\xF6tigte"), std::string::npos);
     // The progress caption while the base file is read, then per slot.
-    EXPECT_EQ(p.observer.captions[1], "0.0");
-    EXPECT_EQ(p.observer.captions[2], "0.1");
+    EXPECT_EQ(p.observer.captions[0], "0.0");
+    EXPECT_EQ(p.observer.captions[1], "0.1");
     EXPECT_EQ(p.observer.captions.back(), "100 %");
 }
 

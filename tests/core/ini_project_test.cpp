@@ -10,7 +10,7 @@
 
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
-#include "common/process_signals.h"
+#include "platform/process.h"
 #include "project/file_choice.h"
 #include "project/ini_file.h"
 #include "project/project_file.h"

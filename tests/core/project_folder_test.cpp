@@ -102,15 +102,15 @@ TEST(ProjectFolder, SeveralFilesAreWrittenTogetherOrNotAtAll) {
     std::filesystem::remove(dir.path("horn_ende.wav"));
 
     // Cancelled once the first file is written: undone as a failure is.
-    std::atomic<bool> cancel{false};
-    std::vector<int> progress;
-    w = write_into_folder(dir.root(), kHorn, Replace::allowed, &cancel, [&](int permille) {
-        progress.push_back(permille);
-        cancel.store(true);
-    });
+    struct CancelAfterFirst : melo::ProgressObserver {
+        std::vector<int> seen;
+        void progress(int permille) override { seen.push_back(permille); }
+        bool cancelled() const override { return !seen.empty(); }
+    } observer;
+    w = write_into_folder(dir.root(), kHorn, Replace::allowed, &observer);
     EXPECT_EQ(w.outcome, FolderOutcome::cancelled);
     EXPECT_EQ(w.error, "Abgebrochen: keine Datei geschrieben.");
-    EXPECT_EQ(progress, std::vector<int>{333});
+    EXPECT_EQ(observer.seen, std::vector<int>{333});
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"horn_anfang.wav"});
     EXPECT_EQ(contents_of(dir.path("horn_anfang.wav")), "alt");
 }

@@ -295,7 +295,7 @@ TEST(WavPanel, ResultMessagesForCodesWithoutARow) {
 namespace {
 struct Recorder : DecodeProgress {
     std::vector<int> values;
-    void decode_progress(int permille, const DecodedSound&) override { values.push_back(permille); }
+    void progress(int permille) override { values.push_back(permille); }
 };
 } // namespace
 

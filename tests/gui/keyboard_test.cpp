@@ -141,7 +141,10 @@ void KeyboardTest::contextMenuKeysOpenTheFocusedControlsMenu() {
     QLineEdit* field = form->controls().txt_userloop[2];
     for (const QKeyCombination key : {QKeyCombination(Qt::ShiftModifier, Qt::Key_F10),
                                       QKeyCombination(Qt::NoModifier, Qt::Key_Menu)}) {
+        // The menu closed last time hands activation back to the window in its own time.
+        showActive(*form);
         field->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(field));
         QStringList entries;
         onNextWindow<QMenu>([&entries](QMenu* menu) {
             QVERIFY(menu != nullptr);

@@ -466,13 +466,14 @@ void RealAudioTest::loopWorkshopRowPlaysWithoutAJoin() {
         },
         [](qint64) {});
     LoopWorkshop workshop(prompts, playback, dir + "/aufnahme.wav", dir, "w");
-    QTRY_VERIFY_WITH_TIMEOUT(workshop.prepared() && !workshop.running(), 10000);
-    QVERIFY(!workshop.candidates().empty());
+    QTRY_VERIFY_WITH_TIMEOUT(workshop.session().prepared() && !workshop.running(), 10000);
+    QVERIFY(!workshop.session().candidates().empty());
     workshop.accept();
     QTRY_VERIFY_WITH_TIMEOUT(!workshop.running(), 5000);
-    QVERIFY2(QFile::exists(dir + "/w_loop.wav"), qPrintable(workshop.status()->text()));
-    const std::int64_t a = workshop.loopStart();
-    const std::int64_t b = workshop.loopEnd();
+    QVERIFY2(QFile::exists(dir + "/w_loop.wav"),
+             qPrintable(workshop.findChild<QLabel*>("lbl_status")->text()));
+    const std::int64_t a = workshop.session().loop().a;
+    const std::int64_t b = workshop.session().loop().b;
 
     // The row is one tone: at most the recording, the hold and one more pass of periods.
     const auto most = static_cast<int>((2.5 * 13021 + static_cast<double>(b - a)) / period);

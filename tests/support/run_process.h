@@ -25,7 +25,7 @@ inline std::string slurp_output(const std::string& path) {
 
 #include <windows.h>
 
-#include "common/atomic_file.h"
+#include "platform/windows_support.h"
 
 // A command line that the program's CommandLineToArgvW splits into exactly these arguments.
 inline std::wstring quoted_argument(const std::wstring& arg) {
@@ -164,9 +164,11 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
     return r;
 }
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 // Starts a program (no shell) with its output discarded and, when `file_size_limit` is not
@@ -207,6 +209,49 @@ inline int wait_process(pid_t pid) {
 
 inline bool was_killed(int status) {
     return WIFSIGNALED(status);
+}
+
+// The status run_process_within gives a program it had to end.
+inline constexpr int kTimedOut = -2;
+
+// Runs a program as run_process does, but no longer than `deadline`: a program still running
+// then is killed and its status is kTimedOut. A test of something that could hang ends anyway.
+inline ProcessResult run_process_within(const std::string& program,
+                                        const std::vector<std::string>& args,
+                                        const std::string& scratch_dir,
+                                        std::chrono::milliseconds deadline) {
+    const std::string out_file = scratch_dir + "/.stdout";
+    const std::string err_file = scratch_dir + "/.stderr";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+        ::dup2(::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ProcessResult r;
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    int raw = 0;
+    while (::waitpid(pid, &raw, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > end) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &raw, 0);
+            raw = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    r.status = raw == -1 ? kTimedOut : WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = slurp_output(out_file);
+    r.err = slurp_output(err_file);
+    std::remove(out_file.c_str());
+    std::remove(err_file.c_str());
+    return r;
 }
 
 #endif // _WIN32

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <fstream>
 #ifdef _WIN32
-#include "common/atomic_file.h"
+#include "platform/paths.h"
 #endif
 #include <initializer_list>
 #include <string>

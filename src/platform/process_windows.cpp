@@ -1,26 +1,13 @@
-// The process's set-up: signal dispositions, its arguments and its console. The one place
-// that touches them.
+#include "platform/process.h"
+#include "platform/windows_support.h"
 
-#include "common/process_signals.h"
-
-#include <csignal>
-
-#ifdef _WIN32
-#include <windows.h>
+#include <cstdio>
+#include <io.h>
 #include <shellapi.h>
-
-#include "common/atomic_file.h"
-#endif
 
 namespace melo {
 
-void ignore_file_size_signal() {
-#ifdef SIGXFSZ
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
-}
-
-#ifdef _WIN32
+void ignore_file_size_signal() {}
 
 std::vector<std::string> program_arguments(int argc, char** argv) {
     SetConsoleOutputCP(CP_UTF8);
@@ -37,12 +24,8 @@ std::vector<std::string> program_arguments(int argc, char** argv) {
     return args;
 }
 
-#else
-
-std::vector<std::string> program_arguments(int argc, char** argv) {
-    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+bool error_output_is_terminal() {
+    return ::_isatty(::_fileno(stderr)) != 0;
 }
-
-#endif
 
 } // namespace melo

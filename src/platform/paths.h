@@ -1,0 +1,26 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace melo {
+
+// A path from the UTF-8 text the program holds, and its UTF-8 text again. Linux names are
+// the bytes as they are; Windows names go through the wide-character API, so any name
+// (Звук/日本.wav) works there, where the narrow conversion of std::filesystem would take the
+// ANSI code page.
+std::filesystem::path native_path(std::string_view utf8);
+std::string utf8_path(const std::filesystem::path& path);
+
+// The platform's path separator as a string ("/"; "\" on Windows).
+std::string path_separator();
+
+// True for a character that ends a path's directory part: "/", and on Windows "\" as well.
+bool is_path_separator(char c);
+
+// True when the full path `path` names something below the full path `folder` (both with
+// their links resolved). Windows compares names without regard to case, as its file systems do.
+bool lies_within(std::string_view path, std::string_view folder);
+
+} // namespace melo
