@@ -205,6 +205,7 @@ private:
     // Settings and modes
     QString m_debugkey;
     int m_listen = 0;
+    int m_listenRow = 0; // the row of the last listen press
     QString m_projfiledir;
     QString m_fileext = "1";
     QString m_projname;

@@ -20,6 +20,8 @@ void Form1::listenPress(int row) {
         return;
     }
     m_listenPlayback->press(row);
+    m_listenRow = row;
+    show_listen_problem(m_c.cmd_listen[static_cast<std::size_t>(row)], m_listenPlayback->problem());
 }
 
 void Form1::playResultSound(const QString& name) {
@@ -56,7 +58,14 @@ ListenPlayback& Form1::listenPlayer() {
                     melo::resolve_project_file(file_path(m_projfiledir), name);
                 return file.outside ? QString() : q_path(file.path);
             },
-            [this](qint64 cursor) { m_c.Text1->setText(QString::number(cursor)); });
+            [this](qint64 cursor) {
+                m_c.Text1->setText(QString::number(cursor));
+                // A playback of the listen buttons that broke off says why where it was pressed.
+                if (cursor == 0 && m_listenPlayback->owner() == nullptr) {
+                    show_listen_problem(m_c.cmd_listen[static_cast<std::size_t>(m_listenRow)],
+                                        m_listenPlayback->problem());
+                }
+            });
     }
     return *m_listenPlayback;
 }
