@@ -9,7 +9,7 @@ public:
     bool open(long&, QString&) override { return true; }
     std::unique_ptr<PlayBuffer> createBuffer(const QString&) override { return nullptr; }
     std::unique_ptr<PlayBuffer> createBuffer(melo::PcmSound) override { return nullptr; }
-    std::unique_ptr<PlayStream> startStream(const std::array<PlayBuffer*, 3>&, NextPart) override {
+    std::unique_ptr<PlayStream> startStream(const std::array<PlayBuffer*, 3>&) override {
         return nullptr;
     }
     FilePlayer& filePlayer() override { return *this; }

@@ -1,26 +1,28 @@
 #include "app/form1.h"
 
+#include "app/field_markers.h"
+#include "app/form1_waveform.h"
+#include "app/keyboard.h"
+#include "app/sound_drop.h"
+#include "common/version.h"
+#include "flash/sound_budget.h"
+#include "gui/prompts.h"
+#include "gui/qt_text.h"
+#include "tools/info_form.h"
+#include "tools/listen_playback.h"
+#include "tools/qt_audio.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QTimer>
 #include <algorithm>
 #include <vector>
 
-#include "app/form1_waveform.h"
-#include "app/keyboard.h"
-#include "gui/prompts.h"
-#include "gui/qt_text.h"
-#include "app/sound_drop.h"
-#include "flash/sound_budget.h"
-#include "gui/qt_text.h"
-#include "tools/listen_playback.h"
-#include "tools/qt_audio.h"
-#include "common/version.h"
-#include "tools/info_form.h"
-
 Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env) {
     setObjectName("Form1");
     m_c = build_form1(this);
+    m_markers = new FieldMarkers(
+        m_c, [this] { return m_projfiledir; }, this);
     m_sound.decimal_separator = decimal_separator();
     m_sndfiledir = startDir();
     m_lastvalidsndfile = startDir();
@@ -28,19 +30,19 @@ Form1::Form1(AppEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
     setFixedSize(form1_metrics::clientWidth(), form1_metrics::debugHeight());
     // A fixed size: the title bar offers no maximize button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     wireSignals();
     install_keyboard(*this, m_c);
     install_context_menu_keys();
     SoundDrop::install(
-        m_c, [this] { return m_projfiledir; }, [this]() -> Prompts& { return prompts(); },
+        m_c, [this] { return m_projfiledir; }, [this] { return projectFields(); },
+        [this]() -> Prompts& { return prompts(); },
         [this](QLineEdit* field) { return freeSamplesFor({field}); });
 
     m_timer1.setInterval(100);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::timer1Tick);
     m_timer1.start();
-    // Timer2 only ends the half-second wait of shut-down.
-    connect(&m_timer2, &QTimer::timeout, this, [this] { m_waitdone = true; });
     install_waveform_entries(*this);
     install_loop_workshop_entries(*this);
 }
@@ -53,7 +55,8 @@ std::int64_t Form1::freeSamplesFor(std::initializer_list<const QLineEdit*> field
             skip.push_back(i);
         }
     }
-    return melo::free_samples(melo::project_image_size(projectFields(), file_path(m_projfiledir), skip));
+    return melo::free_samples(
+        melo::project_image_size(projectFields(), file_path(m_projfiledir), skip));
 }
 
 Form1::~Form1() {
@@ -85,11 +88,14 @@ void Form1::wireSignals() {
         connect(m_c.lab_useranf[r], &ClickLabel::clicked, this, [this, r] { assignWav(r, 0); });
         connect(m_c.lab_userloop[r], &ClickLabel::clicked, this, [this, r] { assignWav(r, 1); });
         connect(m_c.lab_userend[r], &ClickLabel::clicked, this, [this, r] { assignWav(r, 2); });
-        connect(m_c.cmd_listen[r], &QToolButton::pressed, this, [this, r] { emit listenPressed(r); });
-        connect(m_c.cmd_listen[r], &QToolButton::released, this, [this, r] { emit listenReleased(r); });
+        connect(m_c.cmd_listen[r], &QToolButton::pressed, this,
+                [this, r] { emit listenPressed(r); });
+        connect(m_c.cmd_listen[r], &QToolButton::released, this,
+                [this, r] { emit listenReleased(r); });
     }
     for (int i = 0; i < 12; ++i) {
-        connect(m_c.Picture1[i], &QToolButton::clicked, this, [this, i] { assignWav(i / 3, i % 3); });
+        connect(m_c.Picture1[i], &QToolButton::clicked, this,
+                [this, i] { assignWav(i / 3, i % 3); });
     }
     connect(m_c.pic_diskloadDSD, &QToolButton::clicked, this, &Form1::assignDsd);
     connect(m_c.Command3, &QPushButton::pressed, this, [this] { emit listenPressed(2); });
@@ -113,8 +119,12 @@ void Form1::wireSignals() {
     // The result line is longer than its field: its whole text is the tool tip.
     connect(m_c.txt_genstatus, &QLineEdit::textChanged, m_c.txt_genstatus, &QWidget::setToolTip);
 
-    // Every change of a project field, typed or set by the program, marks the project changed.
-    auto changed = [this] { m_projchanged = true; };
+    // Every change of a project field, typed or set by the program, marks the project changed
+    // and the last run's results as old.
+    auto changed = [this] {
+        m_projchanged = true;
+        markResultsOld();
+    };
     for (int r = 0; r < 4; ++r) {
         for (QLineEdit* field : {m_c.txt_useranf[r], m_c.txt_userloop[r], m_c.txt_userend[r]}) {
             connect(field, &QLineEdit::textChanged, this, changed);
@@ -132,6 +142,44 @@ void Form1::wireSignals() {
 
 void Form1::timer1Tick() {
     setBackground(m_c.txt_projektfile, m_projchanged ? QColor(255, 255, 0) : windowBackground());
+}
+
+namespace {
+const QString kOldRun = "(vorheriger Lauf) ";
+} // namespace
+
+void Form1::markResultsOld() {
+    if (m_resultsOld || busy() || m_c.txt_genstatus->text().isEmpty()) {
+        return;
+    }
+    m_resultsOld = true;
+    for (QWidget* view :
+         {static_cast<QWidget*>(m_c.txt_genstatus), static_cast<QWidget*>(m_c.txt_log),
+          static_cast<QWidget*>(m_c.txt_debug)}) {
+        QPalette p = view->palette();
+        p.setColor(QPalette::Text, p.color(QPalette::Disabled, QPalette::Text));
+        view->setPalette(p);
+    }
+    m_c.txt_genstatus->setToolTip(kOldRun + m_c.txt_genstatus->toolTip());
+    const QString since = kOldRun + "Das Projekt hat sich seit diesem Lauf geändert.";
+    m_c.txt_log->setToolTip(since);
+    m_c.txt_debug->setToolTip(since);
+}
+
+void Form1::markResultsCurrent() {
+    if (!m_resultsOld) {
+        return;
+    }
+    m_resultsOld = false;
+    for (QWidget* view :
+         {static_cast<QWidget*>(m_c.txt_genstatus), static_cast<QWidget*>(m_c.txt_log),
+          static_cast<QWidget*>(m_c.txt_debug)}) {
+        QPalette p = view->palette();
+        p.setColor(QPalette::Text, QApplication::palette().color(QPalette::Text));
+        view->setPalette(p);
+    }
+    m_c.txt_log->setToolTip({});
+    m_c.txt_debug->setToolTip({});
 }
 
 void Form1::beginBusy() {
@@ -168,8 +216,16 @@ void Form1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    hide(); // gone at once for the user; the settings and the sound are put away behind it
     shutDown();
     QWidget::closeEvent(event);
+}
+
+void Form1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_started) {
+        m_markers->recheckSoon();
+    }
+    QWidget::changeEvent(event);
 }
 
 InfoForm* Form1::infoform() const {
@@ -178,7 +234,8 @@ InfoForm* Form1::infoform() const {
 
 void Form1::showInfoForm() {
     if (m_infoform.isNull()) {
-        m_infoform = new InfoForm(windowTitle(), this); // a child window: it never outlives the main window
+        m_infoform =
+            new InfoForm(windowTitle(), this); // a child window: it never outlives the main window
     }
     m_infoform->show();
     m_infoform->raise();

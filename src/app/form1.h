@@ -1,13 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QPointer>
-#include <QTimer>
-#include <QWidget>
-#include <initializer_list>
-#include <memory>
-#include <optional>
-
 #include "app/app_environment.h"
 #include "app/form1_controls.h"
 #include "flash/flash_image.h"
@@ -16,7 +8,16 @@
 #include "project/project_file.h"
 #include "wav/wav_decoder.h"
 
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+
 class AudioSystem;
+class FieldMarkers;
 class InfoForm;
 class ListenPlayback;
 class Prompts;
@@ -56,6 +57,9 @@ public:
     // True while a decode or a generation run is in progress.
     bool busy() const { return m_busy > 0; }
 
+    // The marks that tell each file field's state.
+    FieldMarkers& fieldMarkers() { return *m_markers; }
+
     // The about box while it is open, else nullptr.
     InfoForm* infoform() const;
     // Opens the about box, or brings the open one to the front.
@@ -63,7 +67,8 @@ public:
 
     // A settings file value, read afresh at every call. (Shut-down writes the settings together,
     // the save command the project's thirteen values together, each in one atomic replace.)
-    QString GetINI_String(const QString& section, const QString& key, const QString& defaultValue) const;
+    QString GetINI_String(const QString& section, const QString& key,
+                          const QString& defaultValue) const;
     // projfiledir, the separator and the project name field's current text.
     QString projectPath() const;
 
@@ -73,7 +78,11 @@ public:
     bool GetProjectData(bool mustExist = false);
     // Saves the thirteen fields; on failure tells the user, keeps the flag and returns false.
     bool saveProject();
-    // The load-or-create command of the project picture button.
+    // For a changed project asks "Projekt geändert: speichern?" (Ja saves, Nein drops the edits);
+    // false when the user cancelled or the save failed, so the caller must stop.
+    bool offerToSave();
+    // The load-or-create command of the project picture button; a changed project is offered
+    // for saving first.
     void loadOrCreateProject();
     // Opens the project file `fullPath` (bare name `bareName`), or creates it from the fields
     // the window holds when it does not exist (without `createMissing`: a message). When it
@@ -121,6 +130,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Back in the window, files may have changed elsewhere: the fields are checked again.
+    void changeEvent(QEvent* event) override;
 
 private:
     class DecodeProgressView;
@@ -161,7 +172,8 @@ private:
     // frame has passed since it last did, so the work costs what it costs and no more.
     void letEventsRun(bool now);
 
-    int chooseFile(const QString& title, const QString& filter, melo::FileKind kind, bool mustExist);
+    int chooseFile(const QString& title, const QString& filter, melo::FileKind kind,
+                   bool mustExist);
     // Saves the thirteen fields and clears the changed flag; false with the path and the reason.
     bool storeProject(QString& error);
     void setProjectFields(const melo::ProjectFields& fields);
@@ -169,6 +181,10 @@ private:
     void shutDown();
     void writeSettings();
     void timer1Tick();
+    // The last run's result line and logs stop being current once the project changes: greyed,
+    // with "(vorheriger Lauf)" in their tool tips, until the next run makes them current again.
+    void markResultsOld();
+    void markResultsCurrent();
 
     void cmd_loadsndfile_Click();
     void cmd_testsndfile_Click();
@@ -181,15 +197,15 @@ private:
     std::unique_ptr<Prompts> m_ownPrompts;
     std::unique_ptr<AudioSystem> m_ownAudio;
     std::unique_ptr<ListenPlayback> m_listenPlayback;
-    QTimer m_timer2;
-    bool m_waitdone = false;
     Form1Controls m_c;
     QPointer<InfoForm> m_infoform;
+    FieldMarkers* m_markers = nullptr;
     QTimer m_timer1;
 
     // Settings and modes
     QString m_debugkey;
     int m_listen = 0;
+    int m_listenRow = 0; // the row of the last listen press
     QString m_projfiledir;
     QString m_fileext = "1";
     QString m_projname;
@@ -198,6 +214,7 @@ private:
 
     // Project
     bool m_projchanged = false;
+    bool m_resultsOld = false;
     QString m_chosenPath;
     QString m_chosenName;
 

@@ -1,6 +1,6 @@
 // The main window's ways into the loop workshop: "Aus einer Aufnahme schneiden…" in the
-// context menu of each sound row's title, and an audio file dropped on that title. The parts
-// it writes are assigned to the row's three fields.
+// context menu of each sound row's title and part fields, and an audio file dropped on that
+// title. The parts it writes are assigned to the row's three fields.
 
 #include "app/context_menus.h"
 #include "app/file_assignment.h"
@@ -8,6 +8,7 @@
 #include "app/form1_waveform.h"
 #include "common/captions.h"
 #include "gui/prompts.h"
+#include "gui/window_placement.h"
 #include "tools/loop_workshop.h"
 
 #include <QDropEvent>
@@ -42,14 +43,12 @@ void open_workshop(Form1& form, int row, const QString& recording) {
                 if (name.isEmpty()) {
                     field->setText("");
                 } else {
-                    assignFile(form.prompts(), form.projfiledir(), form.projfiledir() + "/" + name,
-                               field, "Loop-Werkstatt");
+                    assignFile(form.prompts(), form.projfiledir(), form.projectFields(),
+                               form.projfiledir() + "/" + name, field, "Loop-Werkstatt");
                 }
             }
         });
-    window->show();
-    window->raise();
-    window->activateWindow();
+    show_over(window, &form);
 }
 
 void choose_recording(Form1& form, int row) {
@@ -102,10 +101,14 @@ private:
 void install_loop_workshop_entries(Form1& form) {
     const Form1Controls& c = form.controls();
     for (int r = 0; r < 4; ++r) {
-        add_context_entries(c.Label14[r], [&form, r](QMenu& menu) {
-            menu.addAction("Aus einer Aufnahme schneiden…",
-                           [&form, r] { choose_recording(form, r); });
-        });
+        // On the row's title and on each of its part fields, so the keyboard reaches it too.
+        for (QWidget* w : std::initializer_list<QWidget*>{c.Label14[r], c.txt_useranf[r],
+                                                          c.txt_userloop[r], c.txt_userend[r]}) {
+            add_context_entries(w, [&form, r](QMenu& menu) {
+                menu.addAction("Aus einer Aufnahme schneiden…",
+                               [&form, r] { choose_recording(form, r); });
+            });
+        }
         c.Label14[r]->setAcceptDrops(true);
         c.Label14[r]->installEventFilter(new RecordingDrop(form, r));
     }

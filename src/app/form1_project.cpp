@@ -1,18 +1,19 @@
 // The project: its thirteen fields, load, save, load-or-create, the exit prompt, and the
 // file choosers that assign files to the fields.
 
+#include "app/field_markers.h"
+#include "app/file_assignment.h"
+#include "app/form1.h"
+#include "gui/prompts.h"
+#include "gui/qt_text.h"
+#include "project/file_choice.h"
+
 #include <QDir>
 #include <QFile>
 
-#include "app/file_assignment.h"
-#include "app/form1.h"
-#include "gui/qt_text.h"
-#include "gui/prompts.h"
-#include "project/file_choice.h"
-
-
 QLineEdit* Form1::partField(int row, int part) const {
-    return part == 0 ? m_c.txt_useranf[row] : (part == 1 ? m_c.txt_userloop[row] : m_c.txt_userend[row]);
+    return part == 0 ? m_c.txt_useranf[row]
+                     : (part == 1 ? m_c.txt_userloop[row] : m_c.txt_userend[row]);
 }
 
 melo::ProjectFields Form1::projectFields() const {
@@ -35,13 +36,16 @@ bool Form1::GetProjectData(bool mustExist) {
     const melo::LoadedProject project = melo::load_project(file_path(projectPath()));
     if (project.state == melo::ProjectState::Unreadable ||
         (mustExist && project.state == melo::ProjectState::Missing)) {
-        prompts().message("Fehler beim Projekt-Laden", "Das Projekt kann nicht geöffnet werden:\n" + projectPath() +
-                                                           "\n(" + q(project.error) + ")");
+        prompts().message("Fehler beim Projekt-Laden", "Das Projekt kann nicht geöffnet werden:\n" +
+                                                           projectPath() + "\n(" +
+                                                           q(project.error) + ")");
         return false;
     }
     // A missing file or section is a project without files yet.
     setProjectFields(project.fields);
     m_projchanged = false;
+    m_markers->recheck(); // also when the names stay and only the folder changed
+    markResultsOld();
     return true;
 }
 
@@ -59,13 +63,33 @@ bool Form1::saveProject() {
     QString error;
     if (!storeProject(error)) {
         // The project was not stored: say so, and keep it marked as changed.
-        prompts().message("Fehler beim Speichern", "Das Projekt konnte nicht gespeichert werden:\n" + error);
+        prompts().message("Fehler beim Speichern",
+                          "Das Projekt konnte nicht gespeichert werden:\n" + error);
         return false;
     }
     return true;
 }
 
+bool Form1::offerToSave() {
+    if (!m_projchanged) {
+        return true;
+    }
+    switch (prompts().askYesNoCancel("Warnung", "Projekt geändert: speichern?")) {
+    case Prompts::Answer::Yes:
+        return saveProject(); // not stored: the caller stops, so nothing is lost
+    case Prompts::Answer::No:
+        return true;
+    case Prompts::Answer::Cancel:
+        break;
+    }
+    return false;
+}
+
 void Form1::loadOrCreateProject() {
+    // Another project replaces every field: changed ones are offered for saving first.
+    if (!offerToSave()) {
+        return;
+    }
     const int result = getDSPfilename();
     if (result == melo::kNothingChosen) {
         return;
@@ -98,8 +122,9 @@ bool Form1::openProject(const QString& fullPath, const QString& bareName, bool c
         QString error;
         if (!storeProject(error)) {
             restore();
-            prompts().message("Fehler beim Projekt-Anlegen", "Das neue Projekt konnte nicht angelegt werden:\n" +
-                                                                 error + "\nDas bisherige Projekt bleibt geöffnet.");
+            prompts().message("Fehler beim Projekt-Anlegen",
+                              "Das neue Projekt konnte nicht angelegt werden:\n" + error +
+                                  "\nDas bisherige Projekt bleibt geöffnet.");
             return false;
         }
     }
@@ -111,20 +136,9 @@ bool Form1::openProject(const QString& fullPath, const QString& bareName, bool c
 }
 
 void Form1::cmd_EXIT_Click() {
-    if (m_projchanged) {
-        switch (prompts().askYesNoCancel("Warnung", "Projekt geändert: speichern?")) {
-        case Prompts::Answer::Yes:
-            if (!saveProject()) {
-                return; // not stored: the window stays open so nothing is lost
-            }
-            break;
-        case Prompts::Answer::No:
-            break;
-        case Prompts::Answer::Cancel:
-            return;
-        }
+    if (offerToSave()) {
+        close();
     }
-    close();
 }
 
 int Form1::chooseFile(const QString& title, const QString& filter, melo::FileKind kind,
@@ -161,23 +175,33 @@ int Form1::getWAVfilename() {
 void Form1::assignWav(int row, int part) {
     const int result = getWAVfilename();
     if (result == melo::kAccepted) {
-        if (offerConversion(prompts(), m_projfiledir, m_chosenPath, freeSamplesFor({partField(row, part)}),
-                            partField(row, part))) {
-            return; // the conversion window assigns its output
+        QLineEdit* field = partField(row, part);
+        const ConversionOffer offer = offerConversion(prompts(), m_projfiledir, projectFields(),
+                                                      m_chosenPath, freeSamplesFor({field}), field);
+        if (offer == ConversionOffer::Converting ||
+            (offer == ConversionOffer::NotNeeded &&
+             !acceptUnusable(prompts(), m_chosenPath, "Fehler beim WAV-Laden"))) {
+            return; // the conversion window assigns its output, or the user kept the field
         }
-        if (assignFile(prompts(), m_projfiledir, m_chosenPath, partField(row, part),
+        if (assignFile(prompts(), m_projfiledir, projectFields(), m_chosenPath, field,
                        "Fehler beim WAV-Laden")) {
             m_projchanged = true;
         }
     } else if (result != melo::kNothingChosen) {
-        prompts().message("Fehler beim WAV-Laden", "keine WAV-Datei");
+        // An audio file of another kind (FLAC, MP3, Ogg …) gets the conversion offer, whose
+        // question says that it is no WAV the module reads; anything else the plain refusal.
+        QLineEdit* field = partField(row, part);
+        if (offerConversion(prompts(), m_projfiledir, projectFields(), m_chosenPath,
+                            freeSamplesFor({field}), field) == ConversionOffer::NotNeeded) {
+            prompts().message("Fehler beim WAV-Laden", "keine WAV-Datei");
+        }
     }
 }
 
 void Form1::assignDsd() {
     const int result = getDSDfilename();
     if (result == melo::kAccepted) {
-        if (assignFile(prompts(), m_projfiledir, m_chosenPath, m_c.txt_DSDfilename,
+        if (assignFile(prompts(), m_projfiledir, projectFields(), m_chosenPath, m_c.txt_DSDfilename,
                        "Fehler beim DSD/DS3-Laden")) {
             m_projchanged = true;
         }

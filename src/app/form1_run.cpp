@@ -1,13 +1,14 @@
 // "DSU-File erzeugen": the generation run with its views, progress, status and result sound.
 
-#include <QFile>
-
+#include "app/field_markers.h"
 #include "app/file_assignment.h"
 #include "app/form1.h"
-#include "gui/qt_text.h"
 #include "app/form1_decode_view.h"
 #include "common/version.h"
 #include "flash/sound_budget.h"
+#include "gui/qt_text.h"
+
+#include <QFile>
 
 namespace {
 
@@ -75,6 +76,7 @@ private:
 
 melo::RunResult Form1::cmd_konvertieren_Click() {
     const BusyScope busy(*this);
+    markResultsCurrent();
     melo::RunInput input;
     input.fields = projectFields();
     input.projfiledir = file_path(m_projfiledir);
@@ -92,11 +94,17 @@ melo::RunResult Form1::cmd_konvertieren_Click() {
     RunView view(*this);
     melo::GenerationRun run(m_flash, m_slots, m_sound);
     const melo::RunResult result = run.run(input, view);
-    // The play time still free goes into the result line's tooltip: the log views and the
-    // log files stay as the run writes them, and no control of the window moves.
+    // The play time still free and every problem the fields show go into the result line's
+    // tooltip: the log views and the log files stay as the run writes them (a failed run names
+    // only its first failing part), and no control of the window moves.
     QString tip = m_c.txt_genstatus->text();
     if (!result.failed) {
-        tip += "\n" + q(melo::sound_budget_text(result.flashpos));
+        tip += "\n" + q(melo::sound_budget_text(result.flashpos, decimal_separator()));
+    }
+    m_markers->recheck();
+    if (const QStringList problems = m_markers->problems();
+        (result.failed || result.warncount > 0) && !problems.isEmpty()) {
+        tip += "\n\nIn den Feldern:\n" + problems.join('\n');
     }
     m_c.txt_genstatus->setToolTip(tip);
     return result;

@@ -2,13 +2,13 @@
 // sound objects at shut-down.
 
 #include "app/form1.h"
-
 #include "gui/qt_text.h"
 #include "project/project_file.h"
 #include "project/project_path.h"
 #include "tools/audio_system.h"
 #include "tools/listen_playback.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -20,6 +20,8 @@ void Form1::listenPress(int row) {
         return;
     }
     m_listenPlayback->press(row);
+    m_listenRow = row;
+    show_listen_problem(m_c.cmd_listen[static_cast<std::size_t>(row)], m_listenPlayback->problem());
 }
 
 void Form1::playResultSound(const QString& name) {
@@ -31,17 +33,10 @@ void Form1::freeme() {
     if (m_listenPlayback) {
         m_listenPlayback->stopAll();
     }
-    // About half a second in which pending events are handled, then the release in order:
-    // the buffers, then the sound output.
-    m_waitdone = false;
-    m_timer2.setInterval(500);
-    m_timer2.start();
-    while (!m_waitdone) {
-        QEventLoop loop;
-        connect(&m_timer2, &QTimer::timeout, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    m_timer2.stop();
+    // The playback runs on events, never further down this call stack, and stopAll() has
+    // silenced it: what is still queued for it runs now, and the release follows at once (no
+    // half-second wait) in its order: the buffers, then the sound output.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     if (m_listenPlayback) {
         m_listenPlayback->releaseBuffers();
     }
@@ -59,12 +54,18 @@ ListenPlayback& Form1::listenPlayer() {
                 if (melo::is_empty_part(name)) {
                     return QString();
                 }
-                const melo::ProjectFile file = melo::resolve_project_file(
-                    file_path(m_projfiledir), name);
-                return file.outside ? QString()
-                                    : q_path(file.path);
+                const melo::ProjectFile file =
+                    melo::resolve_project_file(file_path(m_projfiledir), name);
+                return file.outside ? QString() : q_path(file.path);
             },
-            [this](qint64 cursor) { m_c.Text1->setText(QString::number(cursor)); });
+            [this](qint64 cursor) {
+                m_c.Text1->setText(QString::number(cursor));
+                // A playback of the listen buttons that broke off says why where it was pressed.
+                if (cursor == 0 && m_listenPlayback->owner() == nullptr) {
+                    show_listen_problem(m_c.cmd_listen[static_cast<std::size_t>(m_listenRow)],
+                                        m_listenPlayback->problem());
+                }
+            });
     }
     return *m_listenPlayback;
 }

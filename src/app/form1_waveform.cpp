@@ -8,15 +8,10 @@
 #include "flash/sound_budget.h"
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
+#include "gui/window_placement.h"
 #include "tools/waveform_window.h"
 
 namespace {
-
-void show_window(WaveformWindow* window) {
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
 
 void open_row(Form1& form, int row) {
     const Form1Controls& c = form.controls();
@@ -24,9 +19,10 @@ void open_row(Form1& form, int row) {
                                           c.txt_userend[row]->text()};
     WaveformWindow* window =
         WaveformWindow::forProjectRow(form.listenPlayer(), form.projfiledir(), row, names, &form);
-    window->setBudget(QString::fromStdString(melo::sound_budget_text(
-        melo::project_image_size(form.projectFields(), file_path(form.projfiledir())))));
-    show_window(window);
+    window->setBudget(q(melo::sound_budget_text(
+        melo::project_image_size(form.projectFields(), file_path(form.projfiledir())),
+        decimal_separator())));
+    show_over(window, &form);
 }
 
 void open_image(Form1& form) {
@@ -42,7 +38,7 @@ void open_image(Form1& form) {
     QString error;
     if (WaveformWindow* window =
             WaveformWindow::forImage(form.listenPlayer(), chosen.fullPath, error, &form)) {
-        show_window(window);
+        show_over(window, &form);
     } else {
         form.prompts().message("MELO Sound-Manager", error);
     }

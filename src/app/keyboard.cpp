@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QShortcut>
 #include <algorithm>
 #include <vector>
@@ -40,6 +42,17 @@ std::vector<QWidget*> tab_stops(QWidget* window, QWidget* group) {
         return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
     });
     return stops;
+}
+
+// A field that shows a result: Tab reaches it after every control.
+bool is_output(const QWidget* w) {
+    if (const auto* line = qobject_cast<const QLineEdit*>(w)) {
+        return line->isReadOnly();
+    }
+    if (const auto* text = qobject_cast<const QPlainTextEdit*>(w)) {
+        return text->isReadOnly();
+    }
+    return false;
 }
 
 // Shift+F10 and the menu key as a keyboard context-menu request to the focused control.
@@ -83,17 +96,37 @@ void install_keyboard(Form1& form, const Form1Controls& c) {
     key(QKeySequence(Qt::CTRL | Qt::Key_Q), [b = c.cmd_EXIT] { b->click(); });
     key(QKeySequence(Qt::Key_F1), [&form] { form.showInfoForm(); });
 
-    QWidget* previous = nullptr;
+    // Controls first, in the screen's reading order; the outputs (the status fields, the logs,
+    // the inspection panel's values) after all of them, so Tab never wades through them first.
+    std::vector<QWidget*> controls;
+    std::vector<QWidget*> outputs;
+    const auto add = [&](QWidget* w) { (is_output(w) ? outputs : controls).push_back(w); };
+    // The left column: the project frame, then "Ende" and the field beside it.
     for (QWidget* group : {static_cast<QWidget*>(c.GenFile), static_cast<QWidget*>(c.cmd_EXIT),
-                           static_cast<QWidget*>(c.Text1), static_cast<QWidget*>(c.Frame2),
-                           static_cast<QWidget*>(c.SndFile), static_cast<QWidget*>(c.txt_debug)}) {
-        for (QWidget* stop : tab_stops(&form, group)) {
-            if (previous != nullptr) {
-                QWidget::setTabOrder(previous, stop);
-            }
-            previous = stop;
+                           static_cast<QWidget*>(c.Text1)}) {
+        std::ranges::for_each(tab_stops(&form, group), add);
+    }
+    // The right column row by row: the row's title (its menu leads to the row's tools) and
+    // listen button, then its parts; the base file last.
+    for (int r = 0; r < 4; ++r) {
+        add(c.Label14[r]);
+        add(c.cmd_listen[r]);
+        for (int p = 0; p < 3; ++p) {
+            add(c.Picture1[3 * r + p]);
+            add(p == 0 ? c.txt_useranf[r] : (p == 1 ? c.txt_userloop[r] : c.txt_userend[r]));
         }
     }
+    add(c.pic_diskloadDSD);
+    add(c.txt_DSDfilename);
+    // The debug mode's lower part.
+    std::ranges::for_each(tab_stops(&form, c.SndFile), add);
+    add(c.txt_debug);
+
+    controls.insert(controls.end(), outputs.begin(), outputs.end());
+    for (std::size_t i = 1; i < controls.size(); ++i) {
+        QWidget::setTabOrder(controls[i - 1], controls[i]);
+    }
+    controls.front()->setFocus(); // the window opens at the top left
 }
 
 void install_context_menu_keys() {

@@ -1,10 +1,9 @@
 #include "app/sound_drop.h"
 
-#include "gui/qt_text.h"
-
 #include "app/context_menus.h"
 #include "app/file_assignment.h"
 #include "gui/prompts.h"
+#include "gui/qt_text.h"
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
 
@@ -33,10 +32,11 @@ QString droppedFile(const QMimeData* mime) {
 
 } // namespace
 
-void SoundDrop::install(const Form1Controls& c, ProjectDir projfiledir, PromptsSource prompts,
-                        FreeSamples freeSamples) {
-    auto* drop = new SoundDrop(c.txt_DSDfilename->window(), c.txt_DSDfilename,
-                               std::move(projfiledir), std::move(prompts), std::move(freeSamples));
+void SoundDrop::install(const Form1Controls& c, ProjectDir projfiledir, Fields fields,
+                        PromptsSource prompts, FreeSamples freeSamples) {
+    auto* drop =
+        new SoundDrop(c.txt_DSDfilename->window(), c.txt_DSDfilename, std::move(projfiledir),
+                      std::move(fields), std::move(prompts), std::move(freeSamples));
     c.txt_DSDfilename->installEventFilter(drop);
     for (int row = 0; row < 4; ++row) {
         for (QLineEdit* field : {c.txt_useranf[row], c.txt_userloop[row], c.txt_userend[row]}) {
@@ -49,10 +49,11 @@ void SoundDrop::install(const Form1Controls& c, ProjectDir projfiledir, PromptsS
     }
 }
 
-SoundDrop::SoundDrop(QObject* parent, QLineEdit* base, ProjectDir projfiledir,
+SoundDrop::SoundDrop(QObject* parent, QLineEdit* base, ProjectDir projfiledir, Fields fields,
                      PromptsSource prompts, FreeSamples freeSamples)
     : QObject(parent), m_base(base), m_projfiledir(std::move(projfiledir)),
-      m_prompts(std::move(prompts)), m_freeSamples(std::move(freeSamples)) {}
+      m_fields(std::move(fields)), m_prompts(std::move(prompts)),
+      m_freeSamples(std::move(freeSamples)) {}
 
 bool SoundDrop::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
@@ -82,7 +83,7 @@ bool SoundDrop::eventFilter(QObject* watched, QEvent* event) {
 void SoundDrop::takePart(QLineEdit* field, const QString& path) {
     const QString name = QFileInfo(path).fileName();
     if (melo::ready_for_module(file_path(path))) {
-        assignFile(m_prompts(), m_projfiledir(), path, field, "Fehler beim WAV-Laden");
+        assignFile(m_prompts(), m_projfiledir(), m_fields(), path, field, "Fehler beim WAV-Laden");
         return;
     }
     if (refusedName(m_prompts(), name, "Fehler beim WAV-Laden")) {
@@ -96,7 +97,8 @@ void SoundDrop::takePart(QLineEdit* field, const QString& path) {
                                 "“ ist keine lesbare Audiodatei: " + QString::fromStdString(error));
         return;
     }
-    openConversion(m_prompts(), m_projfiledir(), path, info, m_freeSamples(field), field);
+    openConversion(m_prompts(), m_projfiledir(), m_fields(), path, info, m_freeSamples(field),
+                   field);
 }
 
 void SoundDrop::takeBase(const QString& path) {
@@ -104,7 +106,7 @@ void SoundDrop::takeBase(const QString& path) {
         m_prompts().message("Fehler beim DSD/DS3-Laden", "keine DSD/DS3-Datei");
         return;
     }
-    assignFile(m_prompts(), m_projfiledir(), path, m_base, "Fehler beim DSD/DS3-Laden");
+    assignFile(m_prompts(), m_projfiledir(), m_fields(), path, m_base, "Fehler beim DSD/DS3-Laden");
 }
 
 void SoundDrop::chooseAndConvert(QLineEdit* field) {

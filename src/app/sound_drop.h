@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/form1_controls.h"
+#include "project/project_file.h"
 
 #include <QLineEdit>
 #include <QObject>
@@ -17,27 +18,30 @@ class Prompts;
 class SoundDrop : public QObject {
 public:
     using ProjectDir = std::function<QString()>;
+    using Fields = std::function<melo::ProjectFields()>;
     using PromptsSource = std::function<Prompts&()>;
     // The samples the flash still takes for a new part in the given part field.
     using FreeSamples = std::function<std::int64_t(QLineEdit*)>;
 
     // Makes the part fields and the base file field of `c` take drops and gives the part
-    // fields their context entry. `projfiledir` tells the project folder at the moment of use.
-    static void install(const Form1Controls& c, ProjectDir projfiledir, PromptsSource prompts,
-                        FreeSamples freeSamples);
+    // fields their context entry. `projfiledir` and `fields` tell the project folder and the
+    // project's fields at the moment of use.
+    static void install(const Form1Controls& c, ProjectDir projfiledir, Fields fields,
+                        PromptsSource prompts, FreeSamples freeSamples);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    SoundDrop(QObject* parent, QLineEdit* base, ProjectDir projfiledir, PromptsSource prompts,
-              FreeSamples freeSamples);
+    SoundDrop(QObject* parent, QLineEdit* base, ProjectDir projfiledir, Fields fields,
+              PromptsSource prompts, FreeSamples freeSamples);
     void takePart(QLineEdit* field, const QString& path);
     void takeBase(const QString& path);
     void chooseAndConvert(QLineEdit* field);
 
     QLineEdit* m_base;
     ProjectDir m_projfiledir;
+    Fields m_fields;
     PromptsSource m_prompts;
     FreeSamples m_freeSamples;
 };

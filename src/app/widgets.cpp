@@ -1,5 +1,8 @@
 #include "app/widgets.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
@@ -20,6 +23,46 @@ void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
         emit doubleClicked();
     }
     QLabel::mouseDoubleClickEvent(event);
+}
+
+namespace {
+
+// The focus ring of the window's own controls: two pixels in the highlight colour, inside
+// the control so no neighbour covers it.
+void paint_focus_ring(QWidget* widget) {
+    if (!widget->hasFocus()) {
+        return;
+    }
+    QPainter painter(widget);
+    painter.setPen(QPen(widget->palette().color(QPalette::Highlight), 2));
+    painter.drawRect(QRectF(widget->rect()).adjusted(1, 1, -1, -1));
+}
+
+} // namespace
+
+void PictureButton::paintEvent(QPaintEvent* event) {
+    QToolButton::paintEvent(event);
+    paint_focus_ring(this);
+}
+
+FocusLabel::FocusLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void FocusLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    paint_focus_ring(this);
+}
+
+void FocusLabel::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+        event->key() == Qt::Key_Space) {
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, rect().center(),
+                                  mapToGlobal(rect().center()));
+        QApplication::sendEvent(this, &request);
+        return;
+    }
+    QLabel::keyPressEvent(event);
 }
 
 int DesignFrame::borderTop() const {
@@ -85,8 +128,8 @@ void WrapButton::paintEvent(QPaintEvent*) {
     }
     // Runs of blanks are where the caption may break; the words stay whole.
     const QString wrapped = caption.simplified();
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                   QPalette::ButtonText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, wrapped);
 }
 

@@ -24,6 +24,30 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
+// A picture button whose keyboard focus shows as a clear ring in the highlight colour (the
+// style's own focus frame is faint around a picture): the speaker, disk and folder buttons.
+class PictureButton : public QToolButton {
+    Q_OBJECT
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A caption that the keyboard reaches: it takes the focus by Tab, shows it with the same ring,
+// and opens its context menu on Enter or the space bar (the sound rows' titles, whose menus
+// lead to the row's waveform and to the loop workshop).
+class FocusLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit FocusLabel(const QString& text, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
 // A push button whose caption wraps at blanks inside the button, centred, as the
 // two-line captions of the design ("DSU-File erzeugen", "Soundfile     laden") need.
 class WrapButton : public QPushButton {

@@ -1,7 +1,3 @@
-#include <algorithm>
-#include <cstdio>
-#include <filesystem>
-
 #include "cli/commands.h"
 #include "cli/terminal_progress.h"
 #include "common/cp1252.h"
@@ -11,6 +7,10 @@
 #include "platform/paths.h"
 #include "project/file_choice.h"
 #include "project/project_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 namespace melo::cli {
 namespace {
@@ -46,9 +46,12 @@ int build(const std::vector<std::string>& args) {
     if (!parse_args("build", args, {"--log", "--debug-log", "--verbose"}, 1, files, flags)) {
         return kUsageError;
     }
-    auto has = [&](const char* flag) { return std::find(flags.begin(), flags.end(), flag) != flags.end(); };
+    auto has = [&](const char* flag) {
+        return std::find(flags.begin(), flags.end(), flag) != flags.end();
+    };
     std::error_code ec;
-    const std::string path = utf8_path(std::filesystem::absolute(native_path(files[0]), ec).lexically_normal());
+    const std::string path =
+        utf8_path(std::filesystem::absolute(native_path(files[0]), ec).lexically_normal());
     const LoadedProject project = load_project(path);
     if (ec || project.state != ProjectState::Loaded) {
         std::fprintf(stderr, "melo-dsu build: Projektfile '%s' nicht lesbar: %s\n",
@@ -73,7 +76,7 @@ int build(const std::vector<std::string>& args) {
     const RunResult result = run.run(input, printer);
     // The budget is no log line: the log and its file stay as the window's run writes them.
     if (!result.failed) {
-        std::printf("%s\n", sound_budget_text(result.flashpos).c_str());
+        std::printf("%s\n", sound_budget_text(result.flashpos, kBudgetSeparator).c_str());
     }
     for (const std::string& error : result.file_errors) {
         std::fprintf(stderr, "melo-dsu build: %s\n", error.c_str());

@@ -7,6 +7,10 @@ namespace melo::cli {
 
 inline constexpr int kUsageError = 2;
 
+// The decimal separator of the play-time budget line that build and dump print, as scripts
+// that read it have always seen it.
+inline constexpr char kBudgetSeparator = ',';
+
 // Each command takes its arguments after the command word and returns the exit status.
 int inspect(const std::vector<std::string>& args);
 int build(const std::vector<std::string>& args);

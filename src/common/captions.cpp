@@ -3,7 +3,8 @@
 namespace melo {
 
 std::string row_title(int row) {
-    static const char* const kSounds[4] = {"Sound A (200)", "Sound B (201)", "Sound C (202)", "Sound D (203)"};
+    static const char* const kSounds[4] = {"Sound A (200)", "Sound B (201)", "Sound C (202)",
+                                           "Sound D (203)"};
     return kSounds[row];
 }
 
@@ -14,6 +15,10 @@ std::string part_title(int part) {
 
 std::string slot_title(int slot) {
     return row_title((slot - 1) / 3) + " " + part_title((slot - 1) % 3);
+}
+
+std::string field_title(int index) {
+    return index == 12 ? "Basis-Soundfile" : slot_title(index + 1);
 }
 
 } // namespace melo

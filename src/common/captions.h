@@ -16,6 +16,10 @@ std::string part_title(int part);
 // "Sound A (200) Anfang" for slot 1 and so on to slot 12.
 std::string slot_title(int slot);
 
+// The field `index` of a project in its file's order: "Sound A (200) Anfang" for 0 and so on
+// to "Sound D (203) Ende" for 11, "Basis-Soundfile" for 12.
+std::string field_title(int index);
+
 // The captions of the WAV inspection panel, one per field of the decode's panel texts;
 // `melo-dsu inspect` prints exactly these.
 struct PanelCaptions {

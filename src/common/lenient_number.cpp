@@ -1,12 +1,13 @@
 #include "common/lenient_number.h"
 
+#include "common/number_format.h"
+
 #include <cctype>
+#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-
-#include "common/number_format.h"
 
 namespace melo {
 namespace {
@@ -98,6 +99,11 @@ double scan_number(std::string_view s, std::size_t& used) {
         }
     }
     used = i;
+    // strtod reads the decimal point of the process's locale (a comma under a German one
+    // once Qt has set it): the point written here becomes that character first.
+    if (const auto dot = number.find('.'); dot != std::string::npos) {
+        number[dot] = *std::localeconv()->decimal_point;
+    }
     const double value = std::strtod(number.c_str(), nullptr);
     return std::isfinite(value) ? value : (value < 0 ? -1e300 : 1e300);
 }

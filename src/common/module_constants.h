@@ -27,5 +27,7 @@ inline constexpr std::uint8_t kPartMarker = 255;
 // takes them.
 inline constexpr std::uint8_t kMinSample = 1;
 inline constexpr std::uint8_t kMaxSample = 254;
+// Silence: the middle of the unsigned 8-bit range.
+inline constexpr std::uint8_t kSilentSample = 128;
 
 } // namespace melo

@@ -1,5 +1,6 @@
 #include "common/number_format.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -7,8 +8,8 @@ namespace melo {
 
 std::string format_digits(std::int64_t value, int digits) {
     const bool negative = value < 0;
-    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value)
-                                       : static_cast<std::uint64_t>(value);
+    std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     std::string text = std::to_string(magnitude);
     if (static_cast<int>(text.size()) < digits) {
         text.insert(0, static_cast<std::size_t>(digits) - text.size(), '0');
@@ -32,9 +33,15 @@ std::string permille_label(int permille, char decimal_separator) {
 }
 
 std::string format_fixed(double value, int decimals, char decimal_separator) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    std::string text = buffer;
+    // to_chars, unlike printf, never takes the process's locale: a German LC_NUMERIC would
+    // write a comma that the replacement below does not see.
+    char buffer[400];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (error != std::errc()) {
+        return "0"; // beyond any figure the program shows
+    }
+    std::string text(buffer, end);
     if (const auto dot = text.find('.'); dot != std::string::npos) {
         text[dot] = decimal_separator;
     }
@@ -50,8 +57,9 @@ std::string format_general(double value, char decimal_separator) {
         return "0";
     }
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    std::string text = buffer;
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15).ptr;
+    std::string text(buffer, end);
     if (decimal_separator != '.') {
         for (char& c : text) {
             if (c == '.') {
@@ -77,7 +85,8 @@ double round_half_even(double value) {
 
 std::string hexx(std::int32_t value, int min_width) {
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%X", static_cast<unsigned>(static_cast<std::uint32_t>(value)));
+    std::snprintf(buffer, sizeof buffer, "%X",
+                  static_cast<unsigned>(static_cast<std::uint32_t>(value)));
     std::string text = buffer;
     if (static_cast<int>(text.size()) < min_width) {
         text.insert(0, static_cast<std::size_t>(min_width) - text.size(), '0');

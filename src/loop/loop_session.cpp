@@ -85,7 +85,7 @@ bool LoopSession::take_recording(PreparedRecording recording) {
         return false;
     }
     m_recording = std::move(recording);
-    m_status = {describe_result(m_recording.result, m_recording.options), false};
+    m_status = {describe_result(m_recording.result, m_recording.options, m_separator), false};
     WaveformPart part;
     part.title = "Aufnahme";
     part.name = m_recording.name;
@@ -177,7 +177,8 @@ void LoopSession::take_search(const LoopResult& result) {
         result.code == LoopCode::Ok
             ? std::to_string(m_candidates.size()) + " Loops gefunden; der beste ist gewählt."
             : result.message;
-    m_status = {describe_result(m_recording.result, m_recording.options) + "\n" + found,
+    m_status = {describe_result(m_recording.result, m_recording.options, m_separator) + "\n" +
+                    found,
                 result.code != LoopCode::Ok};
 }
 

@@ -32,8 +32,8 @@ std::string too_long_text(std::int32_t rate) {
            std::to_string(rate) + " Hz)";
 }
 
-std::string db_text(double db) {
-    return format_one_decimal(db);
+std::string db_text(double db, char decimal_separator = '.') {
+    return format_one_decimal(db, decimal_separator);
 }
 
 // Collects the converted samples: drops leading silence, keeps the rest up to the decoder's
@@ -145,7 +145,8 @@ public:
             m_soxr.reset();
         }
         m_out.resize(kOutFrames);
-        m_piece = std::clamp<std::size_t>(static_cast<std::size_t>(kOutFrames / 2 / ratio(from, to)), 1, kBlockFrames);
+        m_piece = std::clamp<std::size_t>(
+            static_cast<std::size_t>(kOutFrames / 2 / ratio(from, to)), 1, kBlockFrames);
     }
     bool ok() const { return m_soxr != nullptr; }
 
@@ -154,7 +155,8 @@ public:
         while (n > 0) {
             std::size_t used = 0;
             std::size_t made = 0;
-            soxr_process(m_soxr.get(), in, std::min(n, m_piece), &used, m_out.data(), m_out.size(), &made);
+            soxr_process(m_soxr.get(), in, std::min(n, m_piece), &used, m_out.data(), m_out.size(),
+                         &made);
             if (!collector.take(m_out.data(), made)) {
                 return false;
             }
@@ -209,22 +211,6 @@ std::size_t expected_samples(const SourceInfo& source, std::int32_t rate) {
     const double samples =
         std::ceil(static_cast<double>(source.frames) * ratio(source.rate, rate)) + 16;
     return static_cast<std::size_t>(std::min(samples, static_cast<double>(kMaxPreparedSamples)));
-}
-
-// What the loudness matching did: the loudness reached, and why it is not the target.
-std::string loudness_result_text(const PrepareResult& r, double target) {
-    if (r.silent) {
-        return "nur Stille, Lautheit nicht angeglichen";
-    }
-    if (!r.loudness_reached || !r.loudness_measured) {
-        return "Lautheit nicht messbar (kürzer als 0,4 s oder zu leise), Pegel unverändert";
-    }
-    std::string text = "Lautheit " + lufs_text(r.loudness_measured) + " -> " + lufs_text(r.loudness_reached) +
-                       " (" + (r.gain_db >= 0 ? "+" : "") + format_one_decimal(r.gain_db) + " dB)";
-    if (r.loudness_limited) {
-        text += ", durch den Spitzenpegel begrenzt statt " + lufs_text(target);
-    }
-    return text;
 }
 
 // Why a run collected no samples.
@@ -397,7 +383,9 @@ PrepareResult SoundPreparation::convert(const std::string& input, const PrepareO
     PermilleGate gate(&observer);
     if (const PrepareCode code = read_and_resample(reader, resampler, collector, gate);
         code != PrepareCode::Ok) {
-        return failure(r, code, code == PrepareCode::Cancelled ? "Umwandlung abgebrochen" : too_long_text(options.rate));
+        return failure(r, code,
+                       code == PrepareCode::Cancelled ? "Umwandlung abgebrochen"
+                                                      : too_long_text(options.rate));
     }
     r.stream_errors = reader.complaints();
     if (std::string damage = reader.damage(); !damage.empty()) {
@@ -442,7 +430,8 @@ std::string prepared_file_name(const std::string& input_path, const std::string&
     namespace fs = std::filesystem;
     const std::string stem = utf8_path(native_path(input_path).stem());
     std::error_code ec;
-    if (fs::equivalent(native_path(input_path), native_path(target_dir) / native_path(stem + ".wav"), ec)) {
+    if (fs::equivalent(native_path(input_path),
+                       native_path(target_dir) / native_path(stem + ".wav"), ec)) {
         return stem + "_" + std::to_string(rate) + ".wav";
     }
     return stem + ".wav";
@@ -458,7 +447,25 @@ std::string describe_source(const SourceInfo& info) {
     return text + play_time_text(static_cast<double>(info.frames) / info.rate);
 }
 
-std::string describe_result(const PrepareResult& r, const PrepareOptions& o) {
+std::string loudness_result_text(const PrepareResult& r, double target, char decimal_separator) {
+    if (r.silent) {
+        return "nur Stille, Lautheit nicht angeglichen";
+    }
+    if (!r.loudness_reached || !r.loudness_measured) {
+        return "Lautheit nicht messbar (kürzer als 0" + std::string(1, decimal_separator) +
+               "4 s oder zu leise), Pegel unverändert";
+    }
+    std::string text = "Lautheit " + lufs_text(r.loudness_measured, decimal_separator) + " -> " +
+                       lufs_text(r.loudness_reached, decimal_separator) + " (" +
+                       (r.gain_db >= 0 ? "+" : "") + db_text(r.gain_db, decimal_separator) + " dB)";
+    if (r.loudness_limited) {
+        text += ", durch den Spitzenpegel begrenzt statt " + lufs_text(target, decimal_separator);
+    }
+    return text;
+}
+
+std::string describe_result(const PrepareResult& r, const PrepareOptions& o,
+                            char decimal_separator) {
     std::string text = std::to_string(o.rate) + " Hz, 1 Kanal, " + std::to_string(o.bits) + " bit" +
                        (o.bits == 8 && o.dither == Dither::Tpdf ? " mit TPDF-Dither, " : ", ") +
                        std::to_string(r.samples) + " Samples (" +
@@ -470,24 +477,26 @@ std::string describe_result(const PrepareResult& r, const PrepareOptions& o) {
         text += "; von " + std::to_string(r.source.rate) + " Hz umgerechnet";
     }
     if (o.trim_db) {
-        text += "; Stille unter " + db_text(*o.trim_db) +
+        text += "; Stille unter " + db_text(*o.trim_db, decimal_separator) +
                 " dBFS entfernt: " + play_time_text(static_cast<double>(r.trimmed_front) / o.rate) +
                 " am Anfang, " + play_time_text(static_cast<double>(r.trimmed_back) / o.rate) +
                 " am Ende";
     }
     if (o.normalize_db) {
         text += r.silent ? "; nur Stille, nicht normalisiert"
-                         : "; auf " + db_text(*o.normalize_db) + " dBFS normalisiert (" +
-                               (r.gain_db >= 0 ? "+" : "") + db_text(r.gain_db) + " dB)";
+                         : "; auf " + db_text(*o.normalize_db, decimal_separator) +
+                               " dBFS normalisiert (" + (r.gain_db >= 0 ? "+" : "") +
+                               db_text(r.gain_db, decimal_separator) + " dB)";
     }
     if (o.loudness_lufs) {
-        text += "; " + loudness_result_text(r, *o.loudness_lufs);
+        text += "; " + loudness_result_text(r, *o.loudness_lufs, decimal_separator);
     }
     if (r.clipped > 0) {
         text += "; " + std::to_string(r.clipped) + " Samples auf Vollaussteuerung begrenzt";
     }
     if (r.stream_errors > 0) {
-        text += "; Warnung: beim Lesen " + std::to_string(r.stream_errors) + " Fehler im Datenstrom";
+        text +=
+            "; Warnung: beim Lesen " + std::to_string(r.stream_errors) + " Fehler im Datenstrom";
     }
     return text;
 }

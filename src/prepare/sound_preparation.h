@@ -28,29 +28,29 @@ inline constexpr Dither kDefaultDither = Dither::None;
 
 // What a preparation does besides mixing to mono and converting the sample rate.
 struct PrepareOptions {
-    std::int32_t rate = kTargetFreq;    // the output's sample rate
-    int bits = 8;                       // 8: the module's samples (1..254); 16: a master to keep
-    Dither dither = kDefaultDither;     // of 8-bit output
-    std::optional<double> normalize_db; // peak level in dBFS (kMinNormalizeDb to 0), or none
+    std::int32_t rate = kTargetFreq;     // the output's sample rate
+    int bits = 8;                        // 8: the module's samples (1..254); 16: a master to keep
+    Dither dither = kDefaultDither;      // of 8-bit output
+    std::optional<double> normalize_db;  // peak level in dBFS (kMinNormalizeDb to 0), or none
     std::optional<double> loudness_lufs; // integrated loudness (kMinLoudnessLufs to
                                          // kMaxLoudnessLufs), or none; not with normalize_db
-    std::optional<double> trim_db;      // silence threshold in dBFS (kMinTrimDb to 0), or none
+    std::optional<double> trim_db;       // silence threshold in dBFS (kMinTrimDb to 0), or none
 };
 
 struct PrepareResult {
     PrepareCode code = PrepareCode::Ok;
     std::string message; // German, for every code but Ok
     SourceInfo source;
-    std::int64_t samples = 0;       // written to the output
-    double gain_db = 0.0;           // applied by normalizing or loudness matching
-    bool silent = false;            // normalizing found nothing but silence and left it
+    std::int64_t samples = 0;                // written to the output
+    double gain_db = 0.0;                    // applied by normalizing or loudness matching
+    bool silent = false;                     // normalizing found nothing but silence and left it
     std::optional<double> loudness_measured; // loudness matching: the input's loudness (LUFS),
     std::optional<double> loudness_reached;  // the output's, none when it was not measurable,
     bool loudness_limited = false;           // and whether the peak held it below the target
-    std::int64_t trimmed_front = 0; // samples of silence cut at the start (output rate)
-    std::int64_t trimmed_back = 0;  // and at the end
-    std::int64_t clipped = 0;       // samples beyond full scale, limited to it
-    std::int64_t stream_errors = 0; // damaged data the decoder concealed and read past
+    std::int64_t trimmed_front = 0;          // samples of silence cut at the start (output rate)
+    std::int64_t trimmed_back = 0;           // and at the end
+    std::int64_t clipped = 0;                // samples beyond full scale, limited to it
+    std::int64_t stream_errors = 0;          // damaged data the decoder concealed and read past
 };
 
 // A prepared sound held in memory: the mono sample frames run() writes into its file.
@@ -105,8 +105,15 @@ std::string prepared_file_name(const std::string& input_path, const std::string&
 std::string describe_source(const SourceInfo& info);
 
 // "13021 Hz, 1 Kanal, 8 bit, 39063 Samples (0m 3.00s); aus 2 Kanälen gemischt; ...": what a
-// successful run wrote and did.
-std::string describe_result(const PrepareResult& result, const PrepareOptions& options);
+// successful run wrote and did, its levels with `decimal_separator`.
+std::string describe_result(const PrepareResult& result, const PrepareOptions& options,
+                            char decimal_separator = '.');
+
+// What loudness matching towards `target_lufs` did: "Lautheit -24.1 LUFS -> -18.4 LUFS
+// (+5.7 dB), durch den Spitzenpegel begrenzt statt -16.0 LUFS" when the peak held it below
+// the target; or why it did nothing.
+std::string loudness_result_text(const PrepareResult& result, double target_lufs,
+                                 char decimal_separator = '.');
 
 // The German reason why `options` cannot be used, or "" when they can.
 std::string check_options(const PrepareOptions& options);

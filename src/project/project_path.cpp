@@ -1,11 +1,12 @@
 #include "project/project_path.h"
 
+#include "common/captions.h"
+#include "common/cp1252.h"
+#include "platform/paths.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
-
-#include "common/cp1252.h"
-#include "platform/paths.h"
 
 namespace melo {
 namespace {
@@ -13,8 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 char32_t fold(char32_t c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
-        (c >= 0x410 && c <= 0x42F)) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+        (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) {
         return c + 0x20;
     }
     if (c >= 0x400 && c <= 0x40F) {
@@ -126,8 +127,38 @@ ProjectFile resolve_project_file(const std::string& projfiledir, const std::stri
         real_file = fs::absolute(current, ec).lexically_normal();
     }
     // An empty name names no file (nothing was chosen), not the folder itself.
-    result.outside = !name.empty() && (!lies_within(real_file, real_root) || real_file == real_root);
+    result.outside =
+        !name.empty() && (!lies_within(real_file, real_root) || real_file == real_root);
     return result;
+}
+
+std::vector<int> fields_naming(const ProjectFields& fields, const std::string& projfiledir,
+                               const std::string& path) {
+    std::vector<int> named;
+    for (int index = 0; index < kProjectKeyCount; ++index) {
+        const std::string& name = project_field(fields, index);
+        if (is_empty_part(name)) {
+            continue;
+        }
+        const ProjectFile file = resolve_project_file(projfiledir, name);
+        std::error_code ec;
+        if (!file.outside && !file.control_characters &&
+            (file.path == path || fs::equivalent(native_path(file.path), native_path(path), ec))) {
+            named.push_back(index);
+        }
+    }
+    return named;
+}
+
+std::string fields_naming_text(const ProjectFields& fields, const std::string& projfiledir,
+                               const std::string& path) {
+    const std::vector<int> named = fields_naming(fields, projfiledir, path);
+    std::string text;
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        text += (i == 0 ? "das Projekt nutzt sie für " : (i + 1 == named.size() ? " und " : ", ")) +
+                field_title(named[i]);
+    }
+    return text;
 }
 
 } // namespace melo

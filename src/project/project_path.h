@@ -1,7 +1,10 @@
 #pragma once
 
+#include "project/project_file.h"
+
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace melo {
 
@@ -22,6 +25,17 @@ struct ProjectFile {
 // name is the folder separator of the system that wrote the project (Windows), so it
 // separates folders here too, unless an entry of the folder has the name as written.
 ProjectFile resolve_project_file(const std::string& projfiledir, const std::string& name);
+
+// The fields (0 to 12 in the project file's order) of `fields` whose names lead to the file at
+// `path` in `projfiledir`, as resolve_project_file finds them: a namesake that differs only in
+// case counts. None when the file is not in the project.
+std::vector<int> fields_naming(const ProjectFields& fields, const std::string& projfiledir,
+                               const std::string& path);
+
+// "das Projekt nutzt sie für Sound A (200) Loop und Sound B (201) Ende": which fields name the
+// file at `path` (fields_naming), for a question before it is replaced; "" for none.
+std::string fields_naming_text(const ProjectFields& fields, const std::string& projfiledir,
+                               const std::string& path);
 
 // `name` with its letters folded to lower case (ASCII, Latin-1, Latin Extended-A, Greek and
 // Cyrillic), for comparing file names as Windows does.

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "playback/part_sequence.h"
 #include "wav/pcm_file.h"
 
 #include <QString>
 #include <QtGlobal>
 #include <array>
-#include <functional>
 #include <memory>
 
 // A sound held in memory, ready to be played in an output stream.
@@ -15,26 +15,27 @@ public:
 };
 
 // What an output stream plays at a moment.
-struct HeardPosition {
-    enum State { Waiting, Playing, Ended };
-    State state = Waiting; // Waiting: nothing heard yet; Ended: the last part has been heard
-    int part = 0;          // while Playing: the part heard (1 to 3)
-    qint64 cursor = 0;     // its play position in bytes
-    qint64 length = 0;     // its length in bytes
-};
+using HeardPosition = melo::HeardPosition;
 
-// One continuous output: the parts it is handed play one after the other, every join
-// sample-exact. Stopping it or letting it go silences it at once.
+// One playback of up to three parts in an output of its own: the start part once, the loop
+// part at least once and again after each pass until release(), then the end part, every
+// join sample-exact. The sound is made on an audio thread; these calls only pass a word to
+// it or read what it last told, so none of them waits and none can hold up the sound.
+// Destroying the stream silences it.
 class PlayStream {
 public:
     virtual ~PlayStream() = default;
+    // What is heard now; Ended once the last part has been heard, or the output has stopped.
     virtual HeardPosition heard() = 0;
+    // The loop part ends with the pass being handed to the output.
+    virtual void release() = 0;
+    // Silences the output at once.
     virtual void stop() = 0;
+    // Loop passes begun so far.
+    virtual int loopPasses() const = 0;
+    // True when the output could not be opened or broke off (the device went away).
+    virtual bool failed() const = 0;
 };
-
-// Told by a stream that it has taken the whole of a part (or is about to begin): answers the
-// part to play next (1 to 3), or 0 when nothing follows.
-using NextPart = std::function<int()>;
 
 // Plays whole WAV files: the inspection panel's Play and Stop buttons and the result sounds.
 class FilePlayer {
@@ -58,14 +59,12 @@ public:
     virtual std::unique_ptr<PlayBuffer> createBuffer(const QString& wavPath) = 0;
     // A buffer holding samples already in memory; nullptr when they cannot be played.
     virtual std::unique_ptr<PlayBuffer> createBuffer(melo::PcmSound sound) = 0;
-    // Starts one output stream over `parts` (entries for the parts 1 to 3, nullptr where a
-    // part is missing; they must outlive the stream). It asks `next` for its first part at
-    // once and for each following one when it has taken the whole of the part before, on
-    // this thread; parts of another format than the first one it plays are converted to that
-    // format. nullptr when no output can be opened.
-    virtual std::unique_ptr<PlayStream> startStream(const std::array<PlayBuffer*, 3>& parts,
-                                                    NextPart next) = 0;
+    // Starts one playback of `parts` (the start, loop and end part; nullptr where a part is
+    // missing), held until its release(). Parts of another format than the first one present
+    // play converted to it; the stream keeps what it needs of the buffers. nullptr when there
+    // is nothing to play or no sound output.
+    virtual std::unique_ptr<PlayStream> startStream(const std::array<PlayBuffer*, 3>& parts) = 0;
     virtual FilePlayer& filePlayer() = 0;
-    // Ends the sound output at shut-down: stops the file player (streams end with their owners).
+    // Ends the sound output at shut-down: every stream falls silent and the audio thread ends.
     virtual void close() = 0;
 };

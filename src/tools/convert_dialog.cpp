@@ -8,6 +8,7 @@
 #include "gui/status_line.h"
 #include "project/file_choice.h"
 #include "project/project_folder.h"
+#include "project/project_path.h"
 #include "tools/flash_budget.h"
 
 #include <QDir>
@@ -100,6 +101,12 @@ ConvertDialog::ConvertDialog(Prompts& prompts, const QString& input, const melo:
     connect(m_cancel, &QPushButton::clicked, this, &ConvertDialog::reject);
 }
 
+QString ConvertDialog::usedBy(const QString& output) const {
+    const QString text =
+        q(melo::fields_naming_text(m_fields, file_path(m_projfiledir), file_path(output)));
+    return text.isEmpty() ? text : "; " + text;
+}
+
 void ConvertDialog::setFreeSamples(std::int64_t samples) {
     m_free = samples;
     show_flash_budget(m_budget, kResult, expectedSamples(), samples);
@@ -156,8 +163,9 @@ void ConvertDialog::start() {
     const bool replacesInput =
         QFileInfo(output).canonicalFilePath() == QFileInfo(m_input).canonicalFilePath();
     if (QFileInfo::exists(output) && !replacesInput &&
-        m_prompts.askYesNo("Datei ersetzen", "Im Projektordner gibt es schon „" + name +
-                                                 "“.\nErsetzen?") == Prompts::Answer::No) {
+        m_prompts.askYesNo("Datei ersetzen", "Im Projektordner gibt es schon „" + name + "“" +
+                                                 usedBy(output) + ".\nErsetzen?") ==
+            Prompts::Answer::No) {
         return;
     }
 
@@ -181,6 +189,19 @@ void ConvertDialog::start() {
 void ConvertDialog::finished(const melo::PrepareResult& result, const QString& name) {
     if (result.code == melo::PrepareCode::Ok) {
         emit converted(name);
+        const std::optional<double> target = m_options->options().loudness_lufs;
+        if (result.loudness_limited && target) {
+            // Not the loudness asked for: the window stays to say what it reached.
+            m_start->setEnabled(false);
+            m_cancel->setText("Schließen");
+            m_progress->setVisible(false);
+            show_status(m_status,
+                        "„" + name + "“ ist umgewandelt und zugewiesen.\n" +
+                            q(melo::loudness_result_text(result, *target, decimal_separator())) +
+                            ".",
+                        false);
+            return;
+        }
         accept();
         return;
     }

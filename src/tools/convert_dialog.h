@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prepare/sound_preparation.h"
+#include "project/project_file.h"
 #include "tools/prepare_options_box.h"
 
 #include <QCheckBox>
@@ -32,6 +33,8 @@ public:
     // The samples the flash still takes for this part: the window tells at once, and asks
     // before converting, when the result will not fit.
     void setFreeSamples(std::int64_t samples);
+    // The project's fields: a question before replacing a file says which of them use it.
+    void setProjectFields(const melo::ProjectFields& fields) { m_fields = fields; }
 
     QLineEdit* target() const { return m_target; }
     PrepareOptionsBox* optionsBox() const { return m_options; }
@@ -61,6 +64,8 @@ private:
     void start();
     void finished(const melo::PrepareResult& result, const QString& name);
     void setRunning(bool running);
+    // "; das Projekt nutzt sie für …" for the file `output`, or "".
+    QString usedBy(const QString& output) const;
     // The samples the result will have, estimated from the input's length; -1 when unknown.
     std::int64_t expectedSamples() const;
 
@@ -69,6 +74,7 @@ private:
     QString m_projfiledir;
     melo::SourceInfo m_info;
     std::optional<std::int64_t> m_free;
+    melo::ProjectFields m_fields;
     QLineEdit* m_target;
     PrepareOptionsBox* m_options;
     QLabel* m_budget;

@@ -12,7 +12,7 @@
 namespace {
 
 QString budget_text(std::int64_t freeSamples) {
-    return q(melo::sound_budget_text(melo::kFlashCapacity - freeSamples));
+    return q(melo::sound_budget_text(melo::kFlashCapacity - freeSamples, decimal_separator()));
 }
 
 QString result_text(const QString& result, std::int64_t samples) {

@@ -1,5 +1,7 @@
 #include "tools/held_listening.h"
 
+#include <QWidget>
+
 HeldListening::HeldListening(ListenPlayback& player, QObject* owner, Sources sources, Heard heard)
     : QObject(owner), m_player(&player), m_owner(owner), m_sources(std::move(sources)),
       m_heard(std::move(heard)) {
@@ -31,6 +33,8 @@ void HeldListening::press() {
     if (!player->ready() && player->owner() == m_owner) {
         m_holding = true;
         m_follow.start();
+    } else if (player->owner() == m_owner) {
+        show_listen_problem(qobject_cast<QWidget*>(m_owner), player->problem());
     }
 }
 
@@ -76,6 +80,9 @@ void HeldListening::follow() {
     if (player == nullptr || player->owner() != m_owner || player->ready()) {
         m_follow.stop();
         m_heard(nullptr);
+        if (player != nullptr && player->owner() == m_owner) {
+            show_listen_problem(qobject_cast<QWidget*>(m_owner), player->problem());
+        }
         return;
     }
     m_heard(&player->position());

@@ -1,8 +1,19 @@
 #include "tools/listen_playback.h"
 
+#include <QToolTip>
+#include <QWidget>
+
 namespace {
-constexpr int kDone = 4; // nothing follows any more
+const char* const kNoOutput = "Keine Tonausgabe: Kein Audio-Ausgabegerät gefunden";
+const char* const kOutputLost =
+    "Die Tonausgabe ist abgebrochen: Das Audio-Ausgabegerät ist nicht mehr verfügbar";
 } // namespace
+
+void show_listen_problem(QWidget* near, const QString& problem) {
+    if (near != nullptr && !problem.isEmpty()) {
+        QToolTip::showText(near->mapToGlobal(near->rect().center()), problem, near);
+    }
+}
 
 ListenPlayback::ListenPlayback(AudioSystem& audio, std::function<QString(int, int)> partPath,
                                std::function<void(qint64)> showCursor)
@@ -46,17 +57,17 @@ void ListenPlayback::press(std::array<ListenSource, 3> parts, const void* owner)
         return;
     }
     m_listenready = false;
-    m_listenheld = true;
-    m_first = true;
-    m_queued = 0;
     m_passes = 0;
     m_position = HeardPosition{};
     m_owner = owner;
-    m_stream.reset(); // the last playback's stream, silent by now, before its buffers go
+    m_problem.clear();
+    m_stream.reset(); // the last playback's stream, silent by now
     loadlistensound(parts);
     if (loaded(kStart) || loaded(kLoop) || loaded(kEnd)) {
-        m_stream = m_audio.startStream({m_dsbuf[0].get(), m_dsbuf[1].get(), m_dsbuf[2].get()},
-                                       [this] { return nextPart(); });
+        m_stream = m_audio.startStream({m_dsbuf[0].get(), m_dsbuf[1].get(), m_dsbuf[2].get()});
+        if (!m_stream) {
+            m_problem = kNoOutput;
+        }
     }
     if (!m_stream) {
         m_listenready = true; // nothing to play
@@ -65,25 +76,10 @@ void ListenPlayback::press(std::array<ListenSource, 3> parts, const void* owner)
     m_pollTimer.start();
 }
 
-int ListenPlayback::nextPart() {
-    int next = 0;
-    if (m_stopplay) {
-        next = 0;
-    } else if (m_queued == 0 && loaded(kStart)) {
-        next = kStart;
-    } else if (m_queued == 0 || m_queued == kStart || m_queued == kLoop) {
-        // The loop part plays at least once, and again after every pass while the button is
-        // held; then the end part.
-        if ((m_first || m_listenheld) && loaded(kLoop)) {
-            m_first = false;
-            ++m_passes;
-            next = kLoop;
-        } else if (loaded(kEnd)) {
-            next = kEnd;
-        }
+void ListenPlayback::release() {
+    if (m_stream && !m_listenready) {
+        m_stream->release();
     }
-    m_queued = next != 0 ? next : kDone;
-    return next;
 }
 
 void ListenPlayback::poll() {
@@ -92,6 +88,7 @@ void ListenPlayback::poll() {
         return;
     }
     const HeardPosition heard = m_stream->heard();
+    m_passes = m_stream->loopPasses();
     if (heard.state == HeardPosition::Waiting) {
         return;
     }
@@ -100,10 +97,13 @@ void ListenPlayback::poll() {
         m_showCursor(heard.cursor);
         return;
     }
-    // The stream stays until the next press, so what the output still holds is heard.
-    m_showCursor(0);
+    if (m_stream->failed()) {
+        m_problem = kOutputLost;
+    }
+    // The stream stays until the next press; it has closed its output by itself.
     m_listenready = true;
     m_pollTimer.stop();
+    m_showCursor(0);
 }
 
 void ListenPlayback::stopAll() {

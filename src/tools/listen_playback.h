@@ -10,16 +10,22 @@
 #include <memory>
 #include <variant>
 
+class QWidget;
+
 // What a press plays of one part: a WAV file, samples in memory, or nothing (a missing part).
 using ListenSource = std::variant<std::monostate, QString, melo::PcmSound>;
 
+// Shows why a listen press was not heard (ListenPlayback::problem) beside `near`, for a few
+// seconds: nothing of the window moves, and no dialog stands in the way of the next press.
+void show_listen_problem(QWidget* near, const QString& problem);
+
 // Listening to a sound row while its button is held: the start part once, the loop part at
 // least once and again after each pass while the button is held, then the end part once.
-// Parts that are missing or cannot be loaded are left out. All of it plays in one output
-// stream, which asks for the next part when it has taken the whole of one, so every join is
-// sample-exact; a release thus takes effect at the end of the pass being handed over, a few
-// hundredths of a second ahead of the pass being heard. poll() reads what is heard, from a
-// timer of its own, so the window stays responsive and nothing waits in a loop.
+// Parts that are missing or cannot be loaded are left out. A press loads the parts and hands
+// them to the sound output, whose audio thread plays them in one stream, every join
+// sample-exact, whatever the window's thread is busy with; a release reaches the stream at
+// once and takes effect at the end of the loop pass being handed to the output, a little
+// ahead of the pass being heard. poll() reads what is heard, from a timer of its own.
 class ListenPlayback : public QObject {
 public:
     enum Part { kStart = 1, kLoop = 2, kEnd = 3 };
@@ -35,7 +41,7 @@ public:
     // runs. `owner` says who pressed (position() is theirs while it plays).
     void press(std::array<ListenSource, 3> parts, const void* owner);
     // The release of the button: the loop part ends with its current pass.
-    void release() { m_listenheld = false; }
+    void release();
     // One step: reads what is heard, shows it, and notes the end of the playback.
     void poll();
 
@@ -49,6 +55,9 @@ public:
     const void* owner() const { return m_owner; }
     // Loop passes the playback has begun so far.
     int loopPasses() const { return m_passes; }
+    // Why the last press was not heard, or not to its end, in German: no sound output, or
+    // the output went away while it played; "" when nothing went wrong.
+    const QString& problem() const { return m_problem; }
 
     // Shut-down: no step touches a buffer again, and the output stops.
     void stopAll();
@@ -57,7 +66,6 @@ public:
 
 private:
     void loadlistensound(std::array<ListenSource, 3>& parts);
-    int nextPart();
 
     AudioSystem& m_audio;
     std::function<QString(int, int)> m_partPath;
@@ -68,11 +76,9 @@ private:
     std::array<bool, 3> m_loaded{};
     std::unique_ptr<PlayStream> m_stream;
     bool m_listenready = true;
-    bool m_listenheld = false;
     bool m_stopplay = false;
-    bool m_first = false;
-    int m_queued = 0; // the part handed to the stream last; 0 before the first, kDone after all
     int m_passes = 0;
     HeardPosition m_position;
     const void* m_owner = nullptr;
+    QString m_problem;
 };

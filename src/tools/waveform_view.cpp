@@ -1,5 +1,6 @@
 #include "tools/waveform_view.h"
 
+#include "common/module_constants.h"
 #include "gui/qt_text.h"
 
 #include <QKeyEvent>
@@ -13,13 +14,14 @@
 
 namespace {
 
-constexpr int kScaleWidth = 34;   // left of the waveform: the sample-value scale
-constexpr int kRulerHeight = 20;  // above everything: the time ruler
-constexpr int kNameBand = 30;     // above the waveform: part names and marker values
+constexpr int kScaleWidth = 34;  // left of the waveform: the sample-value scale
+constexpr int kRulerHeight = 20; // above everything: the time ruler
+constexpr int kNameBand = 30;    // above the waveform: part names and marker values
 constexpr int kOverviewHeight = 28;
-constexpr int kGrab = 5;          // pixels either side of a marker that grab it
-constexpr double kKeyZoom = 2;    // one press of + or -
-constexpr std::array<int, 5> kScaleValues = {254, 192, 128, 64, 1};
+constexpr int kGrab = 5;       // pixels either side of a marker that grab it
+constexpr double kKeyZoom = 2; // one press of + or -
+constexpr std::array<int, 5> kScaleValues = {melo::kMaxSample, 192, melo::kSilentSample, 64,
+                                             melo::kMinSample};
 
 const std::array<QColor, 3> kPartColours = {QColor(30, 90, 200), QColor(20, 140, 60),
                                             QColor(130, 60, 170)};
@@ -27,11 +29,11 @@ const QColor kClipped(230, 0, 0);
 const QColor kMarker(230, 140, 0);
 const QColor kGrid(225, 225, 225);
 const QColor kText(90, 90, 90);
+const QColor kPlayLine(200, 0, 0);
 
 QString marker_text(int marker) {
     return marker < 0 ? QString("--") : q(melo::hexx(marker, 2));
 }
-
 
 int round_x(double x) {
     return static_cast<int>(std::lround(std::clamp(x, -1e6, 1e6)));
@@ -50,8 +52,8 @@ WaveformView::Areas WaveformView::areas() const {
     Areas a;
     const int w = width() - kScaleWidth;
     const int readout = fontMetrics().height() + 4;
-    const int wave = std::max(20, height() - kRulerHeight - kNameBand - kOverviewHeight -
-                                      readout - 6);
+    const int wave =
+        std::max(20, height() - kRulerHeight - kNameBand - kOverviewHeight - readout - 6);
     a.ruler = QRect(kScaleWidth, 0, w, kRulerHeight);
     a.names = QRect(kScaleWidth, a.ruler.bottom() + 1, w, kNameBand);
     a.wave = QRect(kScaleWidth, a.names.bottom() + 1, w, wave);
@@ -104,10 +106,20 @@ void WaveformView::scrollBy(double pixels) {
 }
 
 void WaveformView::setPlayPosition(double position) {
-    if (position != m_play) {
-        m_play = position;
-        update();
+    if (position == m_play) {
+        return;
     }
+    m_play = position;
+    // Zoomed in, the view turns a page when the sound leaves it, so the play line stays in
+    // sight; not while the user drags.
+    const double shown = m_viewport.last() - m_viewport.first();
+    if (position >= 0 && m_drag == Drag::None &&
+        (position < m_viewport.first() || position > m_viewport.last())) {
+        m_viewport.set_first(position - shown / 20);
+        viewMoved();
+        return;
+    }
+    update();
 }
 
 void WaveformView::setMarkers(std::vector<Marker> markers) {
@@ -179,17 +191,17 @@ void WaveformView::paintEvent(QPaintEvent*) {
 }
 
 void WaveformView::paintScale(QPainter& painter, const Areas& a) const {
-    // Grid lines at the scale's values; the clip limits 1 and 254 dashed.
+    // Grid lines at the scale's values; the clip limits dashed, silence a little darker.
     for (const int value : kScaleValues) {
         const int y = yOf(value, a.wave);
-        const bool limit = value == 1 || value == 254;
+        const bool limit = value == melo::kMinSample || value == melo::kMaxSample;
         painter.setPen(limit ? QPen(QColor(240, 170, 170), 1, Qt::DashLine)
-                             : QPen(value == 128 ? QColor(195, 195, 195) : kGrid));
+                             : QPen(value == melo::kSilentSample ? QColor(195, 195, 195) : kGrid));
         painter.drawLine(a.wave.left(), y, a.wave.right(), y);
         painter.setPen(kText);
         painter.drawLine(a.scale.right() - 3, y, a.scale.right(), y);
-        painter.drawText(QRect(0, y - 8, a.scale.width() - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
-                         QString::number(value));
+        painter.drawText(QRect(0, y - 8, a.scale.width() - 6, 16),
+                         Qt::AlignRight | Qt::AlignVCenter, QString::number(value));
     }
     painter.drawLine(a.scale.right(), a.wave.top(), a.scale.right(), a.wave.bottom());
 }
@@ -241,8 +253,7 @@ void WaveformView::paintColumns(QPainter& painter, const Areas& a) const {
         if (samplesDrawn && colour != 3) {
             continue;
         }
-        strokes[colour].append(
-            QLine(c.x, yOf(c.range.hi, a.wave), c.x, yOf(c.range.lo, a.wave)));
+        strokes[colour].append(QLine(c.x, yOf(c.range.hi, a.wave), c.x, yOf(c.range.lo, a.wave)));
     }
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         painter.setPen(i < 3 ? kPartColours[i] : kClipped);
@@ -259,8 +270,8 @@ void WaveformView::paintSamples(QPainter& painter, const Areas& a) const {
     for (int p = 0; p < 3; ++p) {
         const melo::WaveformPart& part = m_row->parts[static_cast<std::size_t>(p)];
         const double start = static_cast<double>(m_row->offset(p));
-        const auto first = std::max<std::int64_t>(
-            0, static_cast<std::int64_t>(m_viewport.first() - start) - 1);
+        const auto first =
+            std::max<std::int64_t>(0, static_cast<std::int64_t>(m_viewport.first() - start) - 1);
         const auto last = std::min<std::int64_t>(
             part.count() - 1, static_cast<std::int64_t>(m_viewport.last() - start) + 1);
         QPolygonF line;
@@ -304,12 +315,20 @@ void WaveformView::paintParts(QPainter& painter, const Areas& a) const {
             painter.drawText(labelX, a.names.top() + metrics.ascent() + 2,
                              metrics.elidedText(name, Qt::ElideRight, room));
         }
+    }
+    // The marker bytes, each left of its line; markers closer than their labels (an empty part's
+    // directly behind the one before it) keep their order, the earlier label moved left.
+    int nextLeft = std::numeric_limits<int>::max();
+    for (int p = 2; p >= 0; --p) {
         const int mx = round_x(xOf(static_cast<double>(m_row->marker_position(p)) + 0.5));
         painter.setPen(QPen(kMarker, 1, Qt::DashLine));
         painter.drawLine(mx, a.names.bottom() - 12, mx, a.wave.bottom());
         painter.setPen(kMarker);
-        const QString marker = marker_text(part.marker);
-        painter.drawText(mx - metrics.horizontalAdvance(marker) - 2, a.names.bottom() - 3, marker);
+        const QString marker = marker_text(m_row->parts[static_cast<std::size_t>(p)].marker);
+        const int width = metrics.horizontalAdvance(marker);
+        const int left = std::min(mx - 2, nextLeft - 4) - width;
+        painter.drawText(left, a.names.bottom() - 3, marker);
+        nextLeft = left;
     }
 }
 
@@ -343,7 +362,7 @@ void WaveformView::paintMarkers(QPainter& painter, const Areas& a) const {
         painter.drawLine(*m_hoverX, a.wave.top(), *m_hoverX, a.wave.bottom());
     }
     if (m_play >= 0) {
-        painter.setPen(QPen(QColor(200, 0, 0), 2));
+        painter.setPen(QPen(kPlayLine, 2));
         const int x = round_x(xOf(m_play));
         painter.drawLine(x, a.names.bottom(), x, a.wave.bottom());
     }
@@ -360,8 +379,9 @@ void WaveformView::paintOverview(QPainter& painter, const Areas& a) const {
         m_overview = columnsOf(whole, a.overview.left());
     }
     for (const Column& c : m_overview) {
-        painter.setPen(c.range.clipped() ? kClipped
-                                         : kPartColours[static_cast<std::size_t>(c.part)].lighter(130));
+        painter.setPen(c.range.clipped()
+                           ? kClipped
+                           : kPartColours[static_cast<std::size_t>(c.part)].lighter(130));
         painter.drawLine(c.x, yOf(c.range.hi, a.overview), c.x, yOf(c.range.lo, a.overview));
     }
     const int x0 = a.overview.left() + round_x(whole.x_of(m_viewport.first()));
@@ -370,6 +390,11 @@ void WaveformView::paintOverview(QPainter& painter, const Areas& a) const {
     painter.fillRect(visible, QColor(30, 90, 200, 45));
     painter.setPen(QColor(30, 90, 200));
     painter.drawRect(visible);
+    if (m_play >= 0) {
+        painter.setPen(QPen(kPlayLine, 2));
+        const int x = a.overview.left() + round_x(whole.x_of(m_play));
+        painter.drawLine(x, a.overview.top(), x, a.overview.bottom());
+    }
     painter.setPen(kText);
     painter.drawText(QRect(0, a.overview.top(), kScaleWidth - 4, a.overview.height()),
                      Qt::AlignRight | Qt::AlignVCenter, "alles");
@@ -385,8 +410,7 @@ QString WaveformView::readout() const {
     }
     const double total = m_row->seconds_at(length());
     return text + "Ansicht " + seconds_text(m_row->seconds_at(m_viewport.first()), 3) + " bis " +
-           seconds_text(m_row->seconds_at(m_viewport.last()), 3) + " von " +
-           seconds_text(total, 3);
+           seconds_text(m_row->seconds_at(m_viewport.last()), 3) + " von " + seconds_text(total, 3);
 }
 
 QString WaveformView::hoverText(double position) const {
@@ -403,16 +427,15 @@ QString WaveformView::hoverText(double position) const {
         }
         // Zoomed out, a pixel holds many samples: their range; zoomed in, the one under it.
         const double perPixel = m_viewport.per_pixel();
-        const auto end = perPixel < 1 ? index + 1
-                                      : static_cast<std::int64_t>(
-                                            std::ceil(position - offset + perPixel));
+        const auto end = perPixel < 1
+                             ? index + 1
+                             : static_cast<std::int64_t>(std::ceil(position - offset + perPixel));
         const melo::SampleRange range = part.range(index, std::max(index + 1, end));
         const QString value = range.lo == range.hi
                                   ? "Wert " + QString::number(range.lo)
                                   : QString("Werte %1 bis %2").arg(range.lo).arg(range.hi);
         return seconds_text(m_row->seconds_at(position), 4) + "   " + title + ", Sample " +
-               QString::number(index + 1) + " von " + QString::number(part.count()) + "   " +
-               value;
+               QString::number(index + 1) + " von " + QString::number(part.count()) + "   " + value;
     }
     return QString();
 }

@@ -45,7 +45,8 @@ public:
     void scrollBy(double pixels);
     double samplesPerPixel() const { return m_viewport.per_pixel(); }
     const melo::WaveformViewport& viewport() const { return m_viewport; }
-    // The row position of the play line; below 0 for none.
+    // The row position of the play line (also drawn on the overview); below 0 for none.
+    // Zoomed in, the view follows it a page at a time.
     void setPlayPosition(double position);
     double playPosition() const { return m_play; }
 

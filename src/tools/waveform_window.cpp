@@ -1,11 +1,10 @@
 #include "tools/waveform_window.h"
 
-#include "gui/qt_text.h"
-
 #include "common/atomic_file.h"
 #include "common/number_format.h"
 #include "flash/flash_image.h"
 #include "flash/sound_budget.h"
+#include "gui/qt_text.h"
 #include "prepare/loudness.h"
 #include "tools/listen_playback.h"
 #include "tools/waveform_view.h"
@@ -36,38 +35,10 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     // Beside a main window, that one's close ends the program, this one's does not.
     setAttribute(Qt::WA_QuitOnClose, parent == nullptr);
     resize(960, 480);
+    measureLoudness();
 
     auto* layout = new QVBoxLayout(this);
-    m_tabs = new QTabBar(this);
-    m_tabs->setFocusPolicy(Qt::NoFocus);
-    for (const melo::WaveformRow& r : m_rows) {
-        m_tabs->addTab(QString::fromStdString(r.title));
-    }
-    m_tabs->setVisible(m_rows.size() > 1);
-    m_budget = new QLabel(this);
-    m_budget->setObjectName("lbl_budget");
-    m_budget->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_budget->setVisible(false);
-    auto* header = new QHBoxLayout;
-    header->addWidget(m_tabs, 1);
-    header->addWidget(m_budget);
-    layout->addLayout(header);
-    for (const melo::WaveformRow& r : m_rows) {
-        auto& loudness = m_loudness.emplace_back();
-        for (std::size_t p = 0; p < loudness.size(); ++p) {
-            loudness[p] = melo::module_loudness(r.parts[p].samples);
-        }
-        // The loop plays repeated: a short one is measured as it is heard, for three seconds.
-        const std::vector<std::uint8_t>& loop = r.parts[1].samples;
-        if (!loop.empty() && loop.size() < 3u * melo::kTargetFreq) {
-            std::vector<std::uint8_t> repeated;
-            while (repeated.size() < 3u * melo::kTargetFreq) {
-                repeated.insert(repeated.end(), loop.begin(), loop.end());
-            }
-            loudness[1] = melo::module_loudness(repeated);
-        }
-    }
-
+    layout->addLayout(buildHeader());
     auto* parts = new QHBoxLayout;
     for (QLabel*& label : m_partLabels) {
         label = new QLabel(this);
@@ -83,14 +54,59 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     layout->addWidget(m_seamLabel);
     m_seam = new SeamView(this);
     layout->addWidget(m_seam, 1);
+    layout->addLayout(buildBottom(problems));
 
+    connect(m_tabs, &QTabBar::currentChanged, this, &WaveformWindow::showRow);
+    m_listening = new HeldListening(
+        player, this, [this] { return sources(); },
+        [this](const HeardPosition* heard) { followPlayback(heard); });
+    showRow(0);
+    m_view->setFocus();
+}
+
+void WaveformWindow::measureLoudness() {
+    for (const melo::WaveformRow& r : m_rows) {
+        auto& loudness = m_loudness.emplace_back();
+        for (std::size_t p = 0; p < loudness.size(); ++p) {
+            loudness[p] = melo::module_loudness(r.parts[p].samples);
+        }
+        // The loop plays repeated: a short one is measured as it is heard, for three seconds.
+        const std::vector<std::uint8_t>& loop = r.parts[1].samples;
+        if (!loop.empty() && loop.size() < 3u * melo::kTargetFreq) {
+            std::vector<std::uint8_t> repeated;
+            while (repeated.size() < 3u * melo::kTargetFreq) {
+                repeated.insert(repeated.end(), loop.begin(), loop.end());
+            }
+            loudness[1] = melo::module_loudness(repeated);
+        }
+    }
+}
+
+QHBoxLayout* WaveformWindow::buildHeader() {
+    m_tabs = new QTabBar(this);
+    m_tabs->setFocusPolicy(Qt::NoFocus);
+    for (const melo::WaveformRow& r : m_rows) {
+        m_tabs->addTab(QString::fromStdString(r.title));
+    }
+    m_tabs->setVisible(m_rows.size() > 1);
+    m_budget = new QLabel(this);
+    m_budget->setObjectName("lbl_budget");
+    m_budget->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_budget->setVisible(false);
+    auto* header = new QHBoxLayout;
+    header->addWidget(m_tabs, 1);
+    header->addWidget(m_budget);
+    return header;
+}
+
+QHBoxLayout* WaveformWindow::buildBottom(const QStringList& problems) {
     auto* bottom = new QHBoxLayout;
     m_module = new QCheckBox("wie im Modul", this);
     m_module->setFocusPolicy(Qt::NoFocus); // the space bar plays, it does not tick the box
     m_module->setToolTip(
         "Spielt die 8-Bit-Samples, die das Image hält, mit 13021 Hz statt der WAV-Dateien");
-    m_module->setChecked(image);
-    m_module->setEnabled(!image); // an image has nothing but its samples
+    m_module->setChecked(m_image);
+    m_module->setEnabled(!m_image); // an image has nothing but its samples
     bottom->addWidget(m_module);
     m_status = new QLabel(this);
     m_status->setTextFormat(Qt::RichText);
@@ -103,14 +119,7 @@ WaveformWindow::WaveformWindow(ListenPlayback& player, std::vector<melo::Wavefor
     }
     m_status->setText(status);
     bottom->addWidget(m_status, 1);
-    layout->addLayout(bottom);
-
-    connect(m_tabs, &QTabBar::currentChanged, this, &WaveformWindow::showRow);
-    m_listening = new HeldListening(
-        player, this, [this] { return sources(); },
-        [this](const HeardPosition* heard) { followPlayback(heard); });
-    showRow(0);
-    m_view->setFocus();
+    return bottom;
 }
 
 WaveformWindow::~WaveformWindow() = default;
@@ -123,8 +132,7 @@ WaveformWindow* WaveformWindow::forProjectRow(ListenPlayback& player, const QStr
         parts[p] = names[p].toStdString();
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    std::vector<melo::WaveformRow> rows{
-        melo::project_row(file_path(projfiledir), row, parts)};
+    std::vector<melo::WaveformRow> rows{melo::project_row(file_path(projfiledir), row, parts)};
     QApplication::restoreOverrideCursor();
     auto* window = new WaveformWindow(player, std::move(rows), false, {}, parent);
     window->setWindowTitle("Wellenform – " + QString::fromStdString(window->row().title));
@@ -144,8 +152,8 @@ WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& 
     melo::ImageRows read = melo::image_rows(image);
     if (!read.unreadable.empty()) {
         // Nothing in it could be drawn as a part: say why instead of an empty window.
-        error = "DSU-Image \"" + path + "\" kann nicht angezeigt werden: " +
-                QString::fromStdString(read.unreadable);
+        error = "DSU-Image \"" + path +
+                "\" kann nicht angezeigt werden: " + QString::fromStdString(read.unreadable);
         if (read.problems.size() > 1) {
             error += QString(" (und %1 weitere Fehler)").arg(read.problems.size() - 1);
         }
@@ -158,7 +166,8 @@ WaveformWindow* WaveformWindow::forImage(ListenPlayback& player, const QString& 
     std::vector<melo::WaveformRow> rows(read.rows.begin(), read.rows.end());
     auto* window = new WaveformWindow(player, std::move(rows), true, problems, parent);
     window->setWindowTitle("Wellenform – " + QFileInfo(path).fileName());
-    window->setBudget(QString::fromStdString(melo::sound_budget_text(static_cast<std::int64_t>(image.size()))));
+    window->setBudget(QString::fromStdString(
+        melo::sound_budget_text(static_cast<std::int64_t>(image.size()), decimal_separator())));
     return window;
 }
 
@@ -187,8 +196,10 @@ QString WaveformWindow::partText(int part) const {
     text += "<br>" + QString::number(p.count()) + " Samples, " + seconds_text(p.seconds());
     text += ", Marker " + (p.marker < 0 ? QString("fehlt") : hex_text(p.marker, 2));
     if (p.count() > 0) {
-        text += ", " + QString::fromStdString(melo::lufs_text(
-                           m_loudness[static_cast<std::size_t>(m_index)][static_cast<std::size_t>(part)], ','));
+        text += ", " +
+                QString::fromStdString(melo::lufs_text(
+                    m_loudness[static_cast<std::size_t>(m_index)][static_cast<std::size_t>(part)],
+                    decimal_separator()));
     }
     if (p.address >= 0) {
         text += "<br>Adresse " + hex_text(p.address, 6) + ", Marker an " +
@@ -198,8 +209,10 @@ QString WaveformWindow::partText(int part) const {
         text += "<br>WAV-Datei mit " + QString::number(p.wavfreq) + " Hz";
     }
     if (const std::int64_t clipped = p.clipped(); clipped > 0) {
-        text += "<br><span style='color:#d00000'>" + QString::number(clipped) +
-                " Samples begrenzt (1 oder 254)</span>";
+        text += QString("<br><span style='color:#d00000'>%1 Samples begrenzt (%2 oder %3)</span>")
+                    .arg(clipped)
+                    .arg(melo::kMinSample)
+                    .arg(melo::kMaxSample);
     }
     return text;
 }
@@ -253,7 +266,8 @@ void WaveformWindow::followPlayback(const HeardPosition* heard) {
     if (heard->state == HeardPosition::Playing && heard->part >= 1 && heard->length > 0) {
         // The share of the part heard, laid over the part's samples as the image holds them.
         const int p = heard->part - 1;
-        const double share = static_cast<double>(heard->cursor) / static_cast<double>(heard->length);
+        const double share =
+            static_cast<double>(heard->cursor) / static_cast<double>(heard->length);
         m_view->setPlayPosition(
             static_cast<double>(row().offset(p)) +
             share * static_cast<double>(row().parts[static_cast<std::size_t>(p)].count()));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "flash/waveform_model.h"
-
 #include "tools/held_listening.h"
 
 #include <QWidget>
@@ -10,6 +9,7 @@
 #include <vector>
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QTabBar;
 class SeamView;
@@ -60,6 +60,10 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
+    // Steps of the constructor.
+    void measureLoudness();
+    QHBoxLayout* buildHeader();
+    QHBoxLayout* buildBottom(const QStringList& problems);
     std::array<ListenSource, 3> sources() const;
     void followPlayback(const HeardPosition* heard);
 

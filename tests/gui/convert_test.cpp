@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QTest>
@@ -18,6 +19,7 @@ private slots:
     void readyFilesFromOtherFoldersAreOfferedForCopying();
     void contextEntryChoosesAndTheDialogCancels();
     void settingsStatesAndTheFreeFlash();
+    void theWindowSaysWhichFieldUsesAFileAndTheLoudnessReached();
 };
 
 namespace {
@@ -115,8 +117,9 @@ void ConvertTest::readyFilesFromOtherFoldersAreOfferedForCopying() {
     f.prompts.answer(Prompts::Answer::No);
     drop(c.txt_useranf[3], f.path("zwei/a.wav"));
     QCOMPARE(f.prompts.questions.last(),
-             QString("Datei ersetzen: Im Projektordner gibt es schon eine andere Datei „a.wav“.\n"
-                     "Durch die gewählte Datei ersetzen?"));
+             QString("Datei ersetzen: Im Projektordner gibt es schon eine andere Datei „a.wav“; "
+                     "das Projekt nutzt sie für Sound A (200) Anfang, Sound B (201) Anfang und "
+                     "Sound C (202) Anfang.\nDurch die gewählte Datei ersetzen?"));
     QCOMPARE(c.txt_useranf[3]->text(), QString());
     QCOMPARE(contents(f, "a.wav"), contents(f, "eins/a.wav"));
 
@@ -198,7 +201,8 @@ void ConvertTest::settingsStatesAndTheFreeFlash() {
     // Told at once, before anything is converted; the source folder is shown.
     QVERIFY(dialog->budget()->isVisible());
     QCOMPARE(dialog->budget()->text(), QString("Das Ergebnis (0m 0.50s) passt nicht in den freien "
-                                               "Flash: noch 0,3 s frei bei 13021 Hz."));
+                                               "Flash: noch 0%1 s frei bei 13021 Hz.")
+                                           .arg(QLocale().decimalPoint() + "3"));
     QCOMPARE(dialog->findChild<QLabel*>("lbl_folder")->text(),
              QDir::toNativeSeparators(f.path("quelle")));
     QVERIFY(!dialog->progress()->isVisible()); // no empty progress box before the start
@@ -236,6 +240,45 @@ void ConvertTest::settingsStatesAndTheFreeFlash() {
     QTRY_VERIFY(form->findChild<ConvertDialog*>());
     dialog = form->findChild<ConvertDialog*>();
     QTest::keyClick(dialog, Qt::Key_Escape);
+    QTRY_VERIFY(!form->findChild<ConvertDialog*>());
+}
+
+void ConvertTest::theWindowSaysWhichFieldUsesAFileAndTheLoudnessReached() {
+    GuiFixture f;
+    auto form = f.start();
+    const Form1Controls& c = form->controls();
+    // A quiet tone with loud clicks: -16 LUFS would drive the clicks far past full scale.
+    std::string data;
+    for (int i = 0; i < 44100 * 2; ++i) {
+        const bool click = i % 11025 < 3;
+        const double v = click ? 32000 : 150 * std::sin(2 * M_PI * 220.0 * i / 44100);
+        data += wavb::le16(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(v))));
+    }
+    QDir(f.env.appDir).mkdir("quelle");
+    wavb::write_file(f.dir.path("quelle/klick.wav"), wavb::wav({.rate = 44100, .bits = 16}, data));
+    wavb::write_file(f.dir.path("klick.wav"), wavb::wav({}, std::string(100, '\x70')));
+    c.txt_userloop[1]->setText("Klick.WAV"); // the project's name for it, in another case
+    drop(c.txt_useranf[3], f.path("quelle/klick.wav"));
+    auto* dialog = form->findChild<ConvertDialog*>();
+    QVERIFY(dialog);
+    dialog->loudness()->setChecked(true);
+    f.prompts.answer(Prompts::Answer::Yes);
+    QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
+    QCOMPARE(f.prompts.questions.last(),
+             QString("Datei ersetzen: Im Projektordner gibt es schon „klick.wav“; das Projekt "
+                     "nutzt sie für Sound B (201) Loop.\nErsetzen?"));
+
+    // Assigned, and the window stays to tell that the clicks held the loudness down.
+    QTRY_COMPARE(c.txt_useranf[3]->text(), QString("klick.wav"));
+    QVERIFY(dialog->isVisible() && !dialog->running());
+    const QString status = dialog->status()->text();
+    const QString target = "statt -16" + QString(QLocale().decimalPoint()) + "0 LUFS.";
+    QVERIFY2(status.startsWith("„klick.wav“ ist umgewandelt und zugewiesen.\nLautheit ") &&
+                 status.contains(", durch den Spitzenpegel begrenzt ") && status.endsWith(target),
+             qPrintable(status));
+    QVERIFY(!dialog->startButton()->isEnabled());
+    QCOMPARE(dialog->cancelButton()->text(), QString("Schließen"));
+    QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
     QTRY_VERIFY(!form->findChild<ConvertDialog*>());
 }
 

@@ -22,6 +22,7 @@ private slots:
     void shortcutsDoWhatTheirControlsDo();
     void contextMenuKeysOpenTheFocusedControlsMenu();
     void tabFollowsTheLayout();
+    void focusRingsAreClearlyVisible();
     void messageBoxesCarryTheirIconOverTheirWindow();
     void aWavThatIsAnotherFormatIsOfferedForConversion();
 };
@@ -33,7 +34,8 @@ struct ProjectFixture : GuiFixture {
     ProjectFixture() {
         wavb::write_file(dir.path("base.DS3"), std::string(1000, '\x11'));
         wavb::write_file(dir.path("a1.wav"), wavb::wav({}, std::string(300, '\x30')));
-        wavb::write_file(dir.path("demo.DSP"), "[WAVs]\r\nSound1AnfWAV=a1.wav\r\nDSDfilename=base.DS3\r\n");
+        wavb::write_file(dir.path("demo.DSP"),
+                         "[WAVs]\r\nSound1AnfWAV=a1.wav\r\nDSDfilename=base.DS3\r\n");
         settings("[DIRS]\nprojname=demo.DSP\n");
     }
 };
@@ -67,10 +69,10 @@ void KeyboardTest::outputsTakeNoTypingAndTabLeavesThem() {
     auto form = f.start();
     showActive(*form);
     const Form1Controls& c = form->controls();
-    for (QLineEdit* w : {c.txt_genstatus, c.Text1, c.txt_sndstatus, c.txt_filelaenge, c.txt_samples,
-                         c.txt_bytesjesek, c.txt_bits, c.txt_freq, c.txt_kanaele, c.txt_time,
-                         c.txt_dataanf, c.txt_fmtlen, c.txt_WAVformat, c.txt_WAVformattext,
-                         c.txt_epromwert}) {
+    for (QLineEdit* w :
+         {c.txt_genstatus, c.Text1, c.txt_sndstatus, c.txt_filelaenge, c.txt_samples,
+          c.txt_bytesjesek, c.txt_bits, c.txt_freq, c.txt_kanaele, c.txt_time, c.txt_dataanf,
+          c.txt_fmtlen, c.txt_WAVformat, c.txt_WAVformattext, c.txt_epromwert}) {
         w->setText("12");
         w->setFocus();
         QTest::keyClicks(w, "x\b\b");
@@ -138,13 +140,23 @@ void KeyboardTest::contextMenuKeysOpenTheFocusedControlsMenu() {
     GuiFixture f;
     auto form = f.start();
     showActive(*form);
-    QLineEdit* field = form->controls().txt_userloop[2];
-    for (const QKeyCombination key : {QKeyCombination(Qt::ShiftModifier, Qt::Key_F10),
-                                      QKeyCombination(Qt::NoModifier, Qt::Key_Menu)}) {
+    const Form1Controls& c = form->controls();
+    // The menu key and Shift+F10 on a part field; Enter and the space bar on a row's title,
+    // which the keyboard reaches like any control. Both lead into the loop workshop.
+    const struct {
+        QWidget* target;
+        QKeyCombination key;
+    } requests[] = {
+        {c.txt_userloop[2], QKeyCombination(Qt::ShiftModifier, Qt::Key_F10)},
+        {c.txt_userloop[2], QKeyCombination(Qt::NoModifier, Qt::Key_Menu)},
+        {c.Label14[1], QKeyCombination(Qt::NoModifier, Qt::Key_Return)},
+        {c.Label14[1], QKeyCombination(Qt::NoModifier, Qt::Key_Space)},
+    };
+    for (const auto& r : requests) {
         // The menu closed last time hands activation back to the window in its own time.
         showActive(*form);
-        field->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(field));
+        r.target->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), r.target);
         QStringList entries;
         onNextWindow<QMenu>([&entries](QMenu* menu) {
             QVERIFY(menu != nullptr);
@@ -152,31 +164,79 @@ void KeyboardTest::contextMenuKeysOpenTheFocusedControlsMenu() {
                 entries << action->text();
             }
         });
-        QTest::keyClick(field, key.key(), key.keyboardModifiers());
-        QVERIFY(entries.contains("Umwandeln und zuweisen…"));
+        QTest::keyClick(r.target, r.key.key(), r.key.keyboardModifiers());
+        QVERIFY2(entries.contains("Aus einer Aufnahme schneiden…") &&
+                     entries.contains("Wellenform anzeigen…"),
+                 qPrintable(r.target->objectName() + ": " + entries.join(", ")));
+        QCOMPARE(entries.contains("Umwandeln und zuweisen…"), r.target == c.txt_userloop[2]);
     }
 }
 
 void KeyboardTest::tabFollowsTheLayout() {
     GuiFixture f;
+    f.settings("[VARS]\ndebug=286\nlisten=1\n");
     auto form = f.start();
     showActive(*form);
     const Form1Controls& c = form->controls();
-    // Left column (the project frame, then "Ende" and the status field), then the sound files.
-    const QList<QWidget*> expected = {c.Picture3,       c.Picture2,         c.txt_projektfile,
-                                      c.txt_projektdir, c.txt_genstatus,    c.txt_log,
-                                      c.cmd_konvertieren, c.chk_soundon,    c.chk_log_enable,
-                                      c.cmd_EXIT,       c.Text1,            c.Picture1[0],
-                                      c.txt_useranf[0], c.Picture1[1],      c.txt_userloop[0],
-                                      c.Picture1[2],    c.txt_userend[0],   c.Picture1[3]};
-    c.Picture3->setFocus();
+    // The window opens at the top left: the project frame, "Ende", then the sound files row by
+    // row, each from its title and listen button.
+    const QList<QWidget*> expected = {
+        c.Picture3,        c.Picture2,       c.txt_projektfile, c.cmd_konvertieren,
+        c.chk_soundon,     c.chk_log_enable, c.cmd_EXIT,        c.Label14[0],
+        c.cmd_listen[0],   c.Picture1[0],    c.txt_useranf[0],  c.Picture1[1],
+        c.txt_userloop[0], c.Picture1[2],    c.txt_userend[0],  c.Label14[1]};
+    QCOMPARE(QApplication::focusWidget(), c.Picture3);
     for (int i = 1; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QVERIFY2(QApplication::focusWidget() == expected[i], qPrintable(expected[i]->objectName()));
     }
-    c.txt_userend[3]->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), c.pic_diskloadDSD);
+    // Then the inspection panel's controls; every field that only shows a result comes after
+    // all controls, the debug view last.
+    c.txt_DSDfilename->setFocus();
+    QStringList order;
+    for (QWidget* w = c.txt_DSDfilename;
+         order.size() < 60 && (order.isEmpty() || w != c.Picture3);) {
+        QTest::keyClick(w, Qt::Key_Tab);
+        w = QApplication::focusWidget();
+        order << w->objectName();
+    }
+    const auto at = [&order](QWidget* w) { return order.indexOf(w->objectName()); };
+    QCOMPARE(order.first(), QString("txt_sndfilename"));
+    QVERIFY(at(c.cmd_stop) < at(c.txt_projektdir));
+    QVERIFY(at(c.txt_genstatus) < at(c.txt_log));
+    QVERIFY(at(c.txt_filelaenge) > at(c.Text1));
+    QCOMPARE(order.at(order.size() - 2), QString("txt_debug"));
+    QCOMPARE(order.last(), QString("Picture3"));
+}
+
+void KeyboardTest::focusRingsAreClearlyVisible() {
+    GuiFixture f;
+    f.settings("[VARS]\nlisten=1\n");
+    auto form = f.start();
+    showActive(*form);
+    const Form1Controls& c = form->controls();
+    // Pixels in the highlight colour: the ring is two of them wide around the whole control.
+    const auto highlighted = [](QWidget* w) {
+        const QImage image = w->grab().toImage();
+        const QRgb ring = w->palette().color(QPalette::Highlight).rgb();
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                n += image.pixel(x, y) == ring;
+            }
+        }
+        return n;
+    };
+    for (QWidget* w : {static_cast<QWidget*>(c.cmd_listen[1]), static_cast<QWidget*>(c.Label14[2]),
+                       static_cast<QWidget*>(c.Picture1[4])}) {
+        c.cmd_EXIT->setFocus();
+        QTRY_VERIFY(c.cmd_EXIT->hasFocus());
+        const int without = highlighted(w);
+        w->setFocus();
+        QTRY_VERIFY(w->hasFocus());
+        const int ring = highlighted(w) - without;
+        QVERIFY2(ring >= 2 * (w->width() + w->height()), qPrintable(w->objectName()));
+    }
 }
 
 void KeyboardTest::messageBoxesCarryTheirIconOverTheirWindow() {
@@ -193,9 +253,11 @@ void KeyboardTest::messageBoxesCarryTheirIconOverTheirWindow() {
         QMessageBox::Icon icon;
         std::function<void()> open;
     } boxes[] = {
-        {QMessageBox::Critical, [&] { prompts.message("Fehler beim WAV-Laden", "keine WAV-Datei"); }},
+        {QMessageBox::Critical,
+         [&] { prompts.message("Fehler beim WAV-Laden", "keine WAV-Datei"); }},
         {QMessageBox::Question, [&] { prompts.askYesNo("Datei ersetzen", "Ersetzen?"); }},
-        {QMessageBox::NoIcon, [&] { prompts.askYesNoCancel("Warnung", "Projekt geändert: speichern?"); }},
+        {QMessageBox::NoIcon,
+         [&] { prompts.askYesNoCancel("Warnung", "Projekt geändert: speichern?"); }},
     };
     for (const auto& b : boxes) {
         bool seen = false;
@@ -218,7 +280,8 @@ void KeyboardTest::messageBoxesCarryTheirIconOverTheirWindow() {
 void KeyboardTest::aWavThatIsAnotherFormatIsOfferedForConversion() {
     ProjectFixture f;
     if (!sndtest::write_sound(f.dir.path("song.wav"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III,
-                              44100, 1, 0.3, [](double t, int) { return 0.5 * std::sin(2000 * t); })) {
+                              44100, 1, 0.3,
+                              [](double t, int) { return 0.5 * std::sin(2000 * t); })) {
         QSKIP("libsndfile writes no MP3 here");
     }
     auto form = f.start();
@@ -232,9 +295,10 @@ void KeyboardTest::aWavThatIsAnotherFormatIsOfferedForConversion() {
     // The run names the decoder's failure and the way out.
     QTest::keyClick(form.get(), Qt::Key_F5);
     const QString log = c.txt_log->toPlainText();
-    QVERIFY2(log.contains("Fehler in WAV-Datei") &&
-                 log.contains("„Umwandeln und zuweisen…“ im Kontextmenü des Felds wandelt die Datei um"),
-             qPrintable(log));
+    QVERIFY2(
+        log.contains("Fehler in WAV-Datei") &&
+            log.contains("„Umwandeln und zuweisen…“ im Kontextmenü des Felds wandelt die Datei um"),
+        qPrintable(log));
     // "Ja" opens the conversion window for the field.
     f.prompts.chooseFile(f.path("song.wav"));
     f.prompts.answer(Prompts::Answer::Yes);
@@ -242,6 +306,23 @@ void KeyboardTest::aWavThatIsAnotherFormatIsOfferedForConversion() {
     auto* dialog = form->findChild<ConvertDialog*>();
     QVERIFY(dialog && dialog->isVisible());
     QCOMPARE(dialog->target()->text(), QString("song_13021.wav"));
+    dialog->reject();
+    QTRY_VERIFY(!form->findChild<ConvertDialog*>());
+
+    // A FLAC chosen under "alle Files" is no WAV either: the same offer instead of a bare
+    // refusal; "Nein" leaves the field as it was.
+    QVERIFY(sndtest::write_sound(f.dir.path("motor.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100,
+                                 1, 0.3, [](double t, int) { return 0.5 * std::sin(2000 * t); }));
+    const int messages = f.prompts.messages.size();
+    f.prompts.chooseFile(f.path("motor.flac"), 2);
+    f.prompts.answer(Prompts::Answer::No);
+    QTest::mouseClick(c.Picture1[3], Qt::LeftButton);
+    QVERIFY2(
+        f.prompts.questions.last().startsWith("Umwandeln und zuweisen: „motor.flac“ ist FLAC") &&
+            f.prompts.questions.last().contains("keine WAV-Datei, die das Modul liest"),
+        qPrintable(f.prompts.questions.last()));
+    QCOMPARE(f.prompts.messages.size(), messages);
+    QCOMPARE(c.txt_useranf[1]->text(), QString());
 }
 
 int main(int argc, char** argv) {

@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
@@ -259,7 +260,8 @@ void LoopWorkshopTest::partsTooLongForTheFreeFlashAreToldAndAskedAbout() {
     QTest::mouseClick(o.accept(), Qt::LeftButton);
     QCOMPARE(o.f.prompts.questions.last(),
              QString("Zu lang für den Flash: Die drei Teile (0m 2.00s) passen nicht in den freien "
-                     "Flash (noch 0,9 s frei bei 13021 Hz).\nTrotzdem übernehmen?"));
+                     "Flash (noch 0%1 s frei bei 13021 Hz).\nTrotzdem übernehmen?")
+                 .arg(QLocale().decimalPoint() + "9"));
     QVERIFY(budget->text().startsWith("Die drei Teile (0m 2.00s) passen nicht"));
     QVERIFY(!o.window->running());
     QVERIFY(!QFile::exists(o.f.path("horn_loop.wav")));

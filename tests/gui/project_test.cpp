@@ -1,8 +1,8 @@
-#include <QApplication>
-#include <QTest>
-
 #include "app/gui_setup.h"
 #include "gui_fixture.h"
+
+#include <QApplication>
+#include <QTest>
 
 class ProjectTest : public QObject {
     Q_OBJECT
@@ -12,6 +12,7 @@ private slots:
     void wrongTypeAndCancelChangeNothing();
     void newProjectIsSavedFromTheCurrentFields();
     void existingProjectReplacesAllFields();
+    void changedProjectIsOfferedForSavingBeforeAnotherOpens();
     void changedFlagShowsYellow();
     void exitPromptAnswers();
     void failedSaveKeepsTheFlagAndSaysWhy();
@@ -86,6 +87,7 @@ void ProjectTest::newProjectIsSavedFromTheCurrentFields() {
     c.txt_userloop[0]->setText("(leer)");
     QDir(f.env.appDir).mkdir("proj");
     f.prompts.chooseFile(f.path("proj/Neu"));
+    f.prompts.answer(Prompts::Answer::No); // not into the old project: into the new one
     QTest::mouseClick(c.Picture2, Qt::LeftButton);
     QCOMPARE(f.prompts.requests.last().title, QString("Projektfile auswählen"));
     QVERIFY(!f.prompts.requests.last().mustExist);
@@ -99,16 +101,52 @@ void ProjectTest::newProjectIsSavedFromTheCurrentFields() {
 
 void ProjectTest::existingProjectReplacesAllFields() {
     GuiFixture f;
-    wavb::write_file(f.dir.path("old.dsp"), "[WAVs]\r\nSound2LoopWAV=b.wav\r\nDSDfilename=x.DSD\r\n");
+    wavb::write_file(f.dir.path("old.dsp"),
+                     "[WAVs]\r\nSound2LoopWAV=b.wav\r\nDSDfilename=x.DSD\r\n");
+    auto form = f.start();
+    const Form1Controls& c = form->controls();
+    f.prompts.chooseFile(f.path("old.dsp"));
+    QTest::mouseClick(c.Picture2, Qt::LeftButton);
+    QVERIFY(f.prompts.questions.isEmpty()); // a clean project is left without a question
+    QCOMPARE(c.txt_userloop[1]->text(), QString("b.wav"));
+    QCOMPARE(c.txt_DSDfilename->text(), QString("x.DSD"));
+    QVERIFY(!form->projchanged());
+}
+
+void ProjectTest::changedProjectIsOfferedForSavingBeforeAnotherOpens() {
+    GuiFixture f;
+    wavb::write_file(f.dir.path("other.dsp"), "[WAVs]\r\nSound2LoopWAV=b.wav\r\n");
+    f.settings("[DIRS]\nprojname=mine.dsp\n");
     auto form = f.start();
     const Form1Controls& c = form->controls();
     c.txt_useranf[0]->setText("unsaved.wav");
-    f.prompts.chooseFile(f.path("old.dsp"));
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+
+    // Cancel: no dialog, every edit and the changed state stay.
+    f.prompts.answer(Prompts::Answer::Cancel);
+    QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(f.prompts.questions, QStringList("Warnung: Projekt geändert: speichern?"));
+    QVERIFY(f.prompts.requests.isEmpty());
+    QCOMPARE(c.txt_useranf[0]->text(), QString("unsaved.wav"));
+    QCOMPARE(c.txt_projektfile->text(), QString("mine.dsp"));
+    QVERIFY(form->projchanged());
+
+    // Ja: the edits are saved, then the other project opens.
+    f.prompts.answer(Prompts::Answer::Yes);
+    f.prompts.chooseFile(f.path("other.dsp"));
     QTest::mouseClick(c.Picture2, Qt::LeftButton);
-    QVERIFY(f.prompts.questions.isEmpty()); // unsaved edits are dropped without a question
-    QCOMPARE(c.txt_useranf[0]->text(), QString());
+    QCOMPARE(melo::load_project(f.dir.path("mine.dsp")).fields.useranf[0], "unsaved.wav");
     QCOMPARE(c.txt_userloop[1]->text(), QString("b.wav"));
-    QCOMPARE(c.txt_DSDfilename->text(), QString("x.DSD"));
+    QCOMPARE(c.txt_useranf[0]->text(), QString());
+
+    // Nein: the edits are dropped as the user said.
+    c.txt_useranf[3]->setText("dropped.wav");
+    f.prompts.answer(Prompts::Answer::No);
+    f.prompts.chooseFile(f.path("mine.dsp"));
+    QTest::mouseClick(c.Picture2, Qt::LeftButton);
+    QCOMPARE(c.txt_useranf[0]->text(), QString("unsaved.wav"));
+    QCOMPARE(melo::load_project(f.dir.path("other.dsp")).fields.useranf[3], "");
     QVERIFY(!form->projchanged());
 }
 
@@ -192,7 +230,8 @@ void ProjectTest::anyNameSurvivesASaveAndNamesWithLineBreaksAreRefused() {
     f.prompts.chooseFile(f.path("x\nDSDfilename=y.wav"));
     QTest::mouseClick(form->controls().lab_userloop[0], Qt::LeftButton);
     QCOMPARE(f.prompts.messages.last(),
-             QString("Fehler beim WAV-Laden: Der Dateiname enthält einen Zeilenumbruch und kann nicht übernommen werden."));
+             QString("Fehler beim WAV-Laden: Der Dateiname enthält einen Zeilenumbruch und kann "
+                     "nicht übernommen werden."));
     QCOMPARE(form->controls().txt_userloop[0]->text(), QString());
     QVERIFY(!form->projchanged());
 }
@@ -207,10 +246,13 @@ void ProjectTest::aProjectThatCannotBeCreatedLeavesThePreviousOne() {
     QDir(f.env.appDir).mkdir("locked");
     QFile::setPermissions(f.path("locked"), QFile::ReadOwner | QFile::ExeOwner);
     f.prompts.chooseFile(f.path("locked/Neu.DSP"));
+    f.prompts.answer(Prompts::Answer::No); // the edits are to go into the new project
     QTest::mouseClick(c.Picture2, Qt::LeftButton);
     QFile::setPermissions(f.path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QVERIFY(f.prompts.messages.last().startsWith("Fehler beim Projekt-Anlegen: Das neue Projekt konnte nicht "
-                                                 "angelegt werden:\n" + f.path("locked/Neu.DSP")));
+    QVERIFY(f.prompts.messages.last().startsWith(
+        "Fehler beim Projekt-Anlegen: Das neue Projekt konnte nicht "
+        "angelegt werden:\n" +
+        f.path("locked/Neu.DSP")));
     QCOMPARE(c.txt_projektfile->text(), QString("old.dsp"));
     QCOMPARE(c.txt_projektdir->text(), f.env.appDir);
     QCOMPARE(form->projfiledir(), f.env.appDir);

@@ -10,10 +10,12 @@
 #include "wav_builder.h"
 
 #include <QApplication>
+#include <QAudioDevice>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMediaDevices>
 #include <QProcess>
 #include <QTest>
 #include <cmath>
@@ -27,9 +29,12 @@ private slots:
     void streamReportsWhatIsHeard();
     void listenJoinsAreSeamless_data();
     void listenJoinsAreSeamless();
+    void aBusyWindowDoesNotInterruptTheSound();
     void partsOfOtherFormatsPlayInTheFirstPartsFormat();
     void loopWorkshopRowPlaysWithoutAJoin();
     void filePlayerPlaysAWholeFile();
+    void closingWhileItPlaysSilencesItAndEndsTheAudioThread();
+    void anUnpluggedOutputEndsThePlaybackWithAGermanText();
     void cleanupTestCase();
 
 private:
@@ -42,10 +47,21 @@ private:
     QByteArray recording(double from, double until);
     // Loud stretches of the recording, as (start, length) in ms from `from`.
     QList<QPair<double, double>> loudStretches(double from, double until);
+    void startRecorder();
     struct Held;
-    // Holds row 0 of `playback` for `holdMs` and records the tones `hz` heard.
+    // Holds row 0 of `playback` for `holdMs` and records the tones `hz` heard; `whileHeld`
+    // runs on the window's thread `atMs` into the hold.
+    Held hold(ListenPlayback& playback, int holdMs, const std::vector<double>& hz, int atMs = 0,
+              const std::function<void()>& whileHeld = {});
+    // The same, played once more where a part was heard in two pieces (see there).
     Held holdAndRecord(ListenPlayback& playback, int holdMs, const std::vector<double>& hz,
                        const std::function<int(int)>& periodsOf);
+    // The row of j1.wav to j3.wav: start, loop of two tones, end, in three formats.
+    struct Row;
+    Row threeFormatRow();
+    // Checks that a hold of `holdMs` was heard whole: every part with all its periods, each
+    // join within 1 ms, no silence between the first sound and the last.
+    void checkHeldWhole(const Row& row, const Held& held, int holdMs);
 
     TempDir m_dir;
     QtAudioSystem m_audio;
@@ -146,10 +162,14 @@ void RealAudioTest::initTestCase() {
         }
         QSKIP("no sound server (run through scripts/test)");
     }
+    m_recording = QString::fromStdString(m_dir.path("monitor.raw"));
+    startRecorder();
+}
+
+void RealAudioTest::startRecorder() {
     // Recording the sink's monitor keeps the null sink running; it needs a moment to settle
     // before the first sound is heard in full.
-    m_recording = QString::fromStdString(m_dir.path("monitor.raw"));
-    m_recorder.setStandardOutputFile(m_recording);
+    m_recorder.setStandardOutputFile(m_recording, QIODevice::Append);
     m_recorder.start("parec",
                      {"-d", "@DEFAULT_MONITOR@", "--latency-msec=5", "--raw", "--format=s16le",
                       QString("--rate=%1").arg(kRecordRate), "--channels=1"});
@@ -211,10 +231,9 @@ void RealAudioTest::streamReportsWhatIsHeard() {
     QVERIFY(buffer);
     QVERIFY(!m_audio.createBuffer(QString::fromStdString(m_dir.path("missing.wav"))));
     const double from = recorded();
-    int asked = 0;
-    std::unique_ptr<PlayStream> stream =
-        m_audio.startStream({buffer.get(), nullptr, nullptr}, [&] { return asked++ == 0 ? 1 : 0; });
+    std::unique_ptr<PlayStream> stream = m_audio.startStream({buffer.get(), nullptr, nullptr});
     QVERIFY(stream);
+    buffer.reset(); // the stream keeps what it plays
     qint64 last = 0;
     QElapsedTimer clock;
     clock.start();
@@ -244,23 +263,38 @@ struct RealAudioTest::Held {
     QList<ToneRun> runs;
 };
 
+RealAudioTest::Held RealAudioTest::hold(ListenPlayback& playback, int holdMs,
+                                        const std::vector<double>& hz, int atMs,
+                                        const std::function<void()>& whileHeld) {
+    Held held;
+    held.from = recorded();
+    QElapsedTimer clock;
+    clock.start();
+    playback.press(0);
+    if (whileHeld) {
+        QTest::qWait(atMs);
+        whileHeld();
+    }
+    QTest::qWait(std::max(0, holdMs - static_cast<int>(clock.elapsed())));
+    playback.release();
+    held.ended = QTest::qWaitFor([&] { return playback.ready(); }, 5000);
+    held.passes = playback.loopPasses();
+    QTest::qWait(200);
+    held.runs = tone_runs(recording(held.from, recorded()), hz);
+    return held;
+}
+
 RealAudioTest::Held RealAudioTest::holdAndRecord(ListenPlayback& playback, int holdMs,
                                                  const std::vector<double>& hz,
                                                  const std::function<int(int)>& periodsOf) {
-    Held held;
     for (int attempt = 1;; ++attempt) {
-        held.from = recorded();
-        playback.press(0);
-        QTest::qWait(holdMs);
-        playback.release();
-        held.ended = QTest::qWaitFor([&] { return playback.ready(); }, 5000);
-        held.passes = playback.loopPasses();
-        QTest::qWait(200);
-        held.runs = tone_runs(recording(held.from, recorded()), hz);
+        const Held held = hold(playback, holdMs, hz);
         // One tone heard in two pieces with silence between, fewer periods together than its
-        // part has: the output ran dry, as a machine or sound server that stalls for a moment
-        // makes it do (stopping the test process for 150 ms does the same). The hold is
-        // played again, at most twice; a fault of the player's would show every time.
+        // part has: the output ran dry. A busy window cannot do that any more (the audio
+        // thread feeds the output; aBusyWindowDoesNotInterruptTheSound plays without a second
+        // try), only a whole process that is stopped, or that the machine does not run, for
+        // longer than the output's buffer. Such a hold is played again, at most twice; a fault
+        // of the player's would show every time.
         double gap = 0;
         for (qsizetype i = 1; i < held.runs.size(); ++i) {
             const ToneRun& a = held.runs[i - 1];
@@ -285,28 +319,33 @@ void RealAudioTest::listenJoinsAreSeamless_data() {
     QTest::newRow("5 s") << 5000;
 }
 
-void RealAudioTest::listenJoinsAreSeamless() {
-    QFETCH(int, holdMs);
+struct RealAudioTest::Row {
+    int start = 3906, loop = 2604, end = 3906; // frames
+    std::vector<double> hz;                    // its four tones
+    QString dir;
+    // The periods the recording shows of each tone: the first rise has no crossing.
+    static int periodsOf(int tone) {
+        return tone == 0 ? 149 : tone == 1 ? 100 : tone == 2 ? 70 : 90;
+    }
+    QString partPath(int part) const { return dir + QString("/j%1.wav").arg(part); }
+};
+
+RealAudioTest::Row RealAudioTest::threeFormatRow() {
     // Start 500 Hz (16-bit), loop 1000 Hz then 700 Hz (8-bit, so it is converted), end
     // 300 Hz (16-bit stereo, converted too), each part whole periods from 0 to 0.
-    const int start = 3906, loop = 2604, end = 3906;
-    tones("j1.wav", 13021, 1, 16, start, {150});
-    tones("j2.wav", 13021, 1, 8, loop, {100, 70});
-    tones("j3.wav", 13021, 2, 16, end, {90});
-    const std::vector<double> hz = {150.0 * 13021 / start, 200.0 * 13021 / loop,
-                                    140.0 * 13021 / loop, 90.0 * 13021 / end};
-    const QString dir = QString::fromStdString(m_dir.root());
-    ListenPlayback playback(
-        m_audio, [&](int, int part) { return dir + QString("/j%1.wav").arg(part); }, [](qint64) {});
+    Row row;
+    tones("j1.wav", 13021, 1, 16, row.start, {150});
+    tones("j2.wav", 13021, 1, 8, row.loop, {100, 70});
+    tones("j3.wav", 13021, 2, 16, row.end, {90});
+    row.hz = {150.0 * 13021 / row.start, 200.0 * 13021 / row.loop, 140.0 * 13021 / row.loop,
+              90.0 * 13021 / row.end};
+    row.dir = QString::fromStdString(m_dir.root());
+    return row;
+}
 
-    // The periods the recording shows of each part: the first rise has no crossing.
-    const auto periodsOf = [](int tone) {
-        return tone == 0 ? 149 : tone == 1 ? 100 : tone == 2 ? 70 : 90;
-    };
-
-    const Held held = holdAndRecord(playback, holdMs, hz, periodsOf);
+void RealAudioTest::checkHeldWhole(const Row& row, const Held& held, int holdMs) {
     QVERIFY(held.ended);
-    const double from = held.from;
+    const std::vector<double>& hz = row.hz;
     const int passes = held.passes;
     const QList<ToneRun>& runs = held.runs;
     QString report;
@@ -317,28 +356,26 @@ void RealAudioTest::listenJoinsAreSeamless() {
                       .arg(r.end - r.begin, 0, 'f', 2);
     }
     // From the press to the start part's first rise (one period before its first crossing),
-    // as the recording shows it; the recorder's own delay makes it seem a little longer. It
-    // is some 30 to 45 ms; the bound only catches an output buffer grown far too long, as a
-    // machine under load can delay the first sound beyond 50 ms.
+    // as the recording shows it; the recorder's own delay makes it seem a little longer.
+    // Shown, not checked: bench/listen_latency.sh measures it.
     const double latency = runs.isEmpty() ? 0 : runs.first().begin - 1000.0 / hz[0];
     qInfo("hold %d ms, %d loop passes, latency %.1f ms; runs (tone:ms+ms):%s", holdMs, passes,
           latency, qPrintable(report));
-    QVERIFY2(latency < 150, qPrintable(QString::number(latency)));
     // The start part, the loop part's two tones once per pass, the end part: nothing else,
     // each part with all its periods and its length.
     QCOMPARE(runs.size(), 2 + 2 * passes);
     QVERIFY(passes >= 1);
-    // The sound starts up to the latency bound after the press, and the next part is asked
-    // for a little ahead of what is heard: the count lies between the passes of a hold
-    // shortened by that bound and one pass more.
+    // The sound starts a little after the press, and the next part is handed over up to the
+    // output's buffer ahead of what is heard: the count lies between the passes of a hold
+    // shortened by 150 ms and one pass more.
     const auto passesAt = [&](int ms) {
-        return std::max(1, (ms - start * 1000 / 13021) * 13021 / (loop * 1000) + 1);
+        return std::max(1, (ms - row.start * 1000 / 13021) * 13021 / (row.loop * 1000) + 1);
     };
     QVERIFY2(passes >= passesAt(holdMs - 150) && passes <= passesAt(holdMs) + 1,
              qPrintable(QString("%1..%2").arg(passesAt(holdMs - 150)).arg(passesAt(holdMs) + 1)));
     for (qsizetype i = 0; i < runs.size(); ++i) {
         const int tone = i == 0 ? 0 : i == runs.size() - 1 ? 3 : (i % 2 == 1 ? 1 : 2);
-        const int periods = periodsOf(tone);
+        const int periods = Row::periodsOf(tone);
         QCOMPARE(runs[i].tone, tone);
         QCOMPARE(runs[i].periods, periods);
         QVERIFY2(std::abs(runs[i].end - runs[i].begin -
@@ -360,8 +397,35 @@ void RealAudioTest::listenJoinsAreSeamless() {
                      qPrintable(QString("join of %1 ms:%2").arg(join).arg(report)));
         }
     }
-    const QList<QPair<double, double>> loud = loudStretches(from, recorded());
+    const QList<QPair<double, double>> loud = loudStretches(held.from, recorded());
     QCOMPARE(loud.size(), 1); // no silence anywhere between the first sound and the last
+}
+
+void RealAudioTest::listenJoinsAreSeamless() {
+    QFETCH(int, holdMs);
+    const Row row = threeFormatRow();
+    ListenPlayback playback(
+        m_audio, [&](int, int part) { return row.partPath(part); }, [](qint64) {});
+    checkHeldWhole(row, holdAndRecord(playback, holdMs, row.hz, Row::periodsOf), holdMs);
+}
+
+void RealAudioTest::aBusyWindowDoesNotInterruptTheSound() {
+    // The window's thread does half a second of work in the middle of a hold (in the third
+    // loop pass): the audio thread keeps the output fed, so start, passes and end are heard
+    // whole, without a gap, at the first try.
+    const Row row = threeFormatRow();
+    ListenPlayback playback(
+        m_audio, [&](int, int part) { return row.partPath(part); }, [](qint64) {});
+    const int holdMs = 1600;
+    const Held held = hold(playback, holdMs, row.hz, 650, [] {
+        QElapsedTimer busy;
+        busy.start();
+        volatile double sink = 0;
+        while (busy.elapsed() < 500) {
+            sink = sink + std::sqrt(static_cast<double>(busy.nsecsElapsed()));
+        }
+    });
+    checkHeldWhole(row, held, holdMs);
 }
 
 void RealAudioTest::partsOfOtherFormatsPlayInTheFirstPartsFormat() {
@@ -450,6 +514,87 @@ void RealAudioTest::filePlayerPlaysAWholeFile() {
     const auto heard = loudStretches(from, from + 1.0);
     QCOMPARE(heard.size(), 1);
     QVERIFY(std::abs(heard.first().second - 250) < 5);
+}
+
+void RealAudioTest::closingWhileItPlaysSilencesItAndEndsTheAudioThread() {
+    // As the main window's shut-down does it, in the middle of a held loop.
+    auto audio = std::make_unique<QtAudioSystem>();
+    const QString loop = tones("c2.wav", 13021, 1, 8, 13021, {400});
+    ListenPlayback playback(
+        *audio, [&](int, int part) { return part == 2 ? loop : QString(); }, [](qint64) {});
+    const double from = recorded();
+    playback.press(0);
+    QTest::qWait(1500);
+    QVERIFY(audio->audioThreadRunning());
+    playback.stopAll();
+    playback.releaseBuffers();
+    audio->close();
+    QVERIFY(!audio->audioThreadRunning());
+    QTest::qWait(300);
+    QProcess streams;
+    streams.start("pactl", {"list", "short", "sink-inputs"});
+    QVERIFY(streams.waitForFinished());
+    QCOMPARE(streams.readAllStandardOutput(), QByteArray());
+    // Heard from the press to the close, then nothing.
+    const auto heard = loudStretches(from, recorded());
+    QCOMPARE(heard.size(), 1);
+    QVERIFY2(std::abs(heard.first().second - 1500) < 100,
+             qPrintable(QString::number(heard.first().second)));
+    audio.reset();
+}
+
+void RealAudioTest::anUnpluggedOutputEndsThePlaybackWithAGermanText() {
+    // The sink is taken away in the middle of a hold, as when a USB headset is pulled out
+    // and no other output is there: the playback ends by itself and says why. The sink comes
+    // back afterwards, and the next press plays again.
+    QProcess pactl;
+    pactl.start("pactl", {"get-default-sink"});
+    QVERIFY(pactl.waitForFinished());
+    const QString sink = QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
+    pactl.start("pactl", {"list", "short", "modules"});
+    QVERIFY(pactl.waitForFinished());
+    QString module, arguments;
+    for (const QString& line : QString::fromUtf8(pactl.readAllStandardOutput()).split('\n')) {
+        const QStringList fields = line.split('\t');
+        if (fields.size() >= 3 && fields[1] == "module-null-sink" && fields[2].contains(sink)) {
+            module = fields[0];
+            arguments = fields[2];
+        }
+    }
+    if (module.isEmpty()) {
+        QSKIP("the default output is no null sink of this test server");
+    }
+    const QString loop = tones("u2.wav", 13021, 1, 8, 13021, {400});
+    ListenPlayback playback(
+        m_audio, [&](int, int part) { return part == 2 ? loop : QString(); }, [](qint64) {});
+    playback.press(0);
+    QTest::qWait(500);
+    QVERIFY(QProcess::execute("pactl", {"unload-module", module}) == 0);
+    QVERIFY(QTest::qWaitFor([&] { return playback.ready(); }, 3000));
+    QCOMPARE(playback.problem(), QString("Die Tonausgabe ist abgebrochen: Das Audio-Ausgabegerät "
+                                         "ist nicht mehr verfügbar"));
+    // With no output at all, a press says so at once.
+    QTest::qWait(300);
+    playback.press(0);
+    QVERIFY(playback.ready());
+    QCOMPARE(playback.problem(), QString("Keine Tonausgabe: Kein Audio-Ausgabegerät gefunden"));
+
+    QStringList load = {"load-module", "module-null-sink"};
+    load += arguments.split(' ', Qt::SkipEmptyParts);
+    pactl.start("pactl", load);
+    QVERIFY(pactl.waitForFinished() && pactl.exitCode() == 0);
+    QVERIFY(QProcess::execute("pactl", {"set-default-sink", sink}) == 0);
+    m_recorder.terminate(); // its stream went with the sink
+    m_recorder.waitForFinished();
+    startRecorder();
+    QVERIFY(QTest::qWaitFor([&] { return !QMediaDevices::defaultAudioOutput().isNull(); }, 3000));
+    const double from = recorded();
+    playback.press(0);
+    playback.release();
+    QVERIFY(QTest::qWaitFor([&] { return playback.ready(); }, 3000));
+    QVERIFY(playback.problem().isEmpty());
+    QTest::qWait(200);
+    QCOMPARE(loudStretches(from, recorded()).size(), 1);
 }
 
 int main(int argc, char** argv) {

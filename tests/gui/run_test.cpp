@@ -1,9 +1,10 @@
-#include <QApplication>
-#include <QTest>
-
 #include "app/gui_setup.h"
 #include "common/atomic_file.h"
 #include "gui_fixture.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QTest>
 
 class RunTest : public QObject {
     Q_OBJECT
@@ -25,8 +26,9 @@ struct RunFixture : GuiFixture {
         wavb::write_file(dir.path("a1.wav"), wavb::wav({.rate = rate}, std::string(300, '\x30')));
         wavb::write_file(dir.path("a2.wav"), wavb::wav({.bits = 16}, std::string(400, '\x00')));
         wavb::write_file(dir.path("a3.wav"), wavb::wav({}, std::string(100, '\x50')));
-        wavb::write_file(dir.path("demo.DSP"), "[WAVs]\r\nSound1AnfWAV=a1.wav\r\nSound1LoopWAV=a2.wav\r\n"
-                                               "Sound1EndWAV=a3.wav\r\nDSDfilename=base.DS3\r\n");
+        wavb::write_file(dir.path("demo.DSP"),
+                         "[WAVs]\r\nSound1AnfWAV=a1.wav\r\nSound1LoopWAV=a2.wav\r\n"
+                         "Sound1EndWAV=a3.wav\r\nDSDfilename=base.DS3\r\n");
         settings("[DIRS]\nprojname=demo.DSP\n[VARS]\nlog=1\n" + extraSettings);
     }
     std::string image() const {
@@ -48,13 +50,15 @@ void RunTest::successShowsGreenAndWritesTheImage() {
     const Form1Controls& c = form->controls();
     QTest::mouseClick(c.cmd_konvertieren, Qt::LeftButton);
     const int used = 1000 + 301 + 201 + 101 + 9;
-    QCOMPARE(c.txt_genstatus->text(), QString("Ergebnis = OK, FLASH 32Mbit: %1 frei").arg(4194304 - used));
+    QCOMPARE(c.txt_genstatus->text(),
+             QString("Ergebnis = OK, FLASH 32Mbit: %1 frei").arg(4194304 - used));
     QCOMPARE(genstatusColour(*form), QColor(0, 255, 0));
     // The play time still free: in the result line's tooltip, never in the log.
     QCOMPARE(c.txt_genstatus->toolTip(),
-             c.txt_genstatus->text() + QString("\nnoch %1 s frei bei 13021 Hz")
-                                           .arg(QString::number(std::floor((4194304 - used) * 10.0 / 13021) / 10, 'f', 1)
-                                                    .replace('.', ',')));
+             c.txt_genstatus->text() +
+                 QString("\nnoch %1 s frei bei 13021 Hz")
+                     .arg(QString::number(std::floor((4194304 - used) * 10.0 / 13021) / 10, 'f', 1)
+                              .replace('.', QLocale().decimalPoint())));
     QVERIFY(!c.txt_log->toPlainText().contains("s frei bei"));
     QCOMPARE(c.ProgressBar1->value(), 1000);
     QCOMPARE(c.lbl_pb1->text(), QString("100 %"));
@@ -63,7 +67,8 @@ void RunTest::successShowsGreenAndWritesTheImage() {
     QVERIFY(!QFile::exists(f.path("demo.DBG"))); // not in debug mode
     QCOMPARE(f.audio.log, QStringList({"file play " + f.path("ok.wav")}));
     // The views: the log view's lines, and the debug view's extra lines.
-    QVERIFY(c.txt_log->toPlainText().startsWith("VUZOdezir-Version:  V1.01.0001\nWAV  1: a1.wav:\n"));
+    QVERIFY(
+        c.txt_log->toPlainText().startsWith("VUZOdezir-Version:  V1.01.0001\nWAV  1: a1.wav:\n"));
     QVERIFY(c.txt_log->toPlainText().endsWith("\nErgebnis = OK"));
     QVERIFY(c.txt_debug->toPlainText().contains("\na1.wav:\n00002C,000158\n"));
     // The inspection panel shows the last part decoded.
@@ -77,10 +82,12 @@ void RunTest::warningsShowYellow() {
     QDir(f.env.appDir).mkdir("demo.LOG"); // the log file cannot be written
     auto form = f.start();
     QTest::mouseClick(form->controls().cmd_konvertieren, Qt::LeftButton);
-    QVERIFY(form->controls().txt_genstatus->text().startsWith("Ergebnis = OK mit 1 Warnung(en), FLASH 32Mbit: "));
-    QCOMPARE(form->controls().txt_genstatus->cursorPosition(), 0); // the long result shows its beginning
-    QVERIFY(form->controls().txt_log->toPlainText().contains("\nFehler: Logfile \"" + f.path("demo.LOG") +
-                                                              "\" nicht geschrieben: "));
+    QVERIFY(form->controls().txt_genstatus->text().startsWith(
+        "Ergebnis = OK mit 1 Warnung(en), FLASH 32Mbit: "));
+    QCOMPARE(form->controls().txt_genstatus->cursorPosition(),
+             0); // the long result shows its beginning
+    QVERIFY(form->controls().txt_log->toPlainText().contains(
+        "\nFehler: Logfile \"" + f.path("demo.LOG") + "\" nicht geschrieben: "));
     QCOMPARE(genstatusColour(*form), QColor(255, 255, 0));
     QVERIFY(f.audio.log.isEmpty()); // "Warntöne" clear: no sound
     QVERIFY(!f.image().empty());
@@ -96,9 +103,11 @@ void RunTest::failureShowsRedAndWritesNoImage() {
     QCOMPARE(genstatusColour(*form), QColor(255, 0, 0));
     QVERIFY(f.image().empty());
     QCOMPARE(f.audio.log, QStringList({"file play " + f.path("nok.wav")}));
-    QCOMPARE(c.txt_sndstatus->text(), QString("Fehler in WAV-Datei: Kein WAV-File: 'RIFF' fehlt (#13)"));
-    QVERIFY(c.txt_log->toPlainText().contains("a3.wav: WAV-Filedecodierung mit Fehler 13 beendet:\n"
-                                              "Fehler in WAV-Datei: Kein WAV-File: 'RIFF' fehlt (#13)"));
+    QCOMPARE(c.txt_sndstatus->text(),
+             QString("Fehler in WAV-Datei: Kein WAV-File: 'RIFF' fehlt (#13)"));
+    QVERIFY(c.txt_log->toPlainText().contains(
+        "a3.wav: WAV-Filedecodierung mit Fehler 13 beendet:\n"
+        "Fehler in WAV-Datei: Kein WAV-File: 'RIFF' fehlt (#13)"));
 }
 
 void RunTest::theRunCannotBeEnteredTwiceNorClosedUnderneath() {

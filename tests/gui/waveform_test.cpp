@@ -9,8 +9,8 @@
 #include <QCheckBox>
 #include <QLocale>
 #include <QMenu>
-#include <QTabBar>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -78,8 +78,13 @@ WaveformWindow* open_row(Form1& form, int row) {
 void WaveformTest::demoRowShowsItsPartsAsTheImageHoldsThem() {
     GuiFixture f;
     auto form = start_on_demo(f);
+    form->move(300, 200);
     WaveformWindow* window = open_row(*form, 0);
     QVERIFY(window);
+    // It opens over the main window, not at the screen's edge: centred on it as far as the
+    // screen allows (the test screen is narrower than the window).
+    QVERIFY(std::abs(window->geometry().center().y() - form->geometry().center().y()) < 20);
+    QVERIFY(window->geometry().contains(form->geometry().center()));
     QCOMPARE(window->windowTitle(), QString("Wellenform – Sound A (200)"));
     // The samples are the ones the demo's image holds for its first row.
     std::string image;
@@ -93,6 +98,11 @@ void WaveformTest::demoRowShowsItsPartsAsTheImageHoldsThem() {
     QCOMPARE(window->partText(0),
              QString("<b>Anfang</b>: motor_an.wav<br>5208 Samples, 0,400 s, Marker FF, -7,7 LUFS"));
     QVERIFY(window->partText(2).contains("4557 Samples, 0,350 s, Marker 00"));
+    // Under another locale every number of the line takes its separator, not only some.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QString english = window->partText(0);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QVERIFY2(english.endsWith("0.400 s, Marker FF, -7.7 LUFS"), qPrintable(english));
 
     // Side by side: every column belongs to the part whose stretch of the row it lies in, and
     // the whole row fits the view.
@@ -286,6 +296,12 @@ void WaveformTest::zoomAndScroll() {
     QTest::mouseMove(view, mid + QPoint(-100, 0));
     QTest::mouseRelease(view, Qt::LeftButton, {}, mid + QPoint(-100, 0));
     QVERIFY(std::abs(view->xOf(0) - (before - 100)) < 1);
+    // While a sound plays, the zoomed view turns to where it is heard.
+    const double late = static_cast<double>(window->row().length()) - 50;
+    QVERIFY(late > view->viewport().last());
+    view->setPlayPosition(late);
+    QVERIFY(view->viewport().first() < late && late < view->viewport().last());
+    view->setPlayPosition(-1);
     // Zooming out stops at the whole row.
     view->zoom(1000, 0);
     QCOMPARE(view->samplesPerPixel(), whole);

@@ -23,9 +23,9 @@ inline std::string slurp_output(const std::string& path) {
 
 #ifdef _WIN32
 
-#include <windows.h>
-
 #include "platform/windows_support.h"
+
+#include <windows.h>
 
 // A command line that the program's CommandLineToArgvW splits into exactly these arguments.
 inline std::wstring quoted_argument(const std::wstring& arg) {
@@ -59,8 +59,8 @@ inline HANDLE start_process(const std::string& program, const std::vector<std::s
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     auto open_output = [&](const std::string& file) {
         return CreateFileW(file.empty() ? L"NUL" : melo::wide_text(file).c_str(), GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     };
     const HANDLE out = open_output(out_file);
     const HANDLE err = open_output(err_file);
@@ -71,8 +71,8 @@ inline HANDLE start_process(const std::string& program, const std::vector<std::s
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION info{};
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &info);
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &info);
     CloseHandle(out);
     CloseHandle(err);
     if (!started) {
@@ -117,7 +117,8 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
     r.status = wait_process(start_process(program, args, out_file, err_file));
     // Console output ends its lines with CR LF here; the tests compare lines.
     auto lines = [](std::string text) {
-        for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+             at = text.find("\r\n", at)) {
             text.erase(at, 1);
         }
         return text;
@@ -171,6 +172,18 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
 #include <thread>
 #include <unistd.h>
 
+// In a forked child: replaces it by `program` with `args`; exit status 127 when it cannot start.
+[[noreturn]] inline void exec_program(const std::string& program,
+                                      const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+}
+
 // Starts a program (no shell) with its output discarded and, when `file_size_limit` is not
 // negative, the largest file it may write limited to that many bytes. Returns its pid.
 inline pid_t spawn_process(const std::string& program, const std::vector<std::string>& args,
@@ -178,18 +191,13 @@ inline pid_t spawn_process(const std::string& program, const std::vector<std::st
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (file_size_limit >= 0) {
-            const rlimit limit{static_cast<rlim_t>(file_size_limit), static_cast<rlim_t>(file_size_limit)};
+            const rlimit limit{static_cast<rlim_t>(file_size_limit),
+                               static_cast<rlim_t>(file_size_limit)};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
         const int null = ::open("/dev/null", O_WRONLY);
         ::dup2(null, STDOUT_FILENO);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
+        exec_program(program, args);
     }
     return pid;
 }
@@ -226,13 +234,7 @@ inline ProcessResult run_process_within(const std::string& program,
     if (pid == 0) {
         ::dup2(::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
         ::dup2(::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
+        exec_program(program, args);
     }
     ProcessResult r;
     const auto end = std::chrono::steady_clock::now() + deadline;

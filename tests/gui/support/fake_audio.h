@@ -1,5 +1,6 @@
 #pragma once
 
+#include "playback/part_sequence.h"
 #include "tools/audio_system.h"
 
 #include <QFileInfo>
@@ -7,15 +8,13 @@
 #include <map>
 #include <memory>
 
-// A sound output without sound and without real time: a stream's play position advances by
-// one step each time it is read, and a part is taken from the listener (logged "play NAME")
-// when the one before it has had all its steps, so a test drives a playback by polling it.
+// A sound output without sound and without real time. A stream plays its parts through the
+// program's own part sequence, 100 bytes each time its position is read, and logs
+// "play NAME" where a pass of a part begins, so a test drives a playback by polling it.
 class FakeAudio : public AudioSystem {
 public:
     struct Shape {
-        int steps = 3;          // reads that show the position away from 0
-        int startDelay = 0;     // reads before it is heard
-        bool neverSeen = false; // over before its position is ever read
+        int steps = 3; // reads a pass of the part lasts
     };
 
     // Files with these base names (for example "a1.wav") load, with their shape; others fail.
@@ -45,15 +44,19 @@ public:
         log << "load " + name;
         return std::make_unique<Buffer>(*this, name, Shape{.steps = std::max(1, frames / 100)});
     }
-    std::unique_ptr<PlayStream> startStream(const std::array<PlayBuffer*, 3>& parts,
-                                            NextPart next) override {
-        return std::make_unique<Stream>(*this, parts, std::move(next));
+    std::unique_ptr<PlayStream> startStream(const std::array<PlayBuffer*, 3>& parts) override {
+        if (noOutput) {
+            return nullptr;
+        }
+        return std::make_unique<Stream>(*this, parts);
     }
     FilePlayer& filePlayer() override { return m_player; }
     void close() override { log << "close"; }
 
     QStringList log;
     int released = 0;
+    bool noOutput = false;   // no stream can be started
+    bool outputGone = false; // streams break off at their next read
 
 private:
     struct Buffer : PlayBuffer {
@@ -69,49 +72,56 @@ private:
 
     class Stream : public PlayStream {
     public:
-        Stream(FakeAudio& owner, const std::array<PlayBuffer*, 3>& parts, NextPart next)
-            : m_owner(owner), m_parts(parts), m_next(std::move(next)) {
-            take();
+        Stream(FakeAudio& owner, const std::array<PlayBuffer*, 3>& parts)
+            : m_owner(owner), m_sequence(sequence(parts)) {
+            for (std::size_t i = 0; i < parts.size(); ++i) {
+                m_names[i] = parts[i] ? static_cast<Buffer*>(parts[i])->name : QString();
+            }
         }
         HeardPosition heard() override {
-            while (!m_stopped && m_current != nullptr) {
-                const Shape& s = m_current->shape;
-                if (s.neverSeen || m_reads >= s.startDelay + s.steps) {
-                    take();
-                    continue;
-                }
-                ++m_reads;
-                if (m_reads <= s.startDelay) {
-                    return {};
-                }
-                return {HeardPosition::Playing, m_part, 100 * (m_reads - s.startDelay),
-                        100 * s.steps};
+            if (m_owner.outputGone) {
+                m_failed = true;
             }
-            return {HeardPosition::Ended};
+            if (m_stopped || m_failed) {
+                return {HeardPosition::Ended};
+            }
+            std::string step(100, '\0');
+            m_sequence.render(step.data(), step.size(), m_held);
+            const HeardPosition first = m_sequence.at(m_played + 1);
+            m_played += 100;
+            if (first.state == HeardPosition::Playing && first.cursor == 1) {
+                m_owner.log << "play " + m_names[static_cast<std::size_t>(first.part - 1)];
+            }
+            return m_sequence.at(m_played);
         }
+        void release() override { m_held = false; }
         void stop() override {
             m_owner.log << "stop";
             m_stopped = true;
         }
+        int loopPasses() const override { return m_sequence.loopPasses(); }
+        bool failed() const override { return m_failed; }
 
     private:
-        void take() {
-            m_part = m_next();
-            m_current =
-                m_part >= 1 && m_part <= 3 ? static_cast<Buffer*>(m_parts[m_part - 1]) : nullptr;
-            m_reads = 0;
-            if (m_current != nullptr) {
-                m_owner.log << "play " + m_current->name;
+        // Each part as 8-bit samples, 100 for each step of its shape.
+        static melo::PlayParts sequence(const std::array<PlayBuffer*, 3>& parts) {
+            melo::PlayParts pcm;
+            for (std::size_t i = 0; i < parts.size(); ++i) {
+                if (const auto* b = static_cast<const Buffer*>(parts[i])) {
+                    pcm[i] = std::make_shared<const melo::PcmSound>(melo::PcmSound{
+                        1, 13021, 8, 1, std::string(100 * std::size_t(b->shape.steps), '\x80')});
+                }
             }
+            return pcm;
         }
 
         FakeAudio& m_owner;
-        std::array<PlayBuffer*, 3> m_parts;
-        NextPart m_next;
-        Buffer* m_current = nullptr;
-        int m_part = 0;
-        int m_reads = 0;
+        melo::PartSequence m_sequence;
+        std::array<QString, 3> m_names;
+        std::int64_t m_played = 0;
+        bool m_held = true;
         bool m_stopped = false;
+        bool m_failed = false;
     };
 
     class Player : public FilePlayer {
