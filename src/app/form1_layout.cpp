@@ -1,13 +1,14 @@
 // The main window's design: every control with its kind, place (in twips, 15 per pixel),
 // caption, font and tool tip. This file is the window's one geometry table.
 
+#include "app/form1_controls.h"
+#include "common/captions.h"
+#include "gui/pictures.h"
+
 #include <QFont>
 #include <QIcon>
 #include <QPixmap>
 #include <cmath>
-
-#include "app/form1_controls.h"
-#include "common/captions.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ WrapButton* wrap_button(QWidget* parent, const QString& name, const QString& cap
 QToolButton* picture_button(QWidget* parent, const QString& name, const char* icon,
                             const QString& tooltip, QRect rect) {
     auto* w = place(new QToolButton(parent), name, rect);
-    w->setIcon(QIcon(icon));
+    w->setIcon(QIcon(picture_resource(icon)));
     w->setIconSize(QSize(16, 16));
     w->setToolTip(tooltip);
     w->setAutoRaise(false);
@@ -96,7 +97,7 @@ DesignProgressBar* progress(QWidget* parent, const QString& name, int value, QRe
 
 QLabel* picture(QWidget* parent, const QString& name, const char* resource, QRect rect) {
     auto* w = place(new QLabel(parent), name, rect);
-    w->setPixmap(QPixmap(resource));
+    w->setPixmap(QPixmap(picture_resource(resource)));
     w->setScaledContents(true);
     return w;
 }
@@ -119,9 +120,9 @@ void build_genfile(Form1Controls& c) {
     QWidget* f = c.GenFile;
     c.Label13 = label(f, "Label13", "Name:", twips(120, 240, 615, 255));
     c.txt_projektfile = text(f, "txt_projektfile", "noproject.dsp", twips(1440, 240, 3135, 285));
-    c.Picture2 = picture_button(f, "Picture2", ":/icons/project_open.svg",
+    c.Picture2 = picture_button(f, "Picture2", ":/icons/project_open",
                                 "Projekt laden oder neu anlegen", twips(1080, 240, 300, 300));
-    c.Picture3 = picture_button(f, "Picture3", ":/icons/project_save.svg", "Projekt speichern",
+    c.Picture3 = picture_button(f, "Picture3", ":/icons/project_save", "Projekt speichern",
                                 twips(720, 240, 300, 300));
     c.Label16 = label(f, "Label16", "DIR:", twips(120, 600, 975, 255));
     c.txt_projektdir = text(f, "txt_projektdir", "", twips(120, 840, 4455, 285));
@@ -136,7 +137,8 @@ void build_genfile(Form1Controls& c) {
     c.txt_log = multiline(f, "txt_log", twips(120, 2280, 4455, 975));
     c.cmd_konvertieren =
         wrap_button(f, "cmd_konvertieren", "DSU-File erzeugen", twips(120, 3360, 855, 495));
-    c.chk_soundon = place(new StateCheckBox("Warntöne", f), "chk_soundon", twips(1800, 3480, 1215, 255));
+    c.chk_soundon =
+        place(new StateCheckBox("Warntöne", f), "chk_soundon", twips(1800, 3480, 1215, 255));
     c.chk_log_enable =
         place(new StateCheckBox("Logfile", f), "chk_log_enable", twips(3240, 3480, 975, 255));
 }
@@ -150,29 +152,32 @@ void build_frame2(Form1Controls& c) {
         set_font(c.Label14[r], 8.25, true);
         c.cmd_listen[r] = place(new QToolButton(f), indexed("cmd_listen", r),
                                 twips(120, 720 + 1200 * r, 615, 615));
-        c.cmd_listen[r]->setIcon(QIcon(":/icons/listen.svg"));
+        c.cmd_listen[r]->setIcon(QIcon(picture_resource(":/icons/listen")));
         c.cmd_listen[r]->setIconSize(QSize(32, 32));
         c.cmd_listen[r]->setVisible(false);
 
         const auto part = [](int p) { return QString::fromStdString(melo::part_title(p)); };
-        c.lab_useranf[r] = click_label(f, indexed("lab_useranf", r), part(0), twips(960, top, 555, 255));
+        c.lab_useranf[r] =
+            click_label(f, indexed("lab_useranf", r), part(0), twips(960, top, 555, 255));
         c.lab_userloop[r] =
             click_label(f, indexed("lab_userloop", r), part(1), twips(960, top + 360, 555, 255));
         c.lab_userend[r] =
             click_label(f, indexed("lab_userend", r), part(2), twips(960, top + 720, 555, 255));
         for (int k = 0; k < 3; ++k) {
             const int i = 3 * r + k;
-            c.Picture1[i] = picture_button(f, indexed("Picture1", i), ":/icons/wav_load.svg",
+            c.Picture1[i] = picture_button(f, indexed("Picture1", i), ":/icons/wav_load",
                                            "WAV-File laden", twips(1560, top + 360 * k, 300, 300));
         }
-        c.txt_useranf[r] = text(f, indexed("txt_useranf", r), "AnfWAV", twips(1920, top, 2655, 285));
+        c.txt_useranf[r] =
+            text(f, indexed("txt_useranf", r), "AnfWAV", twips(1920, top, 2655, 285));
         c.txt_userloop[r] =
             text(f, indexed("txt_userloop", r), "LoopWAV", twips(1920, top + 360, 2655, 285));
-        c.txt_userend[r] = text(f, indexed("txt_userend", r), "EndWAV", twips(1920, top + 720, 2655, 285));
+        c.txt_userend[r] =
+            text(f, indexed("txt_userend", r), "EndWAV", twips(1920, top + 720, 2655, 285));
     }
     c.lab_DSDfile = label(f, "lab_DSDfile", "Basis-Soundfile:", twips(120, 5040, 1455, 255));
     set_font(c.lab_DSDfile, 8.25, true);
-    c.pic_diskloadDSD = picture_button(f, "pic_diskloadDSD", ":/icons/dsd_load.svg", "DSD-File laden",
+    c.pic_diskloadDSD = picture_button(f, "pic_diskloadDSD", ":/icons/dsd_load", "DSD-File laden",
                                        twips(1560, 5040, 300, 300));
     c.txt_DSDfilename = text(f, "txt_DSDfilename", "", twips(1920, 5040, 2655, 285));
 }
@@ -187,16 +192,20 @@ void build_sndframe(Form1Controls& c) {
         field = text(f, fname, "", twips(fx, fy, fw, 285));
     };
     const melo::PanelCaptions& cap = melo::kPanelCaptions;
-    row(c.Label3, "Label3", cap.filelaenge, 120, 285, c.txt_filelaenge, "txt_filelaenge", 1440, 240, 1575);
+    row(c.Label3, "Label3", cap.filelaenge, 120, 285, c.txt_filelaenge, "txt_filelaenge", 1440, 240,
+        1575);
     row(c.Label5, "Label5", cap.samples, 120, 765, c.txt_samples, "txt_samples", 1440, 720, 1575);
-    row(c.Label10, "Label10", cap.bytesjesek, 120, 1245, c.txt_bytesjesek, "txt_bytesjesek", 1440, 1200, 1575);
+    row(c.Label10, "Label10", cap.bytesjesek, 120, 1245, c.txt_bytesjesek, "txt_bytesjesek", 1440,
+        1200, 1575);
     row(c.Label1, "Label1", cap.bits, 3240, 285, c.txt_bits, "txt_bits", 4680, 240, 1455);
     row(c.Label2, "Label2", cap.freq, 3240, 645, c.txt_freq, "txt_freq", 4680, 600, 1455);
     row(c.Label4, "Label4", cap.kanaele, 3240, 1005, c.txt_kanaele, "txt_kanaele", 4680, 960, 1455);
     row(c.Label6, "Label6", cap.time, 3240, 1365, c.txt_time, "txt_time", 4680, 1320, 1455);
-    row(c.Label9, "Label9", cap.dataanf, 3240, 1725, c.txt_dataanf, "txt_dataanf", 4680, 1680, 1455);
+    row(c.Label9, "Label9", cap.dataanf, 3240, 1725, c.txt_dataanf, "txt_dataanf", 4680, 1680,
+        1455);
     row(c.Label15, "Label15", cap.fmtlen, 3240, 2085, c.txt_fmtlen, "txt_fmtlen", 4680, 2040, 1455);
-    row(c.Label17, "Label17", cap.wavformat, 3240, 2445, c.txt_WAVformat, "txt_WAVformat", 4680, 2400, 1455);
+    row(c.Label17, "Label17", cap.wavformat, 3240, 2445, c.txt_WAVformat, "txt_WAVformat", 4680,
+        2400, 1455);
     c.txt_WAVformattext = text(f, "txt_WAVformattext", "", twips(4080, 2760, 2055, 375));
 
     c.Label7 = label(f, "Label7", "WAVdata", twips(120, 2520, 1215, 255));
@@ -231,10 +240,10 @@ void build_sndfile(Form1Controls& c) {
 // inspection panel's values, the debug view): selectable and copyable, never typed into, and
 // Tab leaves them for the next control.
 void make_outputs(const Form1Controls& c) {
-    for (QLineEdit* w : {c.txt_genstatus, c.Text1, c.txt_sndstatus, c.txt_filelaenge, c.txt_samples,
-                         c.txt_bytesjesek, c.txt_bits, c.txt_freq, c.txt_kanaele, c.txt_time,
-                         c.txt_dataanf, c.txt_fmtlen, c.txt_WAVformat, c.txt_WAVformattext,
-                         c.txt_epromwert}) {
+    for (QLineEdit* w :
+         {c.txt_genstatus, c.Text1, c.txt_sndstatus, c.txt_filelaenge, c.txt_samples,
+          c.txt_bytesjesek, c.txt_bits, c.txt_freq, c.txt_kanaele, c.txt_time, c.txt_dataanf,
+          c.txt_fmtlen, c.txt_WAVformat, c.txt_WAVformattext, c.txt_epromwert}) {
         w->setReadOnly(true);
     }
     for (QPlainTextEdit* w : {c.txt_log, c.txt_debug}) {
@@ -249,9 +258,9 @@ void make_outputs(const Form1Controls& c) {
 Form1Controls build_form1(QWidget* client) {
     Form1Controls c;
     c.Image1 = place(new ClickLabel(client), "Image1", twips(120, 40, 2130, 675));
-    c.Image1->setPixmap(QPixmap(":/pictures/logo.svg"));
+    c.Image1->setPixmap(QPixmap(picture_resource(":/pictures/logo")));
     c.Image1->setScaledContents(true);
-    c.Image2 = picture(client, "Image2", ":/pictures/title.svg", twips(2280, 110, 2505, 615));
+    c.Image2 = picture(client, "Image2", ":/pictures/title", twips(2280, 110, 2505, 615));
     c.Image2->setVisible(false);
     c.Label11 = label(client, "Label11", "MELO", twips(3000, 240, 855, 495));
     set_font(c.Label11, 18, true);
@@ -259,7 +268,7 @@ Form1Controls build_form1(QWidget* client) {
     c.Label12 = label(client, "Label12", "sound", twips(3840, 360, 975, 375));
     set_font(c.Label12, 12, true, true);
     set_red(c.Label12);
-    c.Picture4 = picture(client, "Picture4", ":/icons/app.svg", twips(2400, 120, 615, 615));
+    c.Picture4 = picture(client, "Picture4", ":/icons/app", twips(2400, 120, 615, 615));
 
     c.GenFile = frame(client, "GenFile", "Projekt:", twips(120, 840, 4695, 3975));
     build_genfile(c);
