@@ -6,6 +6,9 @@ library="Qt Multimedia"
 licence="LGPL-3.0-only OR GPL-2.0-only OR GPL-3.0-only"
 licence_files="LICENSES/LGPL-3.0-only.txt LICENSES/GPL-3.0-only.txt"
 melo_build() {
+  # The long pole of a first build, at normal priority while the rest of the machine's work may
+  # wait: more compilers than cores keep the cores busy while others compete for them.
+  MELO_JOBS=$((MELO_JOBS * 2))
   local launcher=()
   if command -v ccache >/dev/null 2>&1; then
     export CCACHE_BASEDIR=$MELO_WINDOWS_CACHE
