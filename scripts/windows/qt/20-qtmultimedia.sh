@@ -31,5 +31,5 @@ melo_build() {
   # set's final folder, into which the driver renames it when every recipe is done.
   local final=${PREFIX%.partial.*}
   final=${final%/*}/${final##*/.}
-  grep -rlIZ -F "$PREFIX" "$PREFIX" | xargs -0 -r sed -i "s|$PREFIX|$final|g"
+  { grep -rlIZ -F "$PREFIX" "$PREFIX" || true; } | xargs -0 -r sed -i "s|$PREFIX|$final|g"
 }
