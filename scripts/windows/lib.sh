@@ -230,7 +230,7 @@ melo_unpack_by_hand() {
   [ -f "$dir/$orig" ] || melo_die "the upstream tarball of $dsc was not served"
   mkdir -p "$dest"
   tar -xf "$dir/$orig" -C "$dest" --strip-components=1
-  debian=$(ls "$dir/${dsc%.dsc}".debian.tar.* 2>/dev/null | head -n1)
+  debian=$(ls "$dir/${dsc%.dsc}".debian.tar.* 2>/dev/null | head -n1 || true)
   if [ -n "$debian" ]; then
     tar -xf "$debian" -C "$dest"
     if [ -f "$dest/debian/patches/series" ]; then
@@ -269,14 +269,18 @@ TOOLCHAIN
 }
 
 # Configures, builds and installs the CMake project in the current folder into PREFIX, static.
+# The install folders are named, since some projects take GNUInstallDirs on Unix only and
+# would install into / when cross-building.
 melo_cmake() {
   cmake -S . -B _melo_build -G Ninja --toolchain "$MELO_TOOLCHAIN" \
     -DCMAKE_BUILD_TYPE=None -DCMAKE_C_FLAGS="$CFLAGS" -DCMAKE_CXX_FLAGS="$CXXFLAGS" \
-    -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_INSTALL_LIBDIR=lib -DCMAKE_PREFIX_PATH="$PREFIX" \
-    -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF "$@" >_melo_configure.log 2>&1 ||
+    -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_INSTALL_LIBDIR=lib -DCMAKE_INSTALL_BINDIR=bin \
+    -DCMAKE_INSTALL_INCLUDEDIR=include -DCMAKE_INSTALL_DATAROOTDIR=share \
+    -DCMAKE_PREFIX_PATH="$PREFIX" -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF \
+    "$@" >_melo_configure.log 2>&1 ||
     melo_fail_log _melo_configure.log _melo_build/CMakeFiles/CMakeError.log
   cmake --build _melo_build -j "$MELO_JOBS" >_melo_build.log 2>&1 || melo_fail_log _melo_build.log
-  cmake --install _melo_build >_melo_install.log 2>&1 || melo_fail_log _melo_install.log
+  melo_install cmake --install _melo_build
 }
 
 # Configures, builds and installs the autotools project in the current folder into PREFIX,
@@ -286,7 +290,19 @@ melo_configure() {
     --enable-static --disable-shared --disable-dependency-tracking "$@" >_melo_configure.log 2>&1 ||
     melo_fail_log _melo_configure.log config.log
   make -j "$MELO_JOBS" >_melo_build.log 2>&1 || melo_fail_log _melo_build.log
-  make install >_melo_install.log 2>&1 || melo_fail_log _melo_install.log
+  melo_install make install
+}
+
+# Runs an install command into a staging folder (DESTDIR) and moves what it installed into
+# PREFIX; anything it would have put elsewhere stops the build.
+melo_install() {
+  local stage="$MELO_WORK/stage" outside
+  rm -rf "$stage"
+  DESTDIR="$stage" "$@" >_melo_install.log 2>&1 || melo_fail_log _melo_install.log
+  outside=$(cd "$stage" && find . \( -type f -o -type l \) | sed 's|^\.||' | grep -vF "$PREFIX/" || true)
+  [ -z "$outside" ] || melo_die "$MELO_RECIPE installs outside the prefix: $outside"
+  cp -a "$stage$PREFIX/." "$PREFIX/"
+  rm -rf "$stage"
 }
 
 # Shows the end of a failed step's log and stops the build.
@@ -301,14 +317,28 @@ melo_fail_log() {
 }
 
 # After each install: libtool archives go (static linking needs none, and they hold absolute
-# paths), and pkg-config files find the prefix from where they lie, so the folder can be
-# renamed into place.
+# paths); pkg-config files find the prefix from where they lie, so the folder can be renamed
+# into place; and, the prefix holding static libraries only, their private libraries and
+# requirements become public ones, so a plain `pkg-config --libs` (CMake's IMPORTED_TARGET)
+# names everything a static link needs.
 melo_relocate() {
   find "$PREFIX" -name '*.la' -delete
   local pc
   for pc in "$PREFIX"/lib/pkgconfig/*.pc "$PREFIX"/share/pkgconfig/*.pc; do
     [ -f "$pc" ] || continue
     sed -i -E "s|^prefix=.*$|prefix=\${pcfiledir}/../..|; s|$PREFIX|\${prefix}|g" "$pc"
+    awk '
+      /^Libs:/ { libs = $0; next }
+      /^Libs\.private:/ { sub(/^Libs\.private:/, ""); libs_private = libs_private $0; next }
+      /^Requires:/ { sub(/^Requires:/, ""); requires = requires $0; next }
+      /^Requires\.private:/ { sub(/^Requires\.private:/, ""); requires = requires " " $0; next }
+      { print }
+      END {
+        if (libs != "") print libs libs_private
+        gsub(/^[ \t,]+|[ \t,]+$/, "", requires)
+        if (requires != "") print "Requires: " requires
+      }' "$pc" >"$pc.new"
+    mv "$pc.new" "$pc"
   done
 }
 
