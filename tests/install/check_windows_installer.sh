@@ -3,8 +3,9 @@
 # with CPack, installs it silently (/S), checks the installed files, the Start-menu entry and
 # the file types in the registry, starts the installed window on a virtual display with the
 # demo project as a double click on it does, presses F5 and compares the image with the golden
-# one; then uninstalls silently and checks that no program file, shortcut or registry key is
-# left, while the settings file and the user's project stay.
+# one, and hears its result sound in the sound server's null sink where scripts/test runs one;
+# then uninstalls silently and checks that no program file, shortcut or registry key is left,
+# while the settings file and the user's project stay.
 #
 # Usage: check_windows_installer.sh BUILD_DIR SOURCE_DIR  (WINEPREFIX and wine from the caller)
 set -euo pipefail
@@ -77,6 +78,16 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display"
 pids+=($!)
 wait_for 10 "the virtual display" test -s "$work/display"
 export DISPLAY=:$(cat "$work/display")
+# Where scripts/test runs a PulseAudio server with a null sink, the window's result sound must
+# reach it: Qt Multimedia's Windows output, Wine's audio driver, PulseAudio.
+heard=
+if pactl info >/dev/null 2>&1; then
+    parec -d @DEFAULT_MONITOR@ --latency-msec=5 --raw --format=s16le --rate=22050 --channels=1 \
+        >"$work/heard.raw" &
+    recorder=$!
+    pids+=("$recorder")
+    heard=$work/heard.raw
+fi
 command=${open_project//%1/$(windows_path "$demo/demo.DSP")}
 eval "set -- $command"
 "$wine" "$1" "$2" >"$work/window.log" 2>&1 &
@@ -93,6 +104,14 @@ xdotool key --window "$window" F5
 wait_for 30 "the image" test -s "$demo/demo.DSU"
 sleep 0.5
 cmp "$demo/demo.DSU" "$source/tests/data/golden/demo.DSU" || fail "demo.DSU differs from the golden image"
+if [ -n "$heard" ]; then
+    sleep 2
+    kill "$recorder"
+    peak=$(sox -t raw -r 22050 -e signed -b 16 -c 1 "$heard" -n stat 2>&1 |
+        sed -n 's/^Maximum amplitude: *//p')
+    awk -v p="${peak:-0}" 'BEGIN { exit !(p > 0.1) }' ||
+        fail "the result sound did not reach the sound server (peak ${peak:-none})"
+fi
 xdotool windowclose "$window" 2>/dev/null || true
 wait_for 20 "the window to close" bash -c "! kill -0 $window_pid 2>/dev/null"
 [ -f "$program_dir/melo-sound-manager.INI" ] || fail "no settings file beside the program (Wine lets it write there)"
