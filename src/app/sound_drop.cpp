@@ -1,13 +1,13 @@
 #include "app/sound_drop.h"
 
-#include "gui/qt_text.h"
-
 #include "app/context_menus.h"
 #include "app/file_assignment.h"
 #include "gui/prompts.h"
+#include "gui/qt_text.h"
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -18,14 +18,15 @@
 
 namespace {
 
-// The first local file among the dropped ones, or "".
+// The first local file among the dropped ones, with the platform's separators ("\" from
+// Explorer), or "".
 QString droppedFile(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls()) {
         return {};
     }
     for (const QUrl& url : mime->urls()) {
         if (url.isLocalFile()) {
-            return url.toLocalFile();
+            return QDir::toNativeSeparators(url.toLocalFile());
         }
     }
     return {};
