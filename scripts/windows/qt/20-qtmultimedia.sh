@@ -14,6 +14,13 @@ melo_build() {
     export CCACHE_BASEDIR=$MELO_WINDOWS_CACHE
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
+  # The video shaders need Qt Shader Tools (its qsb compiler), which Debian's host Qt here
+  # lacks and the window does not need: it plays sound only. Their two build steps become
+  # no-ops, so video frames cannot be drawn through the GPU in this build.
+  sed -i -e '1i function(melo_no_video_shaders)\nendfunction()' \
+    -e 's/^qt_internal_add_shaders(/melo_no_video_shaders(/' src/multimedia/CMakeLists.txt
+  grep -q '^qt_internal_add_shaders(' src/multimedia/CMakeLists.txt &&
+    melo_die "Qt Multimedia's video shaders are still built"
   # CMake looks for the Media Foundation libraries by their Windows names (Mf, Mfplat ...),
   # which a case-sensitive file system does not match: they are named here.
   local lib=/usr/$MELO_HOST/lib
