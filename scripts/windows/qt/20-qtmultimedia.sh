@@ -11,7 +11,8 @@ melo_build() {
   MELO_JOBS=$((MELO_JOBS * 2))
   local launcher=()
   if command -v ccache >/dev/null 2>&1; then
-    export CCACHE_BASEDIR=$MELO_WINDOWS_CACHE
+    # Qt compiles with precompiled headers, which ccache caches only with this sloppiness.
+    export CCACHE_BASEDIR=$MELO_WINDOWS_CACHE CCACHE_SLOPPINESS=pch_defines,time_macros
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
   # The video shaders need Qt Shader Tools (its qsb compiler), which Debian's host Qt here
