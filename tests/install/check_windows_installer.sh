@@ -99,8 +99,10 @@ find_window() {
     [ -n "$window" ]
 }
 wait_for 60 "the main window" find_window
-xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
-xdotool key --window "$window" F5
+# The key goes in through XTEST to the focused window (Wine takes no synthetic key events).
+xdotool windowfocus --sync "$window"
+sleep 1
+xdotool key F5
 wait_for 30 "the image" test -s "$demo/demo.DSU"
 sleep 0.5
 cmp "$demo/demo.DSU" "$source/tests/data/golden/demo.DSU" || fail "demo.DSU differs from the golden image"
