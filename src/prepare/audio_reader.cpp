@@ -40,6 +40,35 @@ constexpr std::size_t kMaxBlockValues = 1 << 20;
 // The largest sample value passed on: 60 dB above full scale.
 constexpr float kLargestSample = 1000.0f;
 
+// Writes the mean of each of `n` frames of `channels` values, each value times `unit`, to
+// `mono`. The arithmetic is the same for every sample type (scaled, summed from zero, times
+// 1/channels), so a file read as 16-bit integers gives the samples its float reading gives.
+// One and two channels have loops of their own, which the compiler vectorizes.
+template <typename T>
+void mix(const T* frames, std::size_t n, std::size_t channels, float unit, float* mono) {
+    if (channels == 1) {
+        for (std::size_t i = 0; i < n; ++i) {
+            mono[i] = static_cast<float>(frames[i]) * unit;
+        }
+    } else if (channels == 2) {
+        for (std::size_t i = 0; i < n; ++i) {
+            mono[i] = (0.0f + static_cast<float>(frames[2 * i]) * unit +
+                       static_cast<float>(frames[2 * i + 1]) * unit) *
+                      0.5f;
+        }
+    } else {
+        const float scale = 1.0f / static_cast<float>(channels);
+        for (std::size_t i = 0; i < n; ++i) {
+            const T* frame = frames + i * channels;
+            float sum = 0.0f;
+            for (std::size_t c = 0; c < channels; ++c) {
+                sum += static_cast<float>(frame[c]) * unit;
+            }
+            mono[i] = sum * scale;
+        }
+    }
+}
+
 std::string library_format_name(int format, int command) {
     SF_FORMAT_INFO info{};
     info.format = format;
@@ -260,8 +289,9 @@ PrepareCode AudioReader::open_with(const std::function<SNDFILE*(SF_INFO&)>& open
         return PrepareCode::Damaged;
     }
     m_container = info.format & SF_FORMAT_TYPEMASK;
-    m_info.format = container_name(m_container) + ", " +
-                    encoding_name(info.format & SF_FORMAT_SUBMASK);
+    m_pcm16 = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
+    m_info.format =
+        container_name(m_container) + ", " + encoding_name(info.format & SF_FORMAT_SUBMASK);
     m_info.rate = info.samplerate;
     m_info.channels = info.channels;
     // Some containers (an Ogg stream cut short) do not know their length.
@@ -275,62 +305,67 @@ void AudioReader::count_complaints(const std::vector<std::string>& lines) {
     m_complaints += std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return is_decoder_complaint(l); });
 }
 
-const float* AudioReader::read_frames(std::size_t max_frames, std::size_t& frames_read) {
-    frames_read = 0;
-    if (m_file == nullptr || m_read_failed) {
-        return m_block.data();
-    }
-    const auto channels = static_cast<std::size_t>(m_info.channels);
-    const std::size_t frames =
-        std::max<std::size_t>(1, std::min(max_frames, kMaxBlockValues / channels));
-    m_block.resize(frames * channels);
+std::size_t AudioReader::read_block(const std::function<std::int64_t()>& read) {
     sf_count_t got = 0;
-    const auto read = [&] { got = sf_readf_float(m_file, m_block.data(), static_cast<sf_count_t>(frames)); };
+    const auto run = [&] { got = read(); };
     if (m_container == SF_FORMAT_MPEG) {
-        count_complaints(capture_error_output(read, is_decoder_line)); // its decoder talks
+        count_complaints(capture_error_output(run, is_decoder_line)); // its decoder talks
     } else {
-        read();
+        run();
     }
     // The handle's error holds what went wrong in this read only: each read clears it.
     const bool error = sf_error(m_file) != SF_ERR_NO_ERROR;
     if (got <= 0) {
         m_read_failed = error;
-        return m_block.data();
+        return 0;
     }
     // A decoder that met data it could not parse and went on behind it (FLAC does).
     m_decode_error = m_decode_error || error;
-    frames_read = static_cast<std::size_t>(got);
+    m_frames_read += got;
+    return static_cast<std::size_t>(got);
+}
+
+std::size_t AudioReader::block_frames(std::size_t max_frames) const {
+    return std::max<std::size_t>(1, std::min(max_frames, kMaxBlockValues / channels()));
+}
+
+const float* AudioReader::read_frames(std::size_t max_frames, std::size_t& frames_read) {
+    frames_read = 0;
+    if (m_file == nullptr || m_read_failed) {
+        return m_block.data();
+    }
+    const std::size_t frames = block_frames(max_frames);
+    m_block.resize(frames * channels());
+    frames_read = read_block(
+        [&] { return sf_readf_float(m_file, m_block.data(), static_cast<sf_count_t>(frames)); });
     // A float file may hold infinities or NaNs, which the filter would smear over its length,
     // and values so large that the sums of mixing and filtering overflow to infinity: those
     // count as silence, and the rest is limited to 60 dB above full scale, where a float file
     // holds nothing but garbage.
-    for (std::size_t i = 0; i < frames_read * channels; ++i) {
+    for (std::size_t i = 0; i < frames_read * channels(); ++i) {
         float& v = m_block[i];
         v = std::isfinite(v) ? std::clamp(v, -kLargestSample, kLargestSample) : 0.0f;
     }
-    m_frames_read += got;
     return m_block.data();
 }
 
 std::size_t AudioReader::read_mono(float* mono, std::size_t max_frames) {
-    std::size_t n = 0;
-    read_frames(max_frames, n);
-    const auto channels = static_cast<std::size_t>(m_info.channels);
-    if (n == 0) {
+    if (m_file == nullptr || m_read_failed) {
         return 0;
     }
-    if (channels == 1) {
-        std::copy_n(m_block.data(), n, mono);
+    std::size_t n = 0;
+    if (m_pcm16) {
+        // 16-bit samples are read as the file stores them, in one read per block, and scaled
+        // here as libsndfile's float reading scales them: by exactly 2^-15.
+        const std::size_t frames = block_frames(max_frames);
+        m_pcm16_block.resize(frames * channels());
+        n = read_block([&] {
+            return sf_readf_short(m_file, m_pcm16_block.data(), static_cast<sf_count_t>(frames));
+        });
+        mix(m_pcm16_block.data(), n, channels(), 1.0f / 32768.0f, mono);
     } else {
-        const float scale = 1.0f / static_cast<float>(channels);
-        for (std::size_t i = 0; i < n; ++i) {
-            const float* frame = m_block.data() + i * channels;
-            float sum = 0.0f;
-            for (std::size_t c = 0; c < channels; ++c) {
-                sum += frame[c];
-            }
-            mono[i] = sum * scale;
-        }
+        const float* block = read_frames(max_frames, n);
+        mix(block, n, channels(), 1.0f, mono);
     }
     return n;
 }

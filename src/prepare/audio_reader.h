@@ -53,13 +53,21 @@ private:
     };
     PrepareCode open_with(const std::function<sf_private_tag*(SF_INFO&)>& opener, bool empty, std::string& error);
     void count_complaints(const std::vector<std::string>& lines);
+    // Runs `read` (one of libsndfile's readings into a block), with the decoder's complaints
+    // counted and its errors kept. Returns the frames it read; 0 at the end or on a failure.
+    std::size_t read_block(const std::function<std::int64_t()>& read);
+    // The frames of a block of at most `max_frames`.
+    std::size_t block_frames(std::size_t max_frames) const;
+    std::size_t channels() const { return static_cast<std::size_t>(m_info.channels); }
 
     sf_private_tag* m_file = nullptr;
     int m_fd = -1;
     SourceInfo m_info;
     std::vector<float> m_block;
+    std::vector<std::int16_t> m_pcm16_block;
     std::int64_t m_frames_read = 0;
-    int m_container = 0; // libsndfile's major format
+    int m_container = 0;  // libsndfile's major format
+    bool m_pcm16 = false; // its samples are 16-bit integers
     bool m_read_failed = false;
     bool m_decode_error = false;
     std::int64_t m_complaints = 0;

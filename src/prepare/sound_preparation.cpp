@@ -36,55 +36,90 @@ std::string db_text(double db) {
 }
 
 // Collects the converted samples: drops leading silence, keeps the rest up to the decoder's
-// limit and remembers where the last sound above the threshold ended, so trailing silence
-// can be cut without holding more than a part may have.
+// limit and cuts trailing silence. The samples since the last sound above the threshold are
+// held back (cut, unless sound follows); the kept ones go on at once into the quantizer when
+// the output level is fixed in advance, else they stay in samples() for the level to be
+// planned over the whole part. So a conversion at the input's own level holds no signal
+// beyond a pause that is not over yet.
 class Collector {
 public:
-    Collector(std::optional<double> trim_db, std::size_t expected) {
+    // `quantizer` (with `out`, where its bytes go) takes the kept samples, or nullptr.
+    // `expected`: how many samples the input will give, to hold them without regrowing.
+    Collector(std::optional<double> trim_db, Quantizer* quantizer, std::string& out,
+              std::size_t expected)
+        : m_quantizer(quantizer), m_out(out) {
         if (trim_db) {
             m_threshold = static_cast<float>(std::pow(10.0, *trim_db / 20.0));
         }
-        m_samples.reserve(std::min<std::size_t>(expected, kMaxPreparedSamples));
+        m_samples.reserve(expected); // only touched as far as it is filled
     }
 
     // Takes `n` samples; false once the part has become too long.
     bool take(const float* x, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) {
-            const bool loud = std::fabs(x[i]) >= m_threshold;
-            if (!m_started) {
-                if (!loud) {
-                    ++m_front;
-                    continue;
-                }
-                m_started = true;
+        std::size_t i = 0;
+        if (!m_started) {
+            while (i < n && !loud(x[i])) {
+                ++i;
             }
-            if (m_samples.size() < static_cast<std::size_t>(kMaxPreparedSamples)) {
-                m_samples.push_back(x[i]);
-                if (loud) {
-                    m_loud_end = m_samples.size();
-                }
-            } else if (loud) {
+            m_front += static_cast<std::int64_t>(i);
+            m_started = i < n;
+        }
+        const auto room = static_cast<std::size_t>(kMaxPreparedSamples - m_kept) - held();
+        const std::size_t end = i + std::min(n - i, room);
+        std::size_t last = end; // behind the last loud sample up to the limit
+        while (last > i && !loud(x[last - 1])) {
+            --last;
+        }
+        if (last > i) {
+            keep_through(x + i, last - i);
+        }
+        m_samples.insert(m_samples.end(), x + last, x + end);
+        for (std::size_t k = end; k < n; ++k) {
+            if (loud(x[k])) {
                 return false;
-            } else {
-                ++m_dropped; // silence beyond the limit: it can only be trailing silence
             }
+            ++m_dropped; // silence beyond the limit: it can only be trailing silence
         }
         return true;
     }
 
-    // The samples up to the last loud one; `back` receives how many were cut behind it.
-    std::vector<float>& finish(std::int64_t& front, std::int64_t& back) {
+    // The end of the input: cuts what is held back. `front` and `back` receive how many
+    // samples were cut before the first sound and behind the last.
+    void finish(std::int64_t& front, std::int64_t& back) {
         front = m_front;
-        back = static_cast<std::int64_t>(m_samples.size() - m_loud_end) + m_dropped;
-        m_samples.resize(m_loud_end);
-        return m_samples;
+        back = static_cast<std::int64_t>(held()) + m_dropped;
+        m_samples.resize(m_samples.size() - held());
     }
 
+    // How many samples were kept.
+    std::int64_t kept() const { return m_kept; }
+    // The kept samples, when no quantizer took them.
+    std::vector<float>& samples() { return m_samples; }
+
 private:
+    bool loud(float x) const { return std::fabs(x) >= m_threshold; }
+    std::size_t held() const { return m_samples.size() - m_kept_here; }
+
+    // The held samples and `n` more are kept.
+    void keep_through(const float* x, std::size_t n) {
+        m_kept += static_cast<std::int64_t>(held() + n);
+        if (m_quantizer != nullptr) {
+            m_quantizer->add(m_samples.data(), m_samples.size(), m_out);
+            m_quantizer->add(x, n, m_out);
+            m_samples.clear();
+        } else {
+            m_samples.insert(m_samples.end(), x, x + n);
+            m_kept_here = m_samples.size();
+        }
+    }
+
     float m_threshold = 0.0f; // 0 without trimming: every sample counts as sound
-    std::vector<float> m_samples;
+    Quantizer* m_quantizer;
+    std::string& m_out;
+    std::vector<float> m_samples; // the kept ones no quantizer took, then the held ones
+    std::size_t m_kept_here = 0;  // of them kept
+    std::int64_t m_kept = 0;
     bool m_started = false;
-    std::size_t m_loud_end = 0;
     std::int64_t m_front = 0;
     std::int64_t m_dropped = 0;
 };
@@ -164,12 +199,15 @@ private:
     std::size_t m_piece = 1; // input samples per call
 };
 
-// The samples the resampler will make of the whole input, when its length is known.
+// The samples the resampler will make of the whole input, when its length is known, up to
+// the most a part may have.
 std::size_t expected_samples(const SourceInfo& source, std::int32_t rate) {
     if (source.frames < 0) {
         return 0;
     }
-    return static_cast<std::size_t>(std::ceil(static_cast<double>(source.frames) * ratio(source.rate, rate))) + 16;
+    const double samples =
+        std::ceil(static_cast<double>(source.frames) * ratio(source.rate, rate)) + 16;
+    return static_cast<std::size_t>(std::min(samples, static_cast<double>(kMaxPreparedSamples)));
 }
 
 // What the loudness matching did: the loudness reached, and why it is not the target.
@@ -226,6 +264,36 @@ PrepareCode read_and_resample(AudioReader& reader, Resampler& resampler, Collect
     return resampler.finish(collector) ? PrepareCode::Ok : PrepareCode::TooLong;
 }
 
+// Why an input is not converted before it is read, or Ok: a file that says it is too long
+// (without trimming), or a rate below the lowest output rate, which is no recording but a
+// broken header (a WAV that declares 1 Hz): converting it would make a whole part of each few
+// samples, and libsoxr's filter would hold as much.
+PrepareCode refused_source(const SourceInfo& source, const PrepareOptions& options,
+                           std::string& error) {
+    if (!options.trim_db && source.frames >= 0 &&
+        static_cast<double>(source.frames) * ratio(source.rate, options.rate) >
+            kMaxPreparedSamples + 2) {
+        error = too_long_text(options.rate);
+        return PrepareCode::TooLong;
+    }
+    if (source.rate < kMinPrepareRate) {
+        error = "Abtastrate " + std::to_string(source.rate) +
+                " Hz wird nicht unterstützt (mindestens " + std::to_string(kMinPrepareRate) +
+                " Hz)";
+        return PrepareCode::UnknownFormat;
+    }
+    return PrepareCode::Ok;
+}
+
+// Copies what the level step did into the result.
+void take_level(PrepareResult& r, const OutputLevel& level) {
+    r.silent = level.silent;
+    r.gain_db = level.gain_db;
+    r.loudness_measured = level.measured_lufs;
+    r.loudness_reached = level.reached_lufs;
+    r.loudness_limited = level.limited;
+}
+
 } // namespace
 
 std::string check_options(const PrepareOptions& o) {
@@ -255,11 +323,15 @@ std::string check_options(const PrepareOptions& o) {
 
 PrepareResult SoundPreparation::run(const std::string& input, const std::string& output,
                                     const PrepareOptions& options, PrepareObserver& observer) {
-    PreparedSound sound;
-    PrepareResult r = prepare(input, options, observer, sound);
-    std::string error;
-    if (r.code == PrepareCode::Ok &&
-        !replace_file(output, pcm_wav(sound.rate, 1, sound.bits, sound.frames), &error)) {
+    // The file is made in one string: the samples go in behind the header's place.
+    std::string file(kWavHeaderBytes, '\0');
+    PrepareResult r = guarded_convert(input, options, observer, file);
+    if (r.code != PrepareCode::Ok) {
+        return r;
+    }
+    file.replace(0, kWavHeaderBytes,
+                 pcm_wav_header(options.rate, 1, options.bits, file.size() - kWavHeaderBytes));
+    if (std::string error; !replace_file(output, file, &error)) {
         return failure(r, PrepareCode::WriteFailed, "Zieldatei: " + error);
     }
     return r;
@@ -267,6 +339,20 @@ PrepareResult SoundPreparation::run(const std::string& input, const std::string&
 
 PrepareResult SoundPreparation::prepare(const std::string& input, const PrepareOptions& options,
                                         PrepareObserver& observer, PreparedSound& sound) {
+    sound = PreparedSound();
+    const PrepareResult r = guarded_convert(input, options, observer, sound.frames);
+    if (r.code == PrepareCode::Ok) {
+        sound.rate = options.rate;
+        sound.bits = options.bits;
+    } else {
+        sound = PreparedSound();
+    }
+    return r;
+}
+
+PrepareResult SoundPreparation::guarded_convert(const std::string& input,
+                                                const PrepareOptions& options,
+                                                PrepareObserver& observer, std::string& out) {
     // A cancel ends the run it meets, also one whose worker has not reached its first block
     // yet, and is cleared when that run ends, so it never reaches the next one.
     struct ClearCancel {
@@ -277,7 +363,7 @@ PrepareResult SoundPreparation::prepare(const std::string& input, const PrepareO
     // exception would end the program. The output is written only at the very end, so a
     // conversion that ends here leaves none.
     try {
-        return convert(input, options, observer, sound);
+        return convert(input, options, observer, out);
     } catch (const std::bad_alloc&) {
         return failure({}, PrepareCode::NoMemory, "Der Arbeitsspeicher reicht für diese Umwandlung nicht aus");
     } catch (...) {
@@ -286,7 +372,7 @@ PrepareResult SoundPreparation::prepare(const std::string& input, const PrepareO
 }
 
 PrepareResult SoundPreparation::convert(const std::string& input, const PrepareOptions& options,
-                                        PrepareObserver& observer, PreparedSound& sound) {
+                                        PrepareObserver& observer, std::string& out) {
     PrepareResult r;
     if (std::string bad = check_options(options); !bad.empty()) {
         return failure(r, PrepareCode::BadOptions, bad);
@@ -297,26 +383,29 @@ PrepareResult SoundPreparation::convert(const std::string& input, const PrepareO
         return failure(r, code, error);
     }
     r.source = reader.info();
-    // Without trimming, a file that says it is too long is refused before it is read.
-    if (!options.trim_db && r.source.frames >= 0 &&
-        static_cast<double>(r.source.frames) * ratio(r.source.rate, options.rate) > kMaxPreparedSamples + 2) {
-        return failure(r, PrepareCode::TooLong, too_long_text(options.rate));
-    }
-    // Below the lowest output rate an input is no recording but a broken header (a WAV that
-    // declares 1 Hz); converting it would make a whole part of each few samples, and
-    // libsoxr's filter would hold as much.
-    if (r.source.rate < kMinPrepareRate) {
-        return failure(r, PrepareCode::UnknownFormat,
-                       "Abtastrate " + std::to_string(r.source.rate) + " Hz wird nicht unterstützt (mindestens " +
-                           std::to_string(kMinPrepareRate) + " Hz)");
+    if (const PrepareCode code = refused_source(r.source, options, error);
+        code != PrepareCode::Ok) {
+        return failure(r, code, error);
     }
     Resampler resampler(r.source.rate, options.rate);
     if (!resampler.ok()) {
         return failure(r, PrepareCode::UnknownFormat,
-                       "Abtastrate " + std::to_string(r.source.rate) + " Hz kann nicht umgerechnet werden");
+                       "Abtastrate " + std::to_string(r.source.rate) +
+                           " Hz kann nicht umgerechnet werden");
     }
-    Collector collector(options.trim_db, expected_samples(r.source, options.rate));
-    if (const PrepareCode code = read_and_resample(reader, resampler, collector, observer, m_cancel);
+    // At the input's own level the samples are quantized as they come; a level planned over
+    // the whole part (normalizing, loudness) needs them all first.
+    const bool planned = options.normalize_db || options.loudness_lufs;
+    OutputLevel level =
+        plan_output_level(nullptr, 0, options.rate, options.bits, std::nullopt, std::nullopt);
+    Quantizer quantizer(options.bits, level.steps, options.dither, options.rate);
+    const std::size_t expected = expected_samples(r.source, options.rate);
+    Collector collector(options.trim_db, planned ? nullptr : &quantizer, out, expected);
+    if (!planned) {
+        out.reserve(out.size() + expected * static_cast<std::size_t>(options.bits / 8));
+    }
+    if (const PrepareCode code =
+            read_and_resample(reader, resampler, collector, observer, m_cancel);
         code != PrepareCode::Ok) {
         return failure(r, code, code == PrepareCode::Cancelled ? "Umwandlung abgebrochen" : too_long_text(options.rate));
     }
@@ -324,25 +413,21 @@ PrepareResult SoundPreparation::convert(const std::string& input, const PrepareO
     if (std::string damage = reader.damage(); !damage.empty()) {
         return failure(r, PrepareCode::Damaged, damage);
     }
-    std::vector<float>& samples = collector.finish(r.trimmed_front, r.trimmed_back);
-    if (samples.empty()) {
+    collector.finish(r.trimmed_front, r.trimmed_back);
+    if (collector.kept() == 0) {
         return failure(r, PrepareCode::Empty, empty_text(reader, options));
     }
-    // The level step, then the quantizing step into the output's sample format.
-    const OutputLevel level = plan_output_level(samples.data(), samples.size(), options.rate, options.bits,
-                                                options.normalize_db, options.loudness_lufs);
-    r.silent = level.silent;
-    r.gain_db = level.gain_db;
-    r.loudness_measured = level.measured_lufs;
-    r.loudness_reached = level.reached_lufs;
-    r.loudness_limited = level.limited;
-    r.clipped = options.bits == 8 ? quantize8(samples.data(), samples.size(), level.steps, options.dither,
-                                              options.rate, sound.frames)
-                                  : quantize16(samples.data(), samples.size(), level.steps, sound.frames);
-    sound.rate = options.rate;
-    sound.bits = options.bits;
-    r.samples = static_cast<std::int64_t>(samples.size());
-    std::vector<float>().swap(samples);
+    if (planned) {
+        std::vector<float>& samples = collector.samples();
+        level = plan_output_level(samples.data(), samples.size(), options.rate, options.bits,
+                                  options.normalize_db, options.loudness_lufs);
+        quantizer = Quantizer(options.bits, level.steps, options.dither, options.rate);
+        quantizer.add(samples.data(), samples.size(), out);
+        std::vector<float>().swap(samples);
+    }
+    r.clipped = quantizer.finish(out);
+    r.samples = collector.kept();
+    take_level(r, level);
     observer.progress(1000);
     return r;
 }

@@ -71,9 +71,9 @@ struct PreparedSound {
 // Turns any audio file the reader knows into a canonical mono PCM WAV, unsigned 8-bit samples
 // within 1..254 that the generation run takes byte for byte (or 16-bit): the mean of the
 // channels, converted to the output rate with very high quality, optionally trimmed of
-// leading and trailing silence and normalized to a peak level or matched to a loudness. The input is read in blocks,
-// and the output is held only up to the decoder's limit, so memory stays bounded for any
-// input length. The output file is replaced atomically, and only on success.
+// leading and trailing silence and normalized to a peak level or matched to a loudness. The input
+// is read in blocks, and the output is held only up to the decoder's limit, so memory stays bounded
+// for any input length. The output file is replaced atomically, and only on success.
 class SoundPreparation {
 public:
     // Converts `input` into `output` (which may be the input itself). Returns the result with
@@ -88,8 +88,12 @@ public:
     void cancel() { m_cancel.store(true); }
 
 private:
+    // convert() with the cancel cleared at its end and every exception turned into a result.
+    PrepareResult guarded_convert(const std::string& input, const PrepareOptions& options,
+                                  PrepareObserver& observer, std::string& out);
+    // The conversion: appends the output's sample bytes to `out`.
     PrepareResult convert(const std::string& input, const PrepareOptions& options,
-                          PrepareObserver& observer, PreparedSound& sound);
+                          PrepareObserver& observer, std::string& out);
 
     std::atomic<bool> m_cancel{false};
 };

@@ -15,20 +15,26 @@ void put32(std::string& out, std::uint32_t v) {
 
 } // namespace
 
-std::string pcm_wav(int rate, int channels, int bits, std::string_view frames) {
+std::string pcm_wav_header(int rate, int channels, int bits, std::size_t data_bytes) {
     const auto align = static_cast<std::uint32_t>(channels * bits / 8);
-    std::string file = "RIFF";
-    put32(file, static_cast<std::uint32_t>(36 + frames.size()));
-    file += "WAVEfmt ";
-    put32(file, 16);
-    put16(file, 1);
-    put16(file, static_cast<std::uint32_t>(channels));
-    put32(file, static_cast<std::uint32_t>(rate));
-    put32(file, static_cast<std::uint32_t>(rate) * align);
-    put16(file, align);
-    put16(file, static_cast<std::uint32_t>(bits));
-    file += "data";
-    put32(file, static_cast<std::uint32_t>(frames.size()));
+    std::string header = "RIFF";
+    header.reserve(kWavHeaderBytes);
+    put32(header, static_cast<std::uint32_t>(36 + data_bytes));
+    header += "WAVEfmt ";
+    put32(header, 16);
+    put16(header, 1);
+    put16(header, static_cast<std::uint32_t>(channels));
+    put32(header, static_cast<std::uint32_t>(rate));
+    put32(header, static_cast<std::uint32_t>(rate) * align);
+    put16(header, align);
+    put16(header, static_cast<std::uint32_t>(bits));
+    header += "data";
+    put32(header, static_cast<std::uint32_t>(data_bytes));
+    return header;
+}
+
+std::string pcm_wav(int rate, int channels, int bits, std::string_view frames) {
+    std::string file = pcm_wav_header(rate, channels, bits, frames.size());
     file += frames;
     return file;
 }

@@ -6,6 +6,7 @@
 #include "project/file_choice.h"
 #include "sound_file.h"
 #include "temp_dir.h"
+#include "wav/wav_writer.h"
 #include "wav_builder.h"
 
 #include <array>
@@ -207,6 +208,66 @@ TEST(Prepare, NormalizeHitsItsLevelAndTrimCutsSilence) {
     EXPECT_TRUE(f.result.silent);
     EXPECT_EQ(f.result.gain_db, 0.0);
     EXPECT_LE(*std::max_element(f.samples.begin(), f.samples.end()), 1.0 / 32768);
+}
+
+TEST(Prepare, SixteenBitFilesGiveTheSamplesOfTheirFloatCopies) {
+    // 16-bit files are read as integers, the others as floats: the same samples stored both
+    // ways come out byte for byte the same, over the whole 16-bit range, from 1 to 3 channels.
+    TempDir dir;
+    std::uint32_t seed = 7;
+    for (const int channels : {1, 2, 3}) {
+        std::string pcm;
+        std::vector<double> values;
+        for (int i = 0; i < 44100 * channels; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            const auto s =
+                static_cast<std::int16_t>(i < 64 ? (i % 2 == 0 ? -32768 : 32767) : seed >> 16);
+            append_sample16(pcm, s);
+            values.push_back(s / 32768.0);
+        }
+        wavb::write_file(dir.path("int.wav"), pcm_wav(44100, channels, 16, pcm));
+        ASSERT_TRUE(sndtest::write_sound(
+            dir.path("float.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, channels, 1.0,
+            [&](double t, int c) {
+                return values[static_cast<std::size_t>(std::lround(t * 44100) * channels + c)];
+            }));
+        for (const int bits : {8, 16}) {
+            SCOPED_TRACE(std::to_string(channels) + " channels, " + std::to_string(bits) + " bit");
+            const Prepared a = prepare(dir.path("int.wav"), dir.path("a.wav"), {.bits = bits});
+            const Prepared b = prepare(dir.path("float.wav"), dir.path("b.wav"), {.bits = bits});
+            ASSERT_EQ(a.result.code, PrepareCode::Ok);
+            EXPECT_EQ(a.samples, b.samples);
+            EXPECT_EQ(a.result.clipped, b.result.clipped);
+        }
+    }
+}
+
+TEST(Prepare, TrimKeepsPausesAndCutsAlikeWithOrWithoutALevelStep) {
+    // Silence longer than a block of reading before, between and behind two tones.
+    TempDir dir;
+    ASSERT_TRUE(sndtest::write_sound(
+        dir.path("gaps.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 2.4, [](double t, int) {
+            const bool tone = (t >= 0.6 && t < 0.9) || (t >= 1.4 && t < 1.7);
+            return tone ? 0.5 * std::sin(2 * M_PI * 440 * t) : 0.0;
+        }));
+    // The level step holds the samples until their peak is known; without it they go out
+    // as they come. Both cut at the same places.
+    const Prepared plain =
+        prepare(dir.path("gaps.wav"), dir.path("out.wav"), {.bits = 16, .trim_db = -48.0});
+    const Prepared level = prepare(dir.path("gaps.wav"), dir.path("out.wav"),
+                                   {.bits = 16, .normalize_db = -1.0, .trim_db = -48.0});
+    ASSERT_EQ(plain.result.code, PrepareCode::Ok);
+    ASSERT_EQ(level.result.code, PrepareCode::Ok);
+    EXPECT_NEAR(static_cast<double>(plain.result.trimmed_front), 0.6 * 13021, 20);
+    EXPECT_NEAR(static_cast<double>(plain.result.trimmed_back), 0.7 * 13021, 20);
+    EXPECT_NEAR(static_cast<double>(plain.samples.size()), 1.1 * 13021, 40);
+    EXPECT_EQ(level.result.trimmed_front, plain.result.trimmed_front);
+    EXPECT_EQ(level.result.trimmed_back, plain.result.trimmed_back);
+    EXPECT_EQ(level.samples.size(), plain.samples.size());
+    // The pause between the tones stays, silent.
+    const auto pause = static_cast<std::size_t>(0.55 * 13021);
+    EXPECT_EQ(plain.samples[pause], 0.0);
+    EXPECT_EQ(level.samples[pause], 0.0);
 }
 
 TEST(Prepare, BrokenInputsGiveAMessageAndNoOutput) {

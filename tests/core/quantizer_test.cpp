@@ -9,6 +9,7 @@
 #include "wav/wav_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <ebur128.h>
@@ -208,6 +209,57 @@ TEST(Quantizer, NothingReachesTheMarkerValuesHoweverLoud) {
                                                                      static_cast<std::uint8_t>(b);
                                                           })),
               254);
+}
+
+TEST(Quantizer, BlocksOfAnySizeGiveTheBytesOfOnePass) {
+    // A conversion hands the samples over as they become final, so a quiet stretch (a pause
+    // longer than the silence gate, a gap shorter, digital silence) may be cut anywhere.
+    std::vector<float> x;
+    for (const std::vector<float>& part :
+         {sine(440.0, 0.2, 0.1), sine(50.0, 0.3 / 128, 0.1), sine(440.0, 0.99, 0.05),
+          sine(50.0, 0.3 / 128, 0.01), sine(440.0, 0.2, 0.05),
+          std::vector<float>(kRate / 100, 0.0f), sine(50.0, 0.3 / 128, 0.02)}) {
+        x.insert(x.end(), part.begin(), part.end());
+    }
+    const std::size_t gate = static_cast<std::size_t>(std::ceil(kSilenceGateSeconds * kRate));
+    for (const auto& [bits, dither] :
+         {std::pair{8, Dither::None}, {8, Dither::Tpdf}, {16, Dither::None}}) {
+        const double steps = bits == 8 ? kEightBitFullScale * 1.1 : kSixteenBitFullScale * 1.1;
+        std::string whole;
+        Quantizer one(bits, steps, dither, kRate);
+        one.add(x.data(), x.size(), whole);
+        const std::int64_t clipped = one.finish(whole);
+        ASSERT_EQ(whole.size(), x.size() * static_cast<std::size_t>(bits / 8));
+        for (const std::size_t block :
+             {std::size_t{1}, std::size_t{7}, gate - 1, gate, gate + 1, std::size_t{4096}}) {
+            SCOPED_TRACE(std::to_string(bits) + " bit, blocks of " + std::to_string(block));
+            std::string pieces;
+            Quantizer q(bits, steps, dither, kRate);
+            for (std::size_t at = 0; at < x.size(); at += block) {
+                q.add(x.data() + at, std::min(block, x.size() - at), pieces);
+            }
+            EXPECT_EQ(q.finish(pieces), clipped);
+            EXPECT_EQ(pieces, whole);
+        }
+    }
+}
+
+TEST(Quantizer, HalvesRoundAwayFromZeroAsLround) {
+    for (const double v : {0.5, 1.5, 2.5, -0.5, -1.5, -2.5, 0.49999999999999994,
+                           -0.49999999999999994, 1000.5, 32766.5, -32767.5, 32767.5, -32768.5}) {
+        SCOPED_TRACE(v);
+        std::string out;
+        quantize16(std::array<float, 1>{1.0f}.data(), 1, v, out);
+        ASSERT_EQ(out.size(), 2u);
+        EXPECT_EQ(static_cast<std::int16_t>(static_cast<std::uint8_t>(out[0]) |
+                                            static_cast<std::uint8_t>(out[1]) << 8),
+                  std::clamp<long>(std::lround(v), -32768, 32767));
+        if (std::fabs(v) < 127) {
+            out.clear();
+            quantize8(std::array<float, 1>{1.0f}.data(), 1, v, Dither::None, kRate, out);
+            EXPECT_EQ(static_cast<std::uint8_t>(out[0]), 128 + std::lround(v));
+        }
+    }
 }
 
 namespace {
