@@ -19,6 +19,7 @@ melo_build() {
   # lacks and the window does not need: it plays sound only. Their two build steps become
   # no-ops, so video frames cannot be drawn through the GPU in this build.
   sed -i -e '1i function(melo_no_video_shaders)\nendfunction()' \
+    -e '/^find_package(Qt6 COMPONENTS ShaderTools)/d' \
     -e 's/^qt_internal_add_shaders(/melo_no_video_shaders(/' src/multimedia/CMakeLists.txt
   grep -q '^qt_internal_add_shaders(' src/multimedia/CMakeLists.txt &&
     melo_die "Qt Multimedia's video shaders are still built"
