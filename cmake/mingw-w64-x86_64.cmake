@@ -8,7 +8,30 @@ set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+# The Windows libraries scripts/windows-deps builds from Debian's source packages (static, one
+# prefix per recipe set, keyed by this checkout's recipes): every set built so far is used.
+# -DMELO_WINDOWS_PREFIXES= (empty) builds without them: melo-dsu then cannot convert or find
+# loops. Try-compile projects get the list from here instead of asking the script again.
+if(NOT DEFINED MELO_WINDOWS_PREFIXES)
+  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows-deps --print-prefix
+    OUTPUT_VARIABLE MELO_WINDOWS_PREFIXES OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  string(REPLACE "\n" ";" MELO_WINDOWS_PREFIXES "${MELO_WINDOWS_PREFIXES}")
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES MELO_WINDOWS_PREFIXES)
+# A rebuilt set lies in a new folder: what pkg-config and its library search found in the old
+# one is looked up again.
+if(DEFINED CACHE{MELO_WINDOWS_PREFIXES_USED}
+   AND NOT "$CACHE{MELO_WINDOWS_PREFIXES_USED}" STREQUAL "${MELO_WINDOWS_PREFIXES}")
+  get_cmake_property(melo_cached CACHE_VARIABLES)
+  foreach(melo_var IN LISTS melo_cached)
+    if(melo_var MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)")
+      unset(${melo_var} CACHE)
+    endif()
+  endforeach()
+endif()
+set(MELO_WINDOWS_PREFIXES_USED "${MELO_WINDOWS_PREFIXES}" CACHE INTERNAL "")
+
+set(CMAKE_FIND_ROOT_PATH ${MELO_WINDOWS_PREFIXES} /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
@@ -19,5 +42,7 @@ find_program(MELO_WINE NAMES wine64 wine HINTS /usr/lib/wine REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${MELO_WINE})
 
 # pkg-config looks at the Windows libraries only, never at the build machine's Linux ones.
-set(ENV{PKG_CONFIG_LIBDIR} "${CMAKE_FIND_ROOT_PATH}/lib/pkgconfig")
+list(TRANSFORM CMAKE_FIND_ROOT_PATH APPEND /lib/pkgconfig OUTPUT_VARIABLE melo_pkgconfig_dirs)
+string(JOIN ":" melo_pkgconfig_dirs ${melo_pkgconfig_dirs})
+set(ENV{PKG_CONFIG_LIBDIR} "${melo_pkgconfig_dirs}")
 set(ENV{PKG_CONFIG_PATH} "")

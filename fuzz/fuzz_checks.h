@@ -28,4 +28,10 @@ void check_project_path(std::string_view bytes);
 // not, reads to the end with every sample finite, and tells what was damaged.
 void check_audio_reader(std::string_view bytes);
 
+// The loop search over any signal with any settings (see loop_search_input in
+// fuzz_checks.cpp for the layout): it ends, a loop lies inside the signal and its range with
+// the asked-for length, the chosen loop is honest exactly when the code says Ok, and a
+// refusal says why. The user's own points, snapped or not, and the cut parts stay inside too.
+void check_loop_search(std::string_view bytes);
+
 } // namespace melo::fuzz

@@ -5,6 +5,7 @@
 #include "common/cp1252.h"
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
+#include "project/project_folder.h"
 
 #include <cmath>
 #include <cstdio>
@@ -75,32 +76,41 @@ bool parse(const std::vector<std::string>& args, ConvertArgs& c) {
     return true;
 }
 
-// The output path of `input`: --out, or its prepared name in --into or beside it.
-std::string output_of(const ConvertArgs& c, const std::string& input) {
+// The output of `input`: --out, or its prepared name in --into or beside it, where an existing
+// namesake that differs only in case is the file replaced (as the window's conversion does).
+FolderTarget output_of(const ConvertArgs& c, const std::string& input) {
     if (c.out) {
-        return *c.out;
+        std::error_code ec;
+        return {bare_name_of(*c.out),
+                *c.out,
+                fs::exists(fs::symlink_status(native_path(*c.out), ec)),
+                {}};
     }
     std::string dir = c.into ? *c.into : directory_of(input);
     if (dir.empty()) {
         dir = ".";
     }
-    return utf8_path(native_path(dir) / native_path(prepared_file_name(input, dir, c.options.rate)));
+    return folder_target(dir, prepared_file_name(input, dir, c.options.rate));
 }
 
 // Why the output of one input is not written, or "": an output never replaces one of the
 // call's inputs, and an existing file the user did not name with --out only with --force.
-std::string refused_output(const ConvertArgs& c, const std::string& output) {
-    std::error_code ec;
-    if (!fs::exists(fs::symlink_status(native_path(output), ec))) {
+std::string refused_output(const ConvertArgs& c, const FolderTarget& output) {
+    if (!output.problem.empty()) {
+        return output.problem;
+    }
+    if (!output.exists) {
         return {};
     }
+    std::error_code ec;
     for (const std::string& input : c.inputs) {
-        if (fs::equivalent(native_path(input), native_path(output), ec)) {
-            return "'" + output + "' ist eine Eingabe dieses Aufrufs und wird nicht überschrieben";
+        if (fs::equivalent(native_path(input), native_path(output.path), ec)) {
+            return "'" + output.path +
+                   "' ist eine Eingabe dieses Aufrufs und wird nicht überschrieben";
         }
     }
     if (!c.out && !c.force) {
-        return "'" + output + "' existiert schon (mit --force ersetzen)";
+        return "'" + output.path + "' existiert schon (mit --force ersetzen)";
     }
     return {};
 }
@@ -119,7 +129,7 @@ int convert(const std::vector<std::string>& args) {
         return kUsageError;
     }
     // Every input must be there before any is converted; two may not write one output.
-    std::vector<std::string> outputs;
+    std::vector<FolderTarget> outputs;
     std::set<std::string> seen;
     for (const std::string& input : c.inputs) {
         std::error_code ec;
@@ -128,8 +138,10 @@ int convert(const std::vector<std::string>& args) {
             return kUsageError;
         }
         outputs.push_back(output_of(c, input));
-        if (!seen.insert(utf8_path(fs::weakly_canonical(native_path(outputs.back()), ec))).second) {
-            say(stderr, "melo-dsu convert: zwei Eingaben würden beide '" + outputs.back() + "' schreiben");
+        const std::string& path = outputs.back().path;
+        if (!path.empty() &&
+            !seen.insert(utf8_path(fs::weakly_canonical(native_path(path), ec))).second) {
+            say(stderr, "melo-dsu convert: zwei Eingaben würden beide '" + path + "' schreiben");
             return kUsageError;
         }
     }
@@ -144,13 +156,13 @@ int convert(const std::vector<std::string>& args) {
         }
         BarObserver observer;
         SoundPreparation preparation;
-        const PrepareResult r = preparation.run(c.inputs[i], outputs[i], c.options, observer);
+        const PrepareResult r = preparation.run(c.inputs[i], outputs[i].path, c.options, observer);
         observer.bar.clear();
         if (r.source.rate > 0) {
             say(stdout, c.inputs[i] + ": " + describe_source(r.source));
         }
         if (r.code == PrepareCode::Ok) {
-            say(stdout, "  -> " + outputs[i] + ": " + describe_result(r, c.options));
+            say(stdout, "  -> " + outputs[i].path + ": " + describe_result(r, c.options));
         } else {
             std::fflush(stdout);
             say(stderr, "melo-dsu convert: " + c.inputs[i] + ": " + r.message);

@@ -1,16 +1,16 @@
 // melo-dsu: the command-line face of MELO Sound-Manager. It calls the same core as the
 // window, so its files are byte for byte the window's.
 
+#include "cli/commands.h"
+#include "common/atomic_file.h"
+#include "common/process_signals.h"
+#include "common/version.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include "cli/commands.h"
-#include "common/atomic_file.h"
-#include "common/process_signals.h"
-#include "common/version.h"
 
 namespace {
 
@@ -51,17 +51,20 @@ const char* const kUsage =
     "                        -40 to -5); where peaks would leave the range, the gain stops at\n"
     "                        the peak and the loudness reached is printed\n"
     "      --trim[=DB]       cut leading and trailing silence below DB dBFS (default -48)\n"
-    "  loop IN --into DIR [--name STEM] [--range A:B] [--loop A:B [--exact]] [--min S]\n"
-    "       [--max S] [--crossfade MS] [--candidates N] plus the options of convert\n"
+    "  loop IN --into DIR [--name STEM] [--force] [--range A:B] [--loop A:B [--exact]]\n"
+    "       [--min S] [--max S] [--crossfade MS] [--candidates N] plus the options of convert\n"
     "      Prepares one recording as convert does and cuts it into a start part, a loop part\n"
     "      that repeats without a click and an end part: STEM_anfang.wav, STEM_loop.wav and\n"
     "      STEM_ende.wav in DIR (STEM: the input's name). Prints the chosen loop, its seam\n"
     "      (step in 8-bit values against the loop's own steps, correlation, level\n"
     "      difference) and the other candidates. A recording that does not repeat (noise,\n"
-    "      speech) is refused unless a crossfade makes its seam smooth.\n"
+    "      speech, changing chords, silence) is refused with the reason, unless a crossfade\n"
+    "      is asked for.\n"
+    "      --force           replace existing parts whose contents differ\n"
     "      --range A:B       search between A and B seconds (default: the steady middle,\n"
     "                        without attack and decay)\n"
     "      --loop A:B        loop from A to B seconds, moved to the best seam within 5 ms\n"
+    "                        (0:END: the whole recording, without start and end part)\n"
     "      --exact           keep the --loop points as given\n"
     "      --min S, --max S  shortest and longest loop in seconds (default 0.2, the range)\n"
     "      --crossfade MS    blend the loop's end into the sound before its start\n"
@@ -106,7 +109,8 @@ int run(std::vector<std::string> args) {
     if (command == "loop") {
         return melo::cli::loop(args);
     }
-    std::fprintf(stderr, "melo-dsu: unbekannter Befehl '%s' (siehe melo-dsu --help)\n", command.c_str());
+    std::fprintf(stderr, "melo-dsu: unbekannter Befehl '%s' (siehe melo-dsu --help)\n",
+                 command.c_str());
     return melo::cli::kUsageError;
 }
 
@@ -122,7 +126,8 @@ int main(int argc, char** argv) {
     const int error_number = errno;
     if (!flushed || std::ferror(stdout)) {
         // The reason is known only where this last flush met it.
-        const std::string reason = !flushed && error_number != 0 ? ": " + melo::file_error_text(error_number) : "";
+        const std::string reason =
+            !flushed && error_number != 0 ? ": " + melo::file_error_text(error_number) : "";
         std::fprintf(stderr, "melo-dsu: Standardausgabe nicht geschrieben%s\n", reason.c_str());
         return status == 0 ? 1 : status;
     }

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include "common/cp1252.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -7,7 +9,9 @@
 namespace melo::cli {
 
 bool usage_error(const char* command, const std::string& text) {
-    std::fprintf(stderr, "melo-dsu %s: %s (siehe melo-dsu --help)\n", command, text.c_str());
+    // A name in the text may hold control characters: shown, not sent to the terminal.
+    std::fprintf(stderr, "melo-dsu %s: %s (siehe melo-dsu --help)\n", command,
+                 visible_controls(text).c_str());
     return false;
 }
 

@@ -41,6 +41,10 @@ std::string format_fixed(double value, int decimals, char decimal_separator) {
     return text;
 }
 
+std::string seconds_text(double seconds, int decimals, char decimal_separator) {
+    return format_fixed(seconds, decimals, decimal_separator) + " s";
+}
+
 std::string format_general(double value, char decimal_separator) {
     if (std::isnan(value) || std::isinf(value)) {
         return "0";

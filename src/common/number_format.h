@@ -19,6 +19,10 @@ std::string permille_label(int permille, char decimal_separator = '.');
 // `value` with exactly `decimals` decimals, rounded, with the given decimal separator.
 std::string format_fixed(double value, int decimals, char decimal_separator = '.');
 
+// A time in seconds with exactly `decimals` decimals and the given separator, and " s":
+// "0.400 s", "0,400 s". The one form of seconds in the texts the program adds.
+std::string seconds_text(double seconds, int decimals = 3, char decimal_separator = '.');
+
 // The "general number" form of a double: up to 15 significant digits, no exponent for
 // ordinary magnitudes, no trailing zeros, the separator only when there is a fraction.
 std::string format_general(double value, char decimal_separator = '.');

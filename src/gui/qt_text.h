@@ -42,5 +42,5 @@ inline char decimal_separator() {
 
 // A time in seconds with `decimals` decimals and the user's separator: "0,400 s".
 inline QString seconds_text(double seconds, int decimals = 3) {
-    return q(melo::format_fixed(seconds, decimals, decimal_separator())) + " s";
+    return q(melo::seconds_text(seconds, decimals, decimal_separator()));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/module_constants.h"
+#include "loop/loop_constants.h"
 
 #include <atomic>
 #include <cstdint>
@@ -10,16 +11,6 @@
 #include <vector>
 
 namespace melo {
-
-// Bounds and defaults of the loop search.
-inline constexpr double kDefaultMinLoopSeconds = 0.2;
-inline constexpr int kDefaultLoopCandidates = 5;
-inline constexpr int kMaxLoopCandidates = 50;
-inline constexpr double kMaxCrossfadeMs = 2000.0;
-inline constexpr double kLoopSnapMs = 5.0; // how far user points move to the best seam
-// A loop whose seam scores below this does not repeat: the material around its end is not
-// the material around its start.
-inline constexpr double kRepeatingScore = 0.8;
 
 // Samples [from, to) of a signal.
 struct SampleSpan {
@@ -31,11 +22,12 @@ struct SampleSpan {
 // What a loop search looks for. Times are in seconds of the signal's rate.
 struct LoopSettings {
     std::int32_t rate = kTargetFreq;
-    std::optional<SampleSpan> range;  // where both loop points lie; none: the steady middle
+    std::optional<SampleSpan> range; // where both loop points lie; none: the steady middle
     double min_seconds = kDefaultMinLoopSeconds;
     std::optional<double> max_seconds; // none: the whole range
     int candidates = kDefaultLoopCandidates;
-    double crossfade_ms = 0.0;         // the crossfade the loop will get (0: none)
+    double crossfade_ms = 0.0;    // the crossfade the loop will get (0: none)
+    char decimal_separator = '.'; // of the numbers in the messages
 };
 
 // How well a loop [a, b) joins when it plays again and again.
@@ -44,9 +36,9 @@ struct SeamFigures {
     double typical_step = 0.0; // the median step between neighbouring samples inside the loop
     double step_p95 = 0.0;     // 95 % of the steps inside the loop are at most this
     // Steps are in the module's 8-bit values (full scale 256).
-    double correlation = 0.0;  // of the waveform around b with that around a (-1 to 1)
-    double level_db = 0.0;     // level around b minus level around a
-    double spectral = 0.0;     // difference of the spectra around a and b, 0 (same) to 1
+    double correlation = 0.0; // of the waveform around b with that around a (-1 to 1)
+    double level_db = 0.0;    // level around b minus level around a
+    double spectral = 0.0;    // difference of the spectra around a and b, 0 (same) to 1
 };
 
 struct LoopCandidate {
@@ -54,12 +46,18 @@ struct LoopCandidate {
     std::int64_t b = 0; // one past its last sample
     double score = 0.0; // 0 to 1: how seamless the loop is before any crossfade
     SeamFigures seam;
+    // How the loop stands for the searched range, for loops a search found: the share (0 to
+    // 1) of the range that sounds like it (level and spectrum over stretches of its length),
+    // and whether the sound after it (or before it) is the loop again.
+    std::optional<double> likeness;
+    bool repeats = true;
     std::int64_t length() const { return b - a; }
 };
 
 enum class LoopCode {
     Ok,
-    NoRepetition, // the best candidates are given, but nothing repeats
+    NoRepetition, // the best candidates are given (at least one), but nothing repeats
+    NoLoop,       // nothing to offer: the range is silent, or no stretch is like another
     BadSettings,  // a setting outside its bounds, or a range outside the signal
     TooShort,     // the range cannot hold the shortest loop
     Cancelled,
@@ -69,9 +67,10 @@ enum class LoopCode {
 
 struct LoopResult {
     LoopCode code = LoopCode::Ok;
-    std::string message;  // German, for every code but Ok
+    std::string message; // German, for every code but Ok
     SampleSpan range;    // where the points were looked for
     // The best loops, the chosen one first, then by falling score; for NoRepetition too.
+    // Honest loops (repeating, and standing for most of the range) come before the others.
     std::vector<LoopCandidate> candidates;
 };
 

@@ -1,16 +1,12 @@
 #include "loop/loop_parts.h"
 
-#include "common/atomic_file.h"
 #include "common/captions.h"
 #include "common/module_constants.h"
-#include "loop/loop_finder.h"
 #include "wav/wav_writer.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <filesystem>
-#include <optional>
 
 namespace melo {
 namespace {
@@ -19,20 +15,14 @@ std::size_t at(std::int64_t i) {
     return static_cast<std::size_t>(i);
 }
 
-// The three files' contents.
-std::array<std::string, 3> part_files(const LoopParts& parts, std::int32_t rate, int bits) {
-    return {pcm_wav(rate, 1, bits, frames_of_signal(bits, parts.start)),
-            pcm_wav(rate, 1, bits, frames_of_signal(bits, parts.loop)),
-            pcm_wav(rate, 1, bits, frames_of_signal(bits, parts.end))};
-}
-
 } // namespace
 
 std::int64_t usable_crossfade(std::int64_t a, std::int64_t b, std::int64_t crossfade) {
     return std::max<std::int64_t>(0, std::min({crossfade, a, b - a}));
 }
 
-LoopParts cut_loop(std::span<const float> x, std::int64_t a, std::int64_t b, std::int64_t crossfade) {
+LoopParts cut_loop(std::span<const float> x, std::int64_t a, std::int64_t b,
+                   std::int64_t crossfade) {
     const auto n = static_cast<std::int64_t>(x.size());
     a = std::clamp<std::int64_t>(a, 0, n);
     b = std::clamp<std::int64_t>(b, a, n);
@@ -124,69 +114,20 @@ std::array<std::string, 3> loop_part_names(const std::string& stem) {
     return names;
 }
 
-std::vector<std::string> differing_loop_parts(const std::string& directory, const std::string& stem,
-                                              const LoopParts& parts, std::int32_t rate, int bits) {
+std::vector<FolderFile> loop_part_files(const std::string& stem, const LoopParts& parts,
+                                        std::int32_t rate, int bits) {
     const std::array<std::string, 3> names = loop_part_names(stem);
-    const std::array<std::string, 3> files = part_files(parts, rate, bits);
-    std::vector<std::string> differing;
-    for (std::size_t i = 0; i < 3; ++i) {
-        const std::string path = utf8_path(native_path(directory) / native_path(names[i]));
-        std::error_code ec;
-        std::string contents;
-        if (std::filesystem::exists(native_path(path), ec) &&
-            !(read_file(path, contents, files[i].size()) && contents == files[i])) {
-            differing.push_back(names[i]);
+    std::vector<FolderFile> files;
+    std::size_t i = 0;
+    for (const std::vector<float>* part : {&parts.start, &parts.loop, &parts.end}) {
+        if (part->empty()) {
+            files.push_back({});
+        } else {
+            files.push_back({names[i], pcm_wav(rate, 1, bits, frames_of_signal(bits, *part))});
         }
+        ++i;
     }
-    return differing;
-}
-
-bool write_loop_parts(const std::string& directory, const std::string& stem, const LoopParts& parts,
-                      std::int32_t rate, int bits, std::string& error,
-                      const std::atomic<bool>* cancel, LoopObserver* observer) {
-    namespace fs = std::filesystem;
-    const std::array<std::string, 3> names = loop_part_names(stem);
-    const std::array<std::string, 3> files = part_files(parts, rate, bits);
-    std::array<std::string, 3> paths;
-    std::array<std::optional<std::string>, 3> old;
-    for (std::size_t i = 0; i < 3; ++i) {
-        paths[i] = utf8_path(native_path(directory) / native_path(names[i]));
-        std::error_code ec;
-        if (fs::exists(native_path(paths[i]), ec)) {
-            std::string contents;
-            if (!read_file(paths[i], contents, kReadLimit, &error)) {
-                error = names[i] + ": " + error;
-                return false;
-            }
-            old[i] = std::move(contents);
-        }
-    }
-    // The files written before the i-th get their old contents back, or go when they are new.
-    const auto undo = [&](std::size_t i) {
-        for (std::size_t j = 0; j < i; ++j) {
-            std::error_code ec;
-            if (old[j]) {
-                replace_file(paths[j], *old[j]);
-            } else {
-                fs::remove(native_path(paths[j]), ec);
-            }
-        }
-        return false;
-    };
-    for (std::size_t i = 0; i < 3; ++i) {
-        if (cancel != nullptr && cancel->load()) {
-            error = "Abgebrochen.";
-            return undo(i);
-        }
-        if (!replace_file(paths[i], files[i], &error)) {
-            error = names[i] + ": " + error;
-            return undo(i);
-        }
-        if (observer != nullptr) {
-            observer->progress(static_cast<int>((i + 1) * 1000 / 3));
-        }
-    }
-    return true;
+    return files;
 }
 
 } // namespace melo

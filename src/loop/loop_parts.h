@@ -1,7 +1,8 @@
 #pragma once
 
+#include "project/project_folder.h"
+
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -9,8 +10,6 @@
 #include <vector>
 
 namespace melo {
-
-class LoopObserver;
 
 // The three parts of a sound: [0, a), the loop [a, b) and [b, end).
 struct LoopParts {
@@ -42,19 +41,12 @@ std::string frames_of_signal(int bits, std::span<const float> signal);
 // The file names of the three parts of `stem`: STEM_anfang.wav, STEM_loop.wav, STEM_ende.wav.
 std::array<std::string, 3> loop_part_names(const std::string& stem);
 
-// The names of the part files in `directory` that exist with contents other than those
-// write_loop_parts would give them: the files a window asks about before replacing them.
-std::vector<std::string> differing_loop_parts(const std::string& directory, const std::string& stem,
-                                              const LoopParts& parts, std::int32_t rate, int bits);
-
-// Writes the three parts as mono PCM WAV files of `rate` and `bits` into `directory`, named
-// by loop_part_names. Each file is replaced atomically; when one cannot be written, those
-// written before it get their old contents back (or are removed when they are new), so the
-// three are written together or not at all. Returns false with the German reason in `error`.
-// A `cancel` set while writing stops before the next file and undoes the files written, as a
-// failure would; `observer` hears the per-mille share of the files written.
-bool write_loop_parts(const std::string& directory, const std::string& stem, const LoopParts& parts,
-                      std::int32_t rate, int bits, std::string& error,
-                      const std::atomic<bool>* cancel = nullptr, LoopObserver* observer = nullptr);
+// The three part files of `stem`, named by loop_part_names, as mono PCM WAV of `rate` and
+// `bits`: what write_into_folder (project/project_folder.h) puts into the project folder. A
+// part without samples gets no file and no name (a WAV file without samples is no part the
+// generation run takes; the field stays empty): a loop over the whole recording is its loop
+// part alone.
+std::vector<FolderFile> loop_part_files(const std::string& stem, const LoopParts& parts,
+                                        std::int32_t rate, int bits);
 
 } // namespace melo

@@ -1,12 +1,12 @@
 #include "project/file_choice.h"
 
+#include "common/atomic_file.h"
+#include "common/cp1252.h"
 #include "project/ini_file.h"
 
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-
-#include "common/atomic_file.h"
 
 namespace melo {
 namespace {
@@ -84,9 +84,27 @@ bool fits_project_value(const std::string& name) {
     return !has_line_break(name);
 }
 
+std::string new_file_name_problem(const std::string& name) {
+    if (name.empty()) {
+        return "Der Dateiname ist leer.";
+    }
+    if (has_line_break(name)) {
+        return "Der Dateiname enthält einen Zeilenumbruch, den kein Projekt speichern kann.";
+    }
+    if (has_control_character(name)) {
+        return "Der Dateiname enthält ein Steuerzeichen, das kein Projekt lesen kann.";
+    }
+    if (std::any_of(name.begin(), name.end(), is_path_separator)) {
+        return "„" + name + "“ nennt einen Ordner; gebraucht wird ein Dateiname ohne Ordner.";
+    }
+    if (name == "." || name == "..") {
+        return "„" + name + "“ ist kein Dateiname.";
+    }
+    return {};
+}
+
 bool plain_file_name(const std::string& name) {
-    return !name.empty() && std::none_of(name.begin(), name.end(), is_path_separator) &&
-           name != "." && name != ".." && fits_project_value(name);
+    return new_file_name_problem(name).empty();
 }
 
 std::string bare_name_of(const std::string& path) {

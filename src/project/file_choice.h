@@ -7,10 +7,10 @@ namespace melo {
 
 // Result of a file choice: what the user picked, judged by its name.
 enum ChoiceCode : int {
-    kNothingChosen = 0,     // cancelled, or an empty name
-    kAccepted = 1,          // the full path contains one of the expected extension texts
-    kWrongTypeDiffers = 2,  // none of them, and the name's extension differs from the default
-    kWrongTypeNoExt = 3,    // none of them, and no differing extension (e.g. no extension at all)
+    kNothingChosen = 0,    // cancelled, or an empty name
+    kAccepted = 1,         // the full path contains one of the expected extension texts
+    kWrongTypeDiffers = 2, // none of them, and the name's extension differs from the default
+    kWrongTypeNoExt = 3,   // none of them, and no differing extension (e.g. no extension at all)
 };
 
 // True when `bare_name` has an extension and it is not `default_ext` (ignoring case); a name
@@ -44,8 +44,13 @@ int classify_file(FileKind kind, const std::string& full_path);
 // split the value's line.
 bool fits_project_value(const std::string& name);
 
-// True when `name` can name a new file in the project folder: not empty, no folder part, not
-// "." or "..", and it fits a project value.
+// The German reason why `name` cannot name a new file in a project folder, or "" when it can:
+// not empty, no folder part, not "." or "..", no line break (no project could store it) and
+// no other control character (no project could read it). The reason never repeats a name
+// that holds such a character, so it reaches no terminal or message raw.
+std::string new_file_name_problem(const std::string& name);
+
+// True when `name` can name a new file in the project folder: new_file_name_problem has none.
 bool plain_file_name(const std::string& name);
 
 // The file name part of a path (after the last separator).

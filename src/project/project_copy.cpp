@@ -2,6 +2,7 @@
 
 #include "common/atomic_file.h"
 #include "project/file_choice.h"
+#include "project/project_folder.h"
 #include "project/project_path.h"
 
 #include <filesystem>
@@ -45,19 +46,26 @@ CopyIn copy_in_state(const std::string& projfiledir, const std::string& path) {
 
 bool copy_into_project(const std::string& projfiledir, const std::string& path,
                        std::string* error) {
-    // The file the project's bare name leads to, so a namesake that differs only in case is
-    // the one replaced, not joined by a second file.
-    const ProjectFile there = resolve_project_file(projfiledir, bare_name_of(path));
-    const std::string& target = there.path;
+    // A link in the project folder would lead the copy elsewhere, also one that stays inside.
+    const std::string name = bare_name_of(path);
+    const ProjectFile there = resolve_project_file(projfiledir, name);
     std::error_code ec;
-    if (there.outside || fs::is_symlink(native_path(target), ec)) {
+    if (there.outside || fs::is_symlink(native_path(there.path), ec)) {
         if (error != nullptr) {
-            *error = "im Projektordner ist „" + bare_name_of(path) + "“ ein symbolischer Verweis";
+            *error = "im Projektordner ist „" + name + "“ ein symbolischer Verweis";
         }
         return false;
     }
     std::string contents;
-    return read_file(path, contents, kReadLimit, error) && replace_file(target, contents, error);
+    if (!read_file(path, contents, kReadLimit, error)) {
+        return false;
+    }
+    const FolderWrite w =
+        write_into_folder(projfiledir, {{name, std::move(contents)}}, Replace::allowed);
+    if (w.outcome != FolderOutcome::written && error != nullptr) {
+        *error = w.error;
+    }
+    return w.outcome == FolderOutcome::written;
 }
 
 } // namespace melo

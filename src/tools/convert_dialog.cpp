@@ -1,22 +1,22 @@
 #include "tools/convert_dialog.h"
 
+#include "common/module_constants.h"
+#include "common/number_format.h"
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
-#include "common/number_format.h"
-#include "common/module_constants.h"
 #include "project/file_choice.h"
-#include "project/project_path.h"
+#include "project/project_folder.h"
 #include "tools/flash_budget.h"
 #include "tools/progress_relay.h"
 
 #include <QDir>
-#include <cmath>
 #include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
 
@@ -26,7 +26,8 @@ const QString kResult = "Das Ergebnis (%1) passt";
 
 ConvertDialog::ConvertDialog(Prompts& prompts, const QString& input, const melo::SourceInfo& info,
                              const QString& projfiledir, QWidget* parent)
-    : QDialog(parent), m_prompts(prompts), m_input(input), m_projfiledir(projfiledir), m_info(info) {
+    : QDialog(parent), m_prompts(prompts), m_input(input), m_projfiledir(projfiledir),
+      m_info(info) {
     setObjectName("ConvertDialog");
     setWindowTitle("Umwandeln und zuweisen");
     setWindowModality(Qt::WindowModal);
@@ -126,8 +127,8 @@ void ConvertDialog::start() {
         return;
     }
     QString name = m_target->text().trimmed();
-    if (!melo::plain_file_name(file_path(name))) {
-        showStatus("Bitte einen Dateinamen ohne Ordner und ohne Zeilenumbruch angeben.", true);
+    if (const std::string bad = melo::new_file_name_problem(file_path(name)); !bad.empty()) {
+        showStatus(q(bad), true);
         return;
     }
     if (QFileInfo(name).suffix().isEmpty()) {
@@ -136,13 +137,14 @@ void ConvertDialog::start() {
     m_target->setText(name);
     // The file the project will read for this name: a namesake differing only in case is
     // replaced rather than joined, and a link leading out of the folder is not written through.
-    const melo::ProjectFile target = melo::resolve_project_file(file_path(m_projfiledir), file_path(name));
-    if (target.outside) {
-        showStatus("„" + name + "“ führt aus dem Projektordner hinaus.", true);
+    const melo::FolderTarget target =
+        melo::folder_target(file_path(m_projfiledir), file_path(name));
+    if (!target.problem.empty()) {
+        showStatus(q(target.problem), true);
         return;
     }
     const QString output = q_path(target.path);
-    name = QFileInfo(output).fileName(); // the project names the file as it is spelt
+    name = q_path(target.name); // the project names the file as it is spelt
     const bool replacesInput =
         QFileInfo(output).canonicalFilePath() == QFileInfo(m_input).canonicalFilePath();
     if (QFileInfo::exists(output) && !replacesInput &&

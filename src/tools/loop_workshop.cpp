@@ -3,7 +3,7 @@
 #include "common/number_format.h"
 #include "gui/prompts.h"
 #include "gui/qt_text.h"
-#include "project/ini_file.h"
+#include "project/file_choice.h"
 #include "tools/flash_budget.h"
 #include "tools/held_listening.h"
 #include "tools/listen_playback.h"
@@ -348,6 +348,7 @@ void LoopWorkshop::search() {
     settings.range = m_range;
     settings.min_seconds = m_minLength->value();
     settings.crossfade_ms = m_crossfade->value();
+    settings.decimal_separator = decimal_separator();
     run(
         "Suche Loops …",
         [this, settings] {
@@ -546,15 +547,14 @@ void LoopWorkshop::accept() {
         return;
     }
     const QString stem = m_stem->text().trimmed();
-    if (stem.isEmpty() || stem.contains('/') || stem.contains('\\') ||
-        melo::has_line_break(stem.toStdString()) || stem == "." || stem == "..") {
-        showStatus("Bitte einen Namen ohne Ordner und ohne Zeilenumbruch angeben.", true);
+    if (const std::string bad = melo::new_file_name_problem(stem.toStdString()); !bad.empty()) {
+        showStatus(q(bad), true);
         return;
     }
     const std::string dir = file_path(m_projfiledir);
-    const std::string name = stem.toStdString();
     const int bits = m_bits;
-    const melo::LoopParts cut = parts();
+    const std::vector<melo::FolderFile> files =
+        melo::loop_part_files(stem.toStdString(), parts(), melo::kTargetFreq, bits);
     if (m_freeSamples) {
         const std::int64_t freeSamples = m_freeSamples();
         const auto samples = static_cast<std::int64_t>(m_signal.size());
@@ -563,8 +563,7 @@ void LoopWorkshop::accept() {
             return;
         }
     }
-    const std::vector<std::string> differing =
-        melo::differing_loop_parts(dir, name, cut, melo::kTargetFreq, bits);
+    const std::vector<std::string> differing = melo::differing_files(dir, files);
     if (!differing.empty()) {
         QStringList names;
         for (const std::string& n : differing) {
@@ -579,24 +578,26 @@ void LoopWorkshop::accept() {
     m_cancelWrite.store(false);
     run(
         "Schreibe die Teile …",
-        [this, dir, name, bits, cut] {
+        [this, dir, files] {
             ProgressRelay relay(m_progress);
-            m_writeError.clear();
-            m_written = melo::write_loop_parts(dir, name, cut, melo::kTargetFreq, bits,
-                                               m_writeError, &m_cancelWrite, &relay);
+            m_written =
+                melo::write_into_folder(dir, files, melo::Replace::allowed, &m_cancelWrite,
+                                        [&relay](int permille) { relay.progress(permille); });
         },
-        [this, name] {
-            if (!m_written) {
-                showStatus(m_cancelWrite.load() ? "Abgebrochen: keine Datei geschrieben."
-                                                : q(m_writeError),
-                           !m_cancelWrite.load());
+        [this] {
+            if (m_written.outcome != melo::FolderOutcome::written) {
+                showStatus(q(m_written.error), m_written.outcome != melo::FolderOutcome::cancelled);
                 return;
             }
-            const std::array<std::string, 3> names = melo::loop_part_names(name);
+            const std::vector<std::string>& names = m_written.names;
+            QStringList written; // a part without samples has no file, and its field stays empty
+            for (const std::string& name : names) {
+                if (!name.empty()) {
+                    written << q(name);
+                }
+            }
             m_progress->setValue(1000);
-            showStatus("Geschrieben und zugewiesen: " + q(names[0]) + ", " + q(names[1]) + ", " +
-                           q(names[2]),
-                       false);
+            showStatus("Geschrieben und zugewiesen: " + written.join(", "), false);
             emit partsWritten(q(names[0]), q(names[1]), q(names[2]));
         });
 }

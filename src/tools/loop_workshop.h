@@ -156,8 +156,7 @@ private:
     melo::PrepareOptions m_options;
     melo::LoopResult m_loopResult;
     std::atomic<bool> m_cancelWrite{false};
-    bool m_written = false;
-    std::string m_writeError;
+    melo::FolderWrite m_written;
 
     std::vector<float> m_signal;          // the prepared recording
     int m_bits = 16;                      // of its frames, and of the parts written

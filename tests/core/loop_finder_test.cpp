@@ -1,9 +1,8 @@
-#include "common/atomic_file.h"
 #include "loop/loop_finder.h"
 #include "loop/loop_parts.h"
-#include "temp_dir.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -34,7 +33,8 @@ std::vector<float> tone() {
     return synthesize(3.8, [](double t) {
         const double f = 97.3;
         const double fv = 0.8; // vibrato rate in Hz
-        const double phase = 2 * M_PI * f * (t - 0.002 / (2 * M_PI * fv) * std::cos(2 * M_PI * fv * t));
+        const double phase =
+            2 * M_PI * f * (t - 0.002 / (2 * M_PI * fv) * std::cos(2 * M_PI * fv * t));
         double v = 0.0;
         for (int k = 1; k <= 5; ++k) {
             v += std::sin(k * phase + 0.3 * k) / k;
@@ -145,6 +145,86 @@ TEST(LoopFinder, EnginePulsesLoopOverWholePeriods) {
     EXPECT_GE(std::round(periods), 5.0);
 }
 
+// Sounds that repeat, each from a different kind: they loop, and the loop stands for them.
+TEST(LoopFinder, SteadyAndPeriodicSoundsLoopHonestly) {
+    std::mt19937 rng(11);
+    std::normal_distribution<double> rumble(0.0, 0.05);
+    const std::vector<std::pair<const char*, std::function<double(double)>>> sounds = {
+        // an engine: a 35 Hz sawtooth with its octave, a tremolo at its firing rate, rumble
+        {"Motor",
+         [&](double t) {
+             const double saw = 2.0 * std::fmod(35.0 * t, 1.0) - 1.0;
+             return (0.3 * saw + 0.2 * std::sin(2 * M_PI * 70 * t)) * (1.0 + 0.3 * std::sin(2 * M_PI * 8.75 * t)) +
+                    rumble(rng);
+         }},
+        // a two-tone alarm: 0.4 s at 440 Hz, 0.4 s at 587 Hz
+        {"Zweiklang",
+         [](double t) { return 0.4 * std::sin(2 * M_PI * (std::fmod(t, 0.8) < 0.4 ? 440.0 : 587.0) * t); }},
+        // a siren rising from 700 to 1300 Hz every 0.5 s
+        {"Sirene",
+         [](double t) {
+             const double s = std::fmod(t, 0.5);
+             return 0.4 * std::sin(2 * M_PI * (700.0 * s + 600.0 * s * s) + 2 * M_PI * 425.0 * (t - s));
+         }},
+        // a slow pulse train: a 15 ms knock twice a second
+        {"Pochen", [](double t) {
+             const double s = std::fmod(t, 0.5);
+             return s < 0.015 ? 0.6 * std::sin(2 * M_PI * 200 * s) * (1.0 - s / 0.015) : 0.0;
+         }}};
+    for (const auto& [name, sound] : sounds) {
+        const std::vector<float> x = synthesize(6.0, sound);
+        LoopFinder finder;
+        Progress progress;
+        const LoopResult r = finder.find(x, LoopSettings{}, progress);
+        ASSERT_EQ(r.code, LoopCode::Ok) << name << ": " << r.message;
+        const melo::LoopCandidate& c = r.candidates.front();
+        EXPECT_GE(c.likeness.value_or(0.0), melo::kSteadyShare) << name;
+        EXPECT_TRUE(c.repeats) << name;
+        EXPECT_GE(c.seam.correlation, 0.95) << name;
+    }
+}
+
+// Sounds whose level and spectrum change throughout: no loop, and the reason says why.
+TEST(LoopFinder, RecordingsWithoutASteadyMiddleHaveNoLoop) {
+    // Ten different chords of 1.5 s: each is seamless inside, none stands for the recording.
+    const std::array<std::array<double, 3>, 10> chords = {{{261.6, 329.6, 392.0},
+                                                           {220.0, 261.6, 329.6},
+                                                           {174.6, 220.0, 261.6},
+                                                           {196.0, 246.9, 293.7},
+                                                           {293.7, 349.2, 440.0},
+                                                           {164.8, 196.0, 246.9},
+                                                           {233.1, 293.7, 349.2},
+                                                           {246.9, 311.1, 370.0},
+                                                           {185.0, 233.1, 277.2},
+                                                           {207.7, 261.6, 311.1}}};
+    const std::vector<float> music = synthesize(15.0, [&](double t) {
+        const auto& chord = chords[std::min<std::size_t>(9, static_cast<std::size_t>(t / 1.5))];
+        return 0.2 * (std::sin(2 * M_PI * chord[0] * t) + std::sin(2 * M_PI * chord[1] * t) +
+                      std::sin(2 * M_PI * chord[2] * t));
+    });
+    LoopFinder finder;
+    Progress progress;
+    const LoopResult r = finder.find(music, LoopSettings{}, progress);
+    EXPECT_EQ(r.code, LoopCode::NoRepetition);
+    EXPECT_EQ(r.message.rfind("Die Aufnahme wiederholt sich nicht: Pegel und Klang ändern sich", 0), 0u)
+        << r.message;
+    ASSERT_FALSE(r.candidates.empty());
+    EXPECT_GE(r.candidates.front().score, melo::kRepeatingScore); // the seam alone would pass
+
+    // One click in silence is like nothing else; silence has nothing to repeat.
+    std::vector<float> click(3 * kRate, 0.0f);
+    click[click.size() / 2] = 0.9f;
+    const LoopResult clicked = finder.find(click, LoopSettings{}, progress);
+    EXPECT_EQ(clicked.code, LoopCode::NoLoop);
+    EXPECT_EQ(clicked.message, "Die Aufnahme wiederholt sich nicht: keine Stelle im Suchbereich gleicht einer anderen.");
+    LoopSettings faded;
+    faded.crossfade_ms = 20;
+    const LoopResult silent = finder.find(std::vector<float>(kRate, 0.0f), faded, progress);
+    EXPECT_EQ(silent.code, LoopCode::NoLoop);
+    EXPECT_EQ(silent.message, "Die Aufnahme ist im Suchbereich still: da ist nichts, was sich wiederholen könnte.");
+    EXPECT_TRUE(silent.candidates.empty());
+}
+
 TEST(LoopFinder, NoiseGetsALowScoreAndAMessageAndACrossfadedSeam) {
     const std::vector<float> x = noise(3.0, 0.5, 3);
     LoopFinder finder;
@@ -195,6 +275,26 @@ TEST(LoopFinder, UserPointsSnapToTheBestSeamNearby) {
     EXPECT_EQ(melo::cut_loop(x, -5, 99 * kRate, 100).start.size(), 0u);
 }
 
+// A game sound is made as one loop: the loop spans the whole recording, and its seam (the
+// end into the start) is judged as it plays.
+TEST(LoopFinder, ALoopMaySpanTheWholeRecording) {
+    std::vector<float> ring(2 * kRate);
+    for (std::size_t i = 0; i < ring.size(); ++i) { // 150 whole periods
+        const double phase = 2 * M_PI * 150.0 * static_cast<double>(i) / static_cast<double>(ring.size());
+        ring[i] = static_cast<float>(0.5 * std::sin(phase) + 0.2 * std::sin(3 * phase + 1.0));
+    }
+    const auto n = static_cast<std::int64_t>(ring.size());
+    const melo::LoopCandidate whole = melo::evaluate_loop(ring, 0, n, 0, kRate);
+    EXPECT_GE(whole.seam.correlation, 0.99);
+    EXPECT_GE(whole.score, melo::kRepeatingScore);
+    const melo::LoopParts parts = melo::cut_loop(ring, 0, n, 0);
+    EXPECT_TRUE(parts.start.empty() && parts.end.empty());
+    EXPECT_EQ(parts.loop, ring);
+    // Cut off a third of a period, the end no longer runs into the start.
+    const melo::LoopCandidate cut = melo::evaluate_loop(ring, 0, n - 29, 0, kRate);
+    EXPECT_LT(cut.score, melo::kRepeatingScore);
+}
+
 TEST(LoopFinder, SettingsRangesAndCancel) {
     const std::vector<float> x = tone();
     LoopFinder finder;
@@ -221,8 +321,6 @@ TEST(LoopFinder, SettingsRangesAndCancel) {
     s.max_seconds = 1;
     EXPECT_EQ(finder.find(x, s, progress).message, "längste Schleife ist kürzer als die kürzeste");
     EXPECT_EQ(finder.find({}, LoopSettings{}, progress).code, LoopCode::TooShort);
-    EXPECT_EQ(finder.find(std::vector<float>(5 * kRate, 0.0f), LoopSettings{}, progress).code,
-              LoopCode::NoRepetition); // silence: nothing to loop
 
     // A cancel from another thread (here: the observer) ends the search it meets, only that.
     class Canceller : public melo::LoopObserver {
@@ -245,50 +343,20 @@ TEST(LoopFinder, SettingsRangesAndCancel) {
     EXPECT_EQ(finder.find(x, LoopSettings{}, progress).code, LoopCode::Ok);
 }
 
-TEST(LoopParts, FramesRoundTripAndThePartsAreWrittenTogetherOrNotAtAll) {
+TEST(LoopParts, FramesRoundTripAndTheFilesAreNamedForTheirParts) {
     const std::string eight = {'\x01', '\x80', '\xfe', '\x7f'};
     EXPECT_EQ(melo::frames_of_signal(8, melo::signal_of_frames(8, eight)), eight);
     const std::string sixteen = {'\x00', '\x80', '\xff', '\x7f', '\x01', '\x00'};
     EXPECT_EQ(melo::frames_of_signal(16, melo::signal_of_frames(16, sixteen)), sixteen);
     EXPECT_EQ(melo::frames_of_signal(8, std::vector<float>{-2.0f, 0.999f, 0.004f}), "\x01\xfe\x81");
 
-    TempDir dir;
     const melo::LoopParts parts{{0.5f, 0.25f}, {0.0f}, {-0.5f}};
-    std::string error;
-    ASSERT_TRUE(melo::write_loop_parts(dir.root(), "horn", parts, kRate, 8, error)) << error;
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"horn_anfang.wav", "horn_ende.wav", "horn_loop.wav"}));
-    std::string start;
-    ASSERT_TRUE(melo::read_file(dir.path("horn_anfang.wav"), start));
-    EXPECT_TRUE(melo::differing_loop_parts(dir.root(), "horn", parts, kRate, 8).empty());
-    const melo::LoopParts longer{{0.5f, 0.25f}, {0.0f}, {-0.5f, 0.0f}};
-    EXPECT_EQ(melo::differing_loop_parts(dir.root(), "horn", longer, kRate, 8),
-              std::vector<std::string>{"horn_ende.wav"});
-    EXPECT_EQ(start.substr(44), "\xc0\xa0");
-
-    // The end part cannot be written: the start part gets its old contents back, the new
-    // loop part goes again.
-    std::filesystem::remove(dir.path("horn_loop.wav"));
-    std::filesystem::remove(dir.path("horn_ende.wav"));
-    std::filesystem::create_directory(dir.path("horn_ende.wav"));
-    const melo::LoopParts other{{0.0f}, {0.0f}, {0.0f}};
-    EXPECT_FALSE(melo::write_loop_parts(dir.root(), "horn", other, kRate, 8, error));
-    EXPECT_EQ(error.rfind("horn_ende.wav: ", 0), 0u) << error;
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"horn_anfang.wav", "horn_ende.wav"}));
-    std::string again;
-    ASSERT_TRUE(melo::read_file(dir.path("horn_anfang.wav"), again));
-    EXPECT_EQ(again, start);
-
-    // Cancelled once the start part is written: undone as a failure is.
-    std::filesystem::remove(dir.path("horn_ende.wav"));
-    struct CancelAfterFirst : melo::LoopObserver {
-        std::atomic<bool> cancel{false};
-        void progress(int) override { cancel.store(true); }
-    } observer;
-    EXPECT_FALSE(melo::write_loop_parts(dir.root(), "horn", other, kRate, 8, error,
-                                        &observer.cancel, &observer));
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"horn_anfang.wav"});
-    ASSERT_TRUE(melo::read_file(dir.path("horn_anfang.wav"), again));
-    EXPECT_EQ(again, start);
+    const std::vector<melo::FolderFile> files = melo::loop_part_files("horn", parts, kRate, 8);
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[0].name, "horn_anfang.wav");
+    EXPECT_EQ(files[1].name, "horn_loop.wav");
+    EXPECT_EQ(files[2].name, "horn_ende.wav");
+    EXPECT_EQ(files[0].contents.substr(44), "\xc0\xa0");
 }
 
 } // namespace

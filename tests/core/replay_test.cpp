@@ -39,3 +39,4 @@ TEST(Replay, IniInputs) { replay("ini", melo::fuzz::check_ini); }
 TEST(Replay, ImageInputs) { replay("image", melo::fuzz::check_image); }
 TEST(Replay, ProjectPathInputs) { replay("project_path", melo::fuzz::check_project_path); }
 TEST(Replay, AudioReaderInputs) { replay("audio_reader", melo::fuzz::check_audio_reader); }
+TEST(Replay, LoopSearchInputs) { replay("loop_search", melo::fuzz::check_loop_search); }

@@ -166,7 +166,8 @@ void ConvertTest::contextEntryChoosesAndTheDialogCancels() {
 
     dialog->target()->setText("a/b.wav");
     QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
-    QVERIFY(dialog->status()->text().startsWith("Bitte einen Dateinamen"));
+    QCOMPARE(dialog->status()->text(),
+             QString("„a/b.wav“ nennt einen Ordner; gebraucht wird ein Dateiname ohne Ordner."));
     dialog->target()->setText("lang_neu");
     QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
     QVERIFY(dialog->running());
@@ -196,9 +197,10 @@ void ConvertTest::settingsStatesAndTheFreeFlash() {
 
     // Told at once, before anything is converted; the source folder is shown.
     QVERIFY(dialog->budget()->isVisible());
-    QCOMPARE(dialog->budget()->text(),
-             QString("Das Ergebnis (0m 0.50s) passt nicht in den freien Flash: noch 0,3 s frei bei 13021 Hz."));
-    QCOMPARE(dialog->findChild<QLabel*>("lbl_folder")->text(), QDir::toNativeSeparators(f.path("quelle")));
+    QCOMPARE(dialog->budget()->text(), QString("Das Ergebnis (0m 0.50s) passt nicht in den freien "
+                                               "Flash: noch 0,3 s frei bei 13021 Hz."));
+    QCOMPARE(dialog->findChild<QLabel*>("lbl_folder")->text(),
+             QDir::toNativeSeparators(f.path("quelle")));
     QVERIFY(!dialog->progress()->isVisible()); // no empty progress box before the start
 
     // Level fields follow their boxes; peak and loudness exclude each other; dither is for 8 bits.

@@ -48,7 +48,8 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 
 for f in bin/melo-sound-manager bin/melo-dsu share/melo-sound-manager/{ok,warn,nok}.wav \
     share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/mime/packages/$id.xml \
-    share/icons/hicolor/scalable/apps/$id.svg share/man/man1/{melo-dsu,melo-sound-manager}.1.gz; do
+    share/icons/hicolor/scalable/apps/$id.svg share/man/man1/{melo-dsu,melo-sound-manager}.1.gz \
+    share/doc/melo-sound-manager/{COPYING,THIRD-PARTY.txt}; do
     [ -f "$usr/$f" ] || fail "not installed: $f"
 done
 for size in 16 22 24 32 48 64 128 256; do

@@ -8,4 +8,6 @@ melo_build() {
   melo_configure --enable-sse --disable-cpplibs --disable-programs --disable-examples \
     --disable-doxygen-docs --disable-xmms-plugin --disable-oggtest --disable-stack-smash-protection \
     --disable-version-from-git
+  # Without FLAC__NO_DLL the headers declare the functions as imported from a DLL.
+  sed -i 's/^Cflags:.*/& -DFLAC__NO_DLL/' "$PREFIX/lib/pkgconfig/flac.pc"
 }
