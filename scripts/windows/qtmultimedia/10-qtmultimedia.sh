@@ -14,6 +14,16 @@ melo_build() {
     -e 's/^qt_internal_add_shaders(/melo_no_video_shaders(/' src/multimedia/CMakeLists.txt
   ! grep -q 'ShaderTools\|^qt_internal_add_shaders(' src/multimedia/CMakeLists.txt ||
     melo_die "Qt Multimedia's video shaders are still built"
+  # The Windows sources include SDK headers by names (Mferror.h, "Wmcodecdsp.h" ...) that
+  # mingw-w64's lower-case files do not match on a case-sensitive file system: included by
+  # the files' own names.
+  local include=/usr/$MELO_HOST/include header lower
+  for header in $(grep -rhoE '#[[:space:]]*include[[:space:]]*[<"][^>"]+\.h[>"]' src |
+    sed -E 's/.*[<"]([^>"]+)[>"].*/\1/' | sort -u); do
+    lower=$(tr '[:upper:]' '[:lower:]' <<<"$header")
+    [ "$lower" != "$header" ] && [ ! -e "$include/$header" ] && [ -e "$include/$lower" ] || continue
+    grep -rlE "[<\"]$header[>\"]" src | xargs sed -i -E "s/([<\"])$header([>\"])/\\1$lower\\2/"
+  done
   # CMake looks for the Media Foundation libraries by their Windows names (Mf, Mfplat ...),
   # which a case-sensitive file system does not match: they are named here.
   local lib=/usr/$MELO_HOST/lib
