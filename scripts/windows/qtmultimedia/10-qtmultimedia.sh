@@ -24,6 +24,9 @@ melo_build() {
     [ "$lower" != "$header" ] && [ ! -e "$include/$header" ] && [ -e "$include/$lower" ] || continue
     grep -rlE "[<\"]$header[>\"]" src | xargs sed -i -E "s/([<\"])$header([>\"])/\\1$lower\\2/"
   done
+  # One of them includes Qt's "QUrl.h", which only a file system that ignores case finds.
+  sed -i 's|#include "QUrl.h"|#include <QtCore/qurl.h>|' src/plugins/multimedia/windows/player/mfplayercontrol_p.h
+  ! grep -rq '"QUrl.h"' src || melo_die "Qt Multimedia still includes \"QUrl.h\""
   # CMake looks for the Media Foundation libraries by their Windows names (Mf, Mfplat ...),
   # which a case-sensitive file system does not match: they are named here.
   local lib=/usr/$MELO_HOST/lib
