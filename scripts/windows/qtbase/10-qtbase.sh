@@ -13,9 +13,12 @@ licence_files="LICENSES/LGPL-3.0-only.txt LICENSES/GPL-3.0-only.txt src/3rdparty
 melo_build() {
   # Debian's source leaves out the tablet header wintab.h, hence no tablet events. OpenGL
   # stays, loaded at run time: the 6.4.2 Windows platform plugin does not compile without it.
+  # DirectWrite 3's font database is compiled only with Direct2D, yet the platform plugin
+  # refers to it whenever the feature is on: off with Direct2D.
   melo_qt_module -DINPUT_opengl=dynamic -DFEATURE_tabletevent=OFF \
     -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF \
-    -DFEATURE_direct2d=OFF -DFEATURE_vulkan=OFF -DFEATURE_openssl=OFF -DFEATURE_zstd=OFF \
+    -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF -DFEATURE_vulkan=OFF \
+    -DFEATURE_openssl=OFF -DFEATURE_zstd=OFF \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \
     -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_harfbuzz=OFF

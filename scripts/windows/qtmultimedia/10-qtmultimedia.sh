@@ -8,11 +8,13 @@ melo_build() {
   # The video shaders need Qt Shader Tools (its qsb compiler), which Debian's host Qt here
   # lacks and the window does not need: it plays sound only. Their build steps become no-ops
   # and Shader Tools is not even looked for (a Qt component not found stops the configure),
-  # so video frames cannot be drawn through the GPU in this build.
+  # nor their resource loaded, so video frames cannot be drawn through the GPU in this build.
   sed -i -e '1i function(melo_no_video_shaders)\nendfunction()' \
     -e '/^find_package(Qt6 COMPONENTS ShaderTools)/d' \
     -e 's/^qt_internal_add_shaders(/melo_no_video_shaders(/' src/multimedia/CMakeLists.txt
-  ! grep -q 'ShaderTools\|^qt_internal_add_shaders(' src/multimedia/CMakeLists.txt ||
+  sed -i '/^    Q_INIT_RESOURCE(shaders);$/d' src/multimedia/video/qvideoframeformat.cpp
+  ! grep -q 'ShaderTools\|^qt_internal_add_shaders(' src/multimedia/CMakeLists.txt &&
+    ! grep -q 'Q_INIT_RESOURCE(shaders)' src/multimedia/video/qvideoframeformat.cpp ||
     melo_die "Qt Multimedia's video shaders are still built"
   # The Windows sources include SDK headers by names (Mferror.h, "Wmcodecdsp.h" ...) that
   # mingw-w64's lower-case files do not match on a case-sensitive file system: included by
