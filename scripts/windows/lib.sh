@@ -10,15 +10,22 @@
 # folder that is renamed into place at the end. Installed pkg-config files locate the prefix by
 # their own position (${pcfiledir}), so the rename needs no rewriting.
 #
+# A set can build on others: a file "builds-on" in its folder names them, one a line. They are
+# built first (each into its own prefix, so a failure in this set keeps them), this set's build
+# searches their prefixes after its own, and their keys are part of its key: a change to this
+# set's recipes builds this set only, a change below it builds both.
+#
 # A recipe defines:
 #   source_package   the Debian source package (apt-get source NAME)
 #   library          the name the third-party notice gives it
 #   licence          its licence, as an SPDX expression
 #   melo_build       a function run in the unpacked source folder; it builds and installs into
 #                    "$PREFIX" with melo_cmake, melo_configure or the variables below.
-# Variables a recipe can use: PREFIX, MELO_HOST, MELO_JOBS, MELO_TOOLCHAIN (a CMake toolchain
-# file for the cross compiler that searches PREFIX), and the exported CC, CXX, AR, RANLIB,
-# CFLAGS, CXXFLAGS, PKG_CONFIG_LIBDIR.
+# Variables a recipe can use: PREFIX, MELO_FINAL_PREFIX (the folder PREFIX becomes when the set
+# is done), MELO_BASE_PREFIXES (the prefixes of the sets it builds on, separated by ":"),
+# MELO_HOST, MELO_JOBS, MELO_TOOLCHAIN (a CMake toolchain file for the cross compiler that
+# searches PREFIX and the base prefixes), and the exported CC, CXX, AR, RANLIB, CFLAGS,
+# CXXFLAGS, PKG_CONFIG_LIBDIR.
 
 MELO_HOST=x86_64-w64-mingw32
 MELO_WINDOWS_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -136,6 +143,13 @@ melo_all_sets() {
   done
 }
 
+# The sets a set builds on: the names in its folder's builds-on file, one a line.
+melo_set_bases() {
+  local file="$MELO_WINDOWS_DIR/$1/builds-on"
+  [ -f "$file" ] || return 0
+  sed -e 's/#.*//' -e 's/[[:space:]]//g' "$file" | grep -v '^$' || true
+}
+
 # Prints one recipe's variable (source_package, library, licence) without running its build.
 melo_recipe_value() {
   (
@@ -164,12 +178,16 @@ melo_print_uris() {
   rmdir "$empty"
 }
 
-# The key of a set's prefix: this file, the driver, the set's recipes, the cross compiler and
-# the Debian source packages. A change to any of them builds the set again.
+# The key of a set's prefix: this file, the driver, the set's recipes, the cross compiler, the
+# Debian source packages and the keys of the sets it builds on. A change to any of them builds
+# the set again.
 melo_set_key() {
-  local set=$1 identity
+  local set=$1 identity base bases=""
   identity=$(melo_source_identity "$set")
   [ -n "$identity" ] || return 1
+  for base in $(melo_set_bases "$set"); do
+    bases+="builds on $base $(melo_set_key "$base")"$'\n' || return 1
+  done
   {
     cat "$MELO_WINDOWS_DIR/lib.sh" "$MELO_WINDOWS_DIR/../windows-deps"
     local r
@@ -179,6 +197,7 @@ melo_set_key() {
     done
     dpkg-query -W -f '${Package} ${Version}\n' g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev 2>/dev/null
     echo "$identity"
+    printf '%s' "$bases"
   } | sha256sum | cut -c1-16
 }
 
@@ -243,16 +262,29 @@ melo_unpack_by_hand() {
 }
 
 # The build environment of the recipes: the mingw-w64 cross compiler with POSIX threads, static
-# libraries only, pkg-config and CMake looking into the prefix being built and nowhere else.
-# Optimisation as Debian builds its own packages (-O2), so the Windows libraries compute what
-# the Linux ones do.
+# libraries only, pkg-config and CMake looking into the prefix being built and the prefixes of
+# the sets it builds on, and nowhere else. Optimisation as Debian builds its own packages
+# (-O2), so the Windows libraries compute what the Linux ones do.
 melo_build_environment() {
+  local prefixes=("$PREFIX") base
+  local -a bases
+  IFS=: read -r -a bases <<<"${MELO_BASE_PREFIXES:-}"
+  for base in "${bases[@]}"; do
+    [ -n "$base" ] && prefixes+=("$base")
+  done
   export CC=$MELO_HOST-gcc-posix CXX=$MELO_HOST-g++-posix
   export AR=$MELO_HOST-ar RANLIB=$MELO_HOST-ranlib STRIP=$MELO_HOST-strip
   export RC=$MELO_HOST-windres WINDRES=$MELO_HOST-windres
-  export CFLAGS="-O2" CXXFLAGS="-O2" CPPFLAGS="-I$PREFIX/include" LDFLAGS="-L$PREFIX/lib"
-  export PKG_CONFIG_LIBDIR="$PREFIX/lib/pkgconfig" PKG_CONFIG_PATH=""
+  export CFLAGS="-O2" CXXFLAGS="-O2"
+  CPPFLAGS=$(printf -- '-I%s/include ' "${prefixes[@]}")
+  LDFLAGS=$(printf -- '-L%s/lib ' "${prefixes[@]}")
+  PKG_CONFIG_LIBDIR=$(printf '%s/lib/pkgconfig:' "${prefixes[@]}")
+  export CPPFLAGS=${CPPFLAGS% } LDFLAGS=${LDFLAGS% } PKG_CONFIG_LIBDIR=${PKG_CONFIG_LIBDIR%:}
+  export PKG_CONFIG_PATH=""
   unset PKG_CONFIG_SYSROOT_DIR
+  # CMake's list of them (the search order: the set's own prefix first).
+  MELO_CMAKE_PREFIXES=$(printf '%s;' "${prefixes[@]}")
+  MELO_CMAKE_PREFIXES=${MELO_CMAKE_PREFIXES%;}
   MELO_TOOLCHAIN="$MELO_WORK/toolchain.cmake"
   cat >"$MELO_TOOLCHAIN" <<TOOLCHAIN
 set(CMAKE_SYSTEM_NAME Windows)
@@ -260,7 +292,7 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER $CC)
 set(CMAKE_CXX_COMPILER $CXX)
 set(CMAKE_RC_COMPILER $RC)
-set(CMAKE_FIND_ROOT_PATH "$PREFIX;/usr/$MELO_HOST")
+set(CMAKE_FIND_ROOT_PATH "$MELO_CMAKE_PREFIXES;/usr/$MELO_HOST")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
@@ -270,13 +302,14 @@ TOOLCHAIN
 
 # Configures, builds and installs the CMake project in the current folder into PREFIX, static.
 # The install folders are named, since some projects take GNUInstallDirs on Unix only and
-# would install into / when cross-building.
+# would install into / when cross-building. With MELO_INSTALL_PREFIX set, the project is
+# configured for that folder instead (see melo_install).
 melo_cmake() {
   cmake -S . -B _melo_build -G Ninja --toolchain "$MELO_TOOLCHAIN" \
     -DCMAKE_BUILD_TYPE=None -DCMAKE_C_FLAGS="$CFLAGS" -DCMAKE_CXX_FLAGS="$CXXFLAGS" \
-    -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_INSTALL_LIBDIR=lib -DCMAKE_INSTALL_BINDIR=bin \
-    -DCMAKE_INSTALL_INCLUDEDIR=include -DCMAKE_INSTALL_DATAROOTDIR=share \
-    -DCMAKE_PREFIX_PATH="$PREFIX" -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF \
+    -DCMAKE_INSTALL_PREFIX="${MELO_INSTALL_PREFIX:-$PREFIX}" -DCMAKE_INSTALL_LIBDIR=lib \
+    -DCMAKE_INSTALL_BINDIR=bin -DCMAKE_INSTALL_INCLUDEDIR=include -DCMAKE_INSTALL_DATAROOTDIR=share \
+    -DCMAKE_PREFIX_PATH="$MELO_CMAKE_PREFIXES" -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF \
     "$@" >_melo_configure.log 2>&1 ||
     melo_fail_log _melo_configure.log _melo_build/CMakeFiles/CMakeError.log
   cmake --build _melo_build -j "$MELO_JOBS" >_melo_build.log 2>&1 || melo_fail_log _melo_build.log
@@ -294,15 +327,39 @@ melo_configure() {
 }
 
 # Runs an install command into a staging folder (DESTDIR) and moves what it installed into
-# PREFIX; anything it would have put elsewhere stops the build.
+# PREFIX; anything it would have put elsewhere stops the build. A project configured for the
+# set's final folder (MELO_INSTALL_PREFIX=$MELO_FINAL_PREFIX: its installed files name the
+# folder they were configured for, as Qt's CMake files do) installs under that name in the
+# staging folder, and lands in PREFIX all the same.
 melo_install() {
-  local stage="$MELO_WORK/stage" outside
+  local stage="$MELO_WORK/stage" outside at=${MELO_INSTALL_PREFIX:-$PREFIX}
   rm -rf "$stage"
   DESTDIR="$stage" "$@" >_melo_install.log 2>&1 || melo_fail_log _melo_install.log
-  outside=$(cd "$stage" && find . \( -type f -o -type l \) | sed 's|^\.||' | grep -vF "$PREFIX/" || true)
+  outside=$(cd "$stage" && find . \( -type f -o -type l \) | sed 's|^\.||' | grep -vF "$at/" || true)
   [ -z "$outside" ] || melo_die "$MELO_RECIPE installs outside the prefix: $outside"
-  cp -a "$stage$PREFIX/." "$PREFIX/"
+  cp -a "$stage$at/." "$PREFIX/"
   rm -rf "$stage"
+}
+
+# Configures, builds and installs a Qt module (a CMake project of Qt's source) into PREFIX:
+# static and release, its tools (moc, rcc, uic ...) the build machine's Qt of the same version
+# in /usr, no examples, tests or benchmarks; configured for the set's final folder, since Qt's
+# CMake files name the folder Qt was configured for. Arguments go to CMake. The longest builds
+# of all, at normal priority while the rest of the machine's work may wait: twice as many
+# compilers as cores keep the cores busy while others compete for them; ccache keeps the
+# objects for a rebuild after a recipe change, with paths taken relative to the cache folder
+# (Qt compiles with precompiled headers, which ccache caches only with this sloppiness).
+melo_qt_module() {
+  local launcher=()
+  if command -v ccache >/dev/null 2>&1; then
+    export CCACHE_BASEDIR=$MELO_WINDOWS_CACHE
+    export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  MELO_JOBS=$((MELO_JOBS * 2)) MELO_INSTALL_PREFIX=$MELO_FINAL_PREFIX melo_cmake "${launcher[@]}" \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF "$@"
 }
 
 # Shows the end of a failed step's log and stops the build.

@@ -1,6 +1,7 @@
 #include "app/field_markers.h"
 
 #include "common/captions.h"
+#include "gui/pictures.h"
 #include "gui/qt_text.h"
 
 #include <QAction>
@@ -65,8 +66,8 @@ void FieldMarkers::show(int index) {
     if (check.issue == melo::FieldIssue::None) {
         mark->setVisible(false);
     } else {
-        mark->setIcon(
-            QIcon(check.error() ? ":/icons/field_error.svg" : ":/icons/field_warning.svg"));
+        mark->setIcon(QIcon(check.error() ? picture_resource(":/icons/field_error")
+                                          : picture_resource(":/icons/field_warning")));
         mark->setToolTip(reason);
         mark->setVisible(true);
     }

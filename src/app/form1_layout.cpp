@@ -3,6 +3,7 @@
 
 #include "app/form1_controls.h"
 #include "common/captions.h"
+#include "gui/pictures.h"
 
 #include <QFont>
 #include <QIcon>
@@ -76,7 +77,7 @@ WrapButton* wrap_button(QWidget* parent, const QString& name, const QString& cap
 QToolButton* picture_button(QWidget* parent, const QString& name, const char* icon,
                             const QString& tooltip, QRect rect) {
     auto* w = place(new PictureButton(parent), name, rect);
-    w->setIcon(QIcon(icon));
+    w->setIcon(QIcon(picture_resource(icon)));
     w->setIconSize(QSize(16, 16));
     w->setToolTip(tooltip);
     w->setAutoRaise(false);
@@ -96,7 +97,7 @@ DesignProgressBar* progress(QWidget* parent, const QString& name, int value, QRe
 
 QLabel* picture(QWidget* parent, const QString& name, const char* resource, QRect rect) {
     auto* w = place(new QLabel(parent), name, rect);
-    w->setPixmap(QPixmap(resource));
+    w->setPixmap(QPixmap(picture_resource(resource)));
     w->setScaledContents(true);
     return w;
 }
@@ -119,9 +120,9 @@ void build_genfile(Form1Controls& c) {
     QWidget* f = c.GenFile;
     c.Label13 = label(f, "Label13", "Name:", twips(120, 240, 615, 255));
     c.txt_projektfile = text(f, "txt_projektfile", "noproject.dsp", twips(1440, 240, 3135, 285));
-    c.Picture2 = picture_button(f, "Picture2", ":/icons/project_open.svg",
+    c.Picture2 = picture_button(f, "Picture2", ":/icons/project_open",
                                 "Projekt laden oder neu anlegen", twips(1080, 240, 300, 300));
-    c.Picture3 = picture_button(f, "Picture3", ":/icons/project_save.svg", "Projekt speichern",
+    c.Picture3 = picture_button(f, "Picture3", ":/icons/project_save", "Projekt speichern",
                                 twips(720, 240, 300, 300));
     c.Label16 = label(f, "Label16", "DIR:", twips(120, 600, 975, 255));
     c.txt_projektdir = text(f, "txt_projektdir", "", twips(120, 840, 4455, 285));
@@ -153,7 +154,7 @@ void build_frame2(Form1Controls& c) {
         set_font(c.Label14[r], 8.25, true);
         c.cmd_listen[r] = place(new PictureButton(f), indexed("cmd_listen", r),
                                 twips(120, 720 + 1200 * r, 615, 615));
-        c.cmd_listen[r]->setIcon(QIcon(":/icons/listen.svg"));
+        c.cmd_listen[r]->setIcon(QIcon(picture_resource(":/icons/listen")));
         c.cmd_listen[r]->setIconSize(QSize(32, 32));
         c.cmd_listen[r]->setVisible(false);
 
@@ -166,7 +167,7 @@ void build_frame2(Form1Controls& c) {
             click_label(f, indexed("lab_userend", r), part(2), twips(960, top + 720, 555, 255));
         for (int k = 0; k < 3; ++k) {
             const int i = 3 * r + k;
-            c.Picture1[i] = picture_button(f, indexed("Picture1", i), ":/icons/wav_load.svg",
+            c.Picture1[i] = picture_button(f, indexed("Picture1", i), ":/icons/wav_load",
                                            "WAV-File laden", twips(1560, top + 360 * k, 300, 300));
         }
         c.txt_useranf[r] =
@@ -178,8 +179,8 @@ void build_frame2(Form1Controls& c) {
     }
     c.lab_DSDfile = label(f, "lab_DSDfile", "Basis-Soundfile:", twips(120, 5040, 1455, 255));
     set_font(c.lab_DSDfile, 8.25, true);
-    c.pic_diskloadDSD = picture_button(f, "pic_diskloadDSD", ":/icons/dsd_load.svg",
-                                       "DSD-File laden", twips(1560, 5040, 300, 300));
+    c.pic_diskloadDSD = picture_button(f, "pic_diskloadDSD", ":/icons/dsd_load", "DSD-File laden",
+                                       twips(1560, 5040, 300, 300));
     c.txt_DSDfilename = text(f, "txt_DSDfilename", "", twips(1920, 5040, 2655, 285));
 }
 
@@ -259,9 +260,9 @@ void make_outputs(const Form1Controls& c) {
 Form1Controls build_form1(QWidget* client) {
     Form1Controls c;
     c.Image1 = place(new ClickLabel(client), "Image1", twips(120, 40, 2130, 675));
-    c.Image1->setPixmap(QPixmap(":/pictures/logo.svg"));
+    c.Image1->setPixmap(QPixmap(picture_resource(":/pictures/logo")));
     c.Image1->setScaledContents(true);
-    c.Image2 = picture(client, "Image2", ":/pictures/title.svg", twips(2280, 110, 2505, 615));
+    c.Image2 = picture(client, "Image2", ":/pictures/title", twips(2280, 110, 2505, 615));
     c.Image2->setVisible(false);
     c.Label11 = label(client, "Label11", "MELO", twips(3000, 240, 855, 495));
     set_font(c.Label11, 18, true);
@@ -269,7 +270,7 @@ Form1Controls build_form1(QWidget* client) {
     c.Label12 = label(client, "Label12", "sound", twips(3840, 360, 975, 375));
     set_font(c.Label12, 12, true, true);
     set_red(c.Label12);
-    c.Picture4 = picture(client, "Picture4", ":/icons/app.svg", twips(2400, 120, 615, 615));
+    c.Picture4 = picture(client, "Picture4", ":/icons/app", twips(2400, 120, 615, 615));
 
     c.GenFile = frame(client, "GenFile", "Projekt:", twips(120, 840, 4695, 3975));
     build_genfile(c);

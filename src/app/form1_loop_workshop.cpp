@@ -11,6 +11,7 @@
 #include "gui/window_placement.h"
 #include "tools/loop_workshop.h"
 
+#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -84,9 +85,11 @@ protected:
         drag->acceptProposedAction();
         if (event->type() == QEvent::Drop) {
             // The window opens after the drop has ended.
-            QTimer::singleShot(0, this, [this, path = mime->urls().first().toLocalFile()] {
-                open_workshop(m_form, m_row, path);
-            });
+            QTimer::singleShot(
+                0, this,
+                [this, path = QDir::toNativeSeparators(mime->urls().first().toLocalFile())] {
+                    open_workshop(m_form, m_row, path);
+                });
         }
         return true;
     }

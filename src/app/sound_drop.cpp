@@ -7,6 +7,7 @@
 #include "prepare/sound_preparation.h"
 #include "project/file_choice.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -17,14 +18,15 @@
 
 namespace {
 
-// The first local file among the dropped ones, or "".
+// The first local file among the dropped ones, with the platform's separators ("\" from
+// Explorer), or "".
 QString droppedFile(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls()) {
         return {};
     }
     for (const QUrl& url : mime->urls()) {
         if (url.isLocalFile()) {
-            return url.toLocalFile();
+            return QDir::toNativeSeparators(url.toLocalFile());
         }
     }
     return {};

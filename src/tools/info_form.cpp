@@ -1,8 +1,9 @@
 #include "tools/info_form.h"
 
-#include <QPixmap>
-
 #include "common/version.h"
+#include "gui/pictures.h"
+
+#include <QPixmap>
 
 InfoForm::InfoForm(const QString& mainWindowTitle, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
@@ -22,12 +23,13 @@ InfoForm::InfoForm(const QString& mainWindowTitle, QWidget* parent)
     grey.setColor(QPalette::Base, QColor(192, 192, 192));
     m_text->setPalette(grey);
     // Filled anew on every load: the main window's title, then "Rev: " and the full version.
-    m_text->setPlainText(mainWindowTitle + "\r\nRev: " + QString::fromStdString(melo::versionfull()));
+    m_text->setPlainText(mainWindowTitle +
+                         "\r\nRev: " + QString::fromStdString(melo::versionfull()));
 
     m_image = new QLabel(this);
     m_image->setObjectName("Image1");
     m_image->setGeometry(104, 64, 168, 183);
-    m_image->setPixmap(QPixmap(":/pictures/about.svg"));
+    m_image->setPixmap(QPixmap(picture_resource(":/pictures/about")));
     m_image->setScaledContents(true);
 
     m_ok = new QPushButton("OK", this);

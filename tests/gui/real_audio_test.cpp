@@ -162,18 +162,25 @@ void RealAudioTest::initTestCase() {
         }
         QSKIP("no sound server (run through scripts/test)");
     }
-    m_recording = QString::fromStdString(m_dir.path("monitor.raw"));
+    m_recording = qEnvironmentVariable("MELO_MONITOR_RECORDING");
+    if (m_recording.isEmpty()) {
+        m_recording = QString::fromStdString(m_dir.path("monitor.raw"));
+    }
     startRecorder();
 }
 
 void RealAudioTest::startRecorder() {
     // Recording the sink's monitor keeps the null sink running; it needs a moment to settle
-    // before the first sound is heard in full.
-    m_recorder.setStandardOutputFile(m_recording, QIODevice::Append);
-    m_recorder.start("parec",
-                     {"-d", "@DEFAULT_MONITOR@", "--latency-msec=5", "--raw", "--format=s16le",
-                      QString("--rate=%1").arg(kRecordRate), "--channels=1"});
-    QVERIFY2(m_recorder.waitForStarted(), "parec is needed (pulseaudio-utils)");
+    // before the first sound is heard in full. A Windows build under Wine cannot start the
+    // build machine's parec: its runner records and names the file (same format), and the
+    // tests that restart the recorder do not run there.
+    if (qEnvironmentVariableIsEmpty("MELO_MONITOR_RECORDING")) {
+        m_recorder.setStandardOutputFile(m_recording, QIODevice::Append);
+        m_recorder.start("parec",
+                         {"-d", "@DEFAULT_MONITOR@", "--latency-msec=5", "--raw", "--format=s16le",
+                          QString("--rate=%1").arg(kRecordRate), "--channels=1"});
+        QVERIFY2(m_recorder.waitForStarted(), "parec is needed (pulseaudio-utils)");
+    }
     QTest::qWait(2500);
 }
 
@@ -503,11 +510,14 @@ void RealAudioTest::filePlayerPlaysAWholeFile() {
     m_audio.filePlayer().setFile(tones("whole.wav", 44100, 2, 16, 11025, {125}));
     m_audio.filePlayer().play();
     QTest::qWait(600);
-    // Once the sound is over, its output is closed, though nobody asked for its position.
-    QProcess streams;
-    streams.start("pactl", {"list", "short", "sink-inputs"});
-    QVERIFY(streams.waitForFinished());
-    QCOMPARE(streams.readAllStandardOutput(), QByteArray());
+    // Once the sound is over, its output is closed, though nobody asked for its position (the
+    // sound server's list of streams, where this program can ask it).
+    if (m_recorder.state() != QProcess::NotRunning) {
+        QProcess streams;
+        streams.start("pactl", {"list", "short", "sink-inputs"});
+        QVERIFY(streams.waitForFinished());
+        QCOMPARE(streams.readAllStandardOutput(), QByteArray());
+    }
     m_audio.filePlayer().setFile(QString::fromStdString(m_dir.path("none.wav")));
     m_audio.filePlayer().play(); // a missing file plays nothing and does no harm
     m_audio.filePlayer().stop();
