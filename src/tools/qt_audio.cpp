@@ -1,6 +1,7 @@
 #include "tools/qt_audio.h"
 
 #include "gui/qt_text.h"
+#include "platform/thread_priority.h"
 #include "playback/shared_playback.h"
 #include "playback/spsc_queue.h"
 
@@ -214,9 +215,7 @@ class QtAudioSystem::AudioThread : public QThread {
 public:
     AudioThread() {
         m_inbox.moveToThread(this);
-        // Effective where the system grants it (Windows); elsewhere the thread stays an
-        // ordinary one that sleeps between short feeds, which the scheduler favours.
-        start(QThread::TimeCriticalPriority);
+        start();
     }
     ~AudioThread() override {
         quit();
@@ -235,6 +234,12 @@ public:
 
 protected:
     void run() override {
+        // The sound must not wait for the CPU behind busy processes: whenever this thread or
+        // the sound server client's thread waited its turn for longer than the buffer (seen:
+        // 120 to 170 ms beside two busy processes of the same session), the output ran dry.
+        // The client's thread is started by the first output opened here, so it inherits
+        // this thread's scheduling.
+        melo::raise_sound_thread_priority();
         QTimer feed;
         feed.setTimerType(Qt::PreciseTimer);
         feed.setInterval(kFeedMs);
@@ -383,8 +388,8 @@ std::unique_ptr<PlayStream> QtAudioSystem::startStream(const std::array<PlayBuff
     if (!playback->sequence().playable()) {
         return nullptr;
     }
-    // Asked here, on the window's thread, so that Qt's sound server connection belongs to
-    // the thread that lives as long as the program.
+    // Asked here, on the window's thread: Qt's list of devices keeps a sound server
+    // connection of its own, which belongs to the thread that lives as long as the program.
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {
         return nullptr;
