@@ -41,6 +41,25 @@ windows_path() { echo "Z:${1//\//\\}"; }
 reg_has() { "$wine" reg query "$1" ${2:+/v "$2"} >/dev/null 2>&1; }
 reg_value() { "$wine" reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
 
+# Wine picks its display driver once per desktop, when the first program starts on it, and every
+# later program (the installed window too) uses the same: so every Wine program here runs on
+# the virtual display, as a real window, not on the offscreen platform the GUI tests use.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+pids+=($!)
+wait_for 10 "the virtual display" test -s "$work/display"
+export DISPLAY=:$(cat "$work/display")
+unset QT_QPA_PLATFORM
+# Whether a program whose command line matches $1 runs in this check's Wine prefix.
+runs_here() {
+    local pid
+    for pid in $(pgrep -f "$1" || true); do
+        { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    done
+    return 1
+}
+# A desktop that a program before this check opened without a display must end first.
+wait_for 30 "Wine's previous desktop to close" bash -c "$(declare -f runs_here); ! runs_here 'explorer\.exe'"
+
 (cd "$build" && cpack -G NSIS -B "$work/package" >"$work/cpack.log" 2>&1) ||
     { cat "$work/cpack.log" >&2; fail "cpack -G NSIS failed"; }
 setup=$(ls "$work"/package/MELO-Sound-Manager-*-setup.exe 2>/dev/null | head -n 1)
@@ -74,10 +93,6 @@ reg_has "$uninstall_key" || fail "not in the installed programs"
 demo="$work/Mein Projekt"
 mkdir -p "$demo"
 cp "$source"/examples/demo/* "$demo/"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-pids+=($!)
-wait_for 10 "the virtual display" test -s "$work/display"
-export DISPLAY=:$(cat "$work/display")
 # Where scripts/test runs a PulseAudio server with a null sink, the window's result sound must
 # reach it: Qt Multimedia's Windows output, Wine's audio driver, PulseAudio.
 heard=
@@ -114,7 +129,9 @@ if [ -n "$heard" ]; then
     awk -v p="${peak:-0}" 'BEGIN { exit !(p > 0.1) }' ||
         fail "the result sound did not reach the sound server (peak ${peak:-none})"
 fi
-xdotool windowclose "$window" 2>/dev/null || true
+# Closed as a user closes it (Wine turns Alt+F4 into the close command; destroying the X
+# window would leave the program running without it).
+xdotool windowfocus --sync "$window" key alt+F4
 wait_for 20 "the window to close" bash -c "! kill -0 $window_pid 2>/dev/null"
 [ -f "$program_dir/melo-sound-manager.INI" ] || fail "no settings file beside the program (Wine lets it write there)"
 
@@ -122,6 +139,8 @@ wait_for 20 "the window to close" bash -c "! kill -0 $window_pid 2>/dev/null"
 "$wine" "$program_dir/Uninstall.exe" /S || fail "the uninstaller ended with status $?"
 wait_for 60 "the uninstallation" bash -c "! test -e '$program_dir/Uninstall.exe'"
 wait_for 10 "the program files to go" bash -c "! test -e '$program_dir/melo-sound-manager.exe'"
+# (The copy runs with _?=the installation folder, as NSIS starts it.)
+wait_for 30 "the uninstaller to end" bash -c "$(declare -f runs_here); ! runs_here ' _\\?='"
 left=$(cd "$program_dir" && ls -A | grep -vx 'melo-sound-manager.INI' || true)
 [ -z "$left" ] || fail "left behind: $left"
 [ -f "$program_dir/melo-sound-manager.INI" ] || fail "the settings file was removed"
