@@ -20,6 +20,10 @@ bool is_path_separator(char c) {
     return c == '/';
 }
 
+std::string stored_name(const std::filesystem::path& path) {
+    return path.filename().string();
+}
+
 bool lies_within(std::string_view path, std::string_view folder) {
     while (folder.size() > 1 && folder.back() == '/') {
         folder.remove_suffix(1);

@@ -21,6 +21,20 @@ bool is_path_separator(char c) {
     return c == '\\' || c == '/';
 }
 
+std::string stored_name(const std::filesystem::path& path) {
+    const std::wstring name = path.filename().native();
+    WIN32_FIND_DATAW found;
+    // A wildcard would find another entry; Windows names hold none anyway.
+    HANDLE search = name.find_first_of(L"*?") == std::wstring::npos
+                        ? FindFirstFileW(path.c_str(), &found)
+                        : INVALID_HANDLE_VALUE;
+    if (search == INVALID_HANDLE_VALUE) {
+        return utf8_text(name);
+    }
+    FindClose(search);
+    return utf8_text(found.cFileName);
+}
+
 bool lies_within(std::string_view path, std::string_view folder) {
     while (folder.size() > 1 && is_path_separator(folder.back())) {
         folder.remove_suffix(1);

@@ -105,7 +105,9 @@ ProjectFile resolve_project_file(const std::string& projfiledir, const std::stri
             continue;
         }
         fs::path next = current / component;
-        if (matching && part != ".." && !exists_entry(next)) {
+        if (matching && part != ".." && exists_entry(next)) {
+            next = current / native_path(stored_name(next)); // Windows finds it in any case
+        } else if (matching && part != "..") {
             const std::string match = unique_case_match(current, part);
             if (match.empty()) {
                 matching = false; // the rest of the name is looked for as written

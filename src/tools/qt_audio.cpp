@@ -142,8 +142,12 @@ bool Output::feed() {
         close(true);
         return false;
     }
+    // Heard: what the sink says it played, but never more than it took from the buffer. Qt's
+    // Windows sink (6.4) counts as played every byte handed to it, so there the bytes still
+    // waiting in the buffer are taken off.
     const qint64 processed = m_sink->processedUSecs();
-    const qint64 played = processed * m_rate / 1000000 * m_frame;
+    const qint64 waiting = std::max<qint64>(0, m_sink->bufferSize() - room);
+    const qint64 played = std::min(processed * m_rate / 1000000 * m_frame, m_written - waiting);
     // Less than half the granted buffer ahead of what is heard: the audio thread fell far
     // behind, and the sink may have run dry before this feed.
     if (m_written > 0 && m_written - played < m_sink->bufferSize() / 2) {
@@ -158,8 +162,7 @@ bool Output::feed() {
         std::fill_n(m_block.data(), silence, m_silence);
         m_leadInLeft -= silence;
         m_playback->render(m_block.data() + silence, static_cast<std::size_t>(bytes - silence));
-        m_io->write(m_block.data(), bytes);
-        m_written += bytes;
+        m_written += std::max<qint64>(0, m_io->write(m_block.data(), bytes));
     }
     const qint64 now = m_clock.elapsed();
     if (processed != m_lastProcessed) {

@@ -541,10 +541,12 @@ void RealAudioTest::closingWhileItPlaysSilencesItAndEndsTheAudioThread() {
     audio->close();
     QVERIFY(!audio->audioThreadRunning());
     QTest::qWait(300);
-    QProcess streams;
-    streams.start("pactl", {"list", "short", "sink-inputs"});
-    QVERIFY(streams.waitForFinished());
-    QCOMPARE(streams.readAllStandardOutput(), QByteArray());
+    if (m_recorder.state() != QProcess::NotRunning) { // the sound server is this machine's
+        QProcess streams;
+        streams.start("pactl", {"list", "short", "sink-inputs"});
+        QVERIFY(streams.waitForFinished());
+        QCOMPARE(streams.readAllStandardOutput(), QByteArray());
+    }
     // Heard from the press to the close, then nothing.
     const auto heard = loudStretches(from, recorded());
     QCOMPARE(heard.size(), 1);
@@ -557,6 +559,9 @@ void RealAudioTest::anUnpluggedOutputEndsThePlaybackWithAGermanText() {
     // The sink is taken away in the middle of a hold, as when a USB headset is pulled out
     // and no other output is there: the playback ends by itself and says why. The sink comes
     // back afterwards, and the next press plays again.
+    if (m_recorder.state() == QProcess::NotRunning) {
+        QSKIP("the sound server is not this machine's to change (under Wine it is the build machine's)");
+    }
     QProcess pactl;
     pactl.start("pactl", {"get-default-sink"});
     QVERIFY(pactl.waitForFinished());

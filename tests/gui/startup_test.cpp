@@ -67,7 +67,7 @@ void StartupTest::debugModeChecksTheLastInspectedFile() {
     form->close();
     const std::string settings = f.settingsFile();
     QVERIFY(settings.find("sndfiledir=/keep/\r\n") != std::string::npos);
-    QVERIFY(settings.find("lastvalidsndfile=" + f.dir.path("other/x.wav") + "\r\n") != std::string::npos);
+    QVERIFY(settings.find("lastvalidsndfile=" + f.path("other/x.wav").toStdString() + "\r\n") != std::string::npos);
 
     // A file that no longer exists: the panel shows the failure, start-up goes on.
     GuiFixture g;
@@ -132,7 +132,9 @@ void StartupTest::settingsGoWhereTheyCanBeWrittenAndAFailureIsTold() {
     TempDir dir;
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.path("config")));
     const QString appDir = QString::fromStdString(dir.root());
-    QCOMPARE(environment_at(appDir, "melo-sound-manager").settingsPath, appDir + "/melo-sound-manager.INI");
+    const QString beside = QDir::toNativeSeparators(appDir + "/melo-sound-manager.INI");
+    QCOMPARE(environment_at(appDir, "melo-sound-manager").settingsPath, beside);
+#ifndef Q_OS_WIN // Wine, which runs the Windows tests, gives a folder no write protection
     // A folder without write permission refuses the file even to root: the per-user folder
     // holds it then, unless a settings file is already there.
     QFile::setPermissions(appDir, QFile::ReadOwner | QFile::ExeOwner);
@@ -141,8 +143,9 @@ void StartupTest::settingsGoWhereTheyCanBeWrittenAndAFailureIsTold() {
     QFile::setPermissions(appDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     wavb::write_file(dir.path("melo-sound-manager.INI"), "[VARS]\r\n");
     QFile::setPermissions(appDir, QFile::ReadOwner | QFile::ExeOwner);
-    QCOMPARE(environment_at(appDir, "melo-sound-manager").settingsPath, appDir + "/melo-sound-manager.INI");
+    QCOMPARE(environment_at(appDir, "melo-sound-manager").settingsPath, beside);
     QFile::setPermissions(appDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
 
     // Settings that cannot be stored at the end are not lost silently.
     GuiFixture f;

@@ -29,6 +29,13 @@ melo_build() {
   # One of them includes Qt's "QUrl.h", which only a file system that ignores case finds.
   sed -i 's|#include "QUrl.h"|#include <QtCore/qurl.h>|' src/plugins/multimedia/windows/player/mfplayercontrol_p.h
   ! grep -rq '"QUrl.h"' src || melo_die "Qt Multimedia still includes \"QUrl.h\""
+  # 6.4.2 names the Media Foundation library with its ".dll", to which the loader adds another
+  # one: Mfplat.dll.dll is found nowhere, so the audio output's resampler never starts and no
+  # sound plays on any Windows (Qt's bug QTBUG-108383, mended in 6.4.3).
+  sed -i 's/m_mfplat(QStringLiteral("Mfplat.dll"))/m_mfplat(QStringLiteral("Mfplat"))/' \
+    src/multimedia/windows/qwindowsmediafoundation_p.h
+  grep -q 'm_mfplat(QStringLiteral("Mfplat"))' src/multimedia/windows/qwindowsmediafoundation_p.h ||
+    melo_die "Qt Multimedia still loads \"Mfplat.dll.dll\""
   # CMake looks for the Media Foundation libraries by their Windows names (Mf, Mfplat ...),
   # which a case-sensitive file system does not match: they are named here.
   local lib=/usr/$MELO_HOST/lib

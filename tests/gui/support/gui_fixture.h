@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include <QDir>
 #include "fake_audio.h"
 #include "scripted_prompts.h"
 #include "temp_dir.h"
@@ -40,7 +41,10 @@ struct GuiFixture {
         return text;
     }
 
-    QString path(const std::string& name) const { return QString::fromStdString(dir.path(name)); }
+    // `name` in the application directory, with the separators the program shows ("\" on Windows).
+    QString path(const std::string& name) const {
+        return QDir::toNativeSeparators(QString::fromStdString(dir.path(name)));
+    }
 
     // A started and shown window; nullptr when start-up failed.
     std::unique_ptr<Form1> start() {
