@@ -15,10 +15,16 @@ wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 
 work=$(mktemp -d /tmp/melo-installer-XXXXXX)
 pids=()
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
 cleanup() {
     for pid in "${pids[@]}"; do
         kill "$pid" 2>/dev/null || true
     done
+    # The check's Wine programs ran on a desktop bound to its virtual display, which is gone
+    # now: every later program of the prefix would wait 10 to 20 s for that desktop. So the
+    # Wine session ends with the check (it runs alone), and the next program starts a new one.
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -48,7 +54,7 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display"
 pids+=($!)
 wait_for 10 "the virtual display" test -s "$work/display"
 export DISPLAY=:$(cat "$work/display")
-unset QT_QPA_PLATFORM
+unset QT_QPA_PLATFORM WINEQT_QPA_PLATFORM
 # Whether a program whose command line matches $1 runs in this check's Wine prefix.
 runs_here() {
     local pid
