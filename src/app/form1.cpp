@@ -146,6 +146,16 @@ void Form1::timer1Tick() {
 
 namespace {
 const QString kOldRun = "(vorheriger Lauf) ";
+
+// The text colour of the run's result views: greyed while they tell of an earlier run.
+void setResultsTextColour(const Form1Controls& c, const QColor& colour) {
+    for (QWidget* view : {static_cast<QWidget*>(c.txt_genstatus), static_cast<QWidget*>(c.txt_log),
+                          static_cast<QWidget*>(c.txt_debug)}) {
+        QPalette p = view->palette();
+        p.setColor(QPalette::Text, colour);
+        view->setPalette(p);
+    }
+}
 } // namespace
 
 void Form1::markResultsOld() {
@@ -153,13 +163,7 @@ void Form1::markResultsOld() {
         return;
     }
     m_resultsOld = true;
-    for (QWidget* view :
-         {static_cast<QWidget*>(m_c.txt_genstatus), static_cast<QWidget*>(m_c.txt_log),
-          static_cast<QWidget*>(m_c.txt_debug)}) {
-        QPalette p = view->palette();
-        p.setColor(QPalette::Text, p.color(QPalette::Disabled, QPalette::Text));
-        view->setPalette(p);
-    }
+    setResultsTextColour(m_c, QApplication::palette().color(QPalette::Disabled, QPalette::Text));
     m_c.txt_genstatus->setToolTip(kOldRun + m_c.txt_genstatus->toolTip());
     const QString since = kOldRun + "Das Projekt hat sich seit diesem Lauf geändert.";
     m_c.txt_log->setToolTip(since);
@@ -171,13 +175,7 @@ void Form1::markResultsCurrent() {
         return;
     }
     m_resultsOld = false;
-    for (QWidget* view :
-         {static_cast<QWidget*>(m_c.txt_genstatus), static_cast<QWidget*>(m_c.txt_log),
-          static_cast<QWidget*>(m_c.txt_debug)}) {
-        QPalette p = view->palette();
-        p.setColor(QPalette::Text, QApplication::palette().color(QPalette::Text));
-        view->setPalette(p);
-    }
+    setResultsTextColour(m_c, QApplication::palette().color(QPalette::Text));
     m_c.txt_log->setToolTip({});
     m_c.txt_debug->setToolTip({});
 }

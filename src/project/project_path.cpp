@@ -105,10 +105,11 @@ ProjectFile resolve_project_file(const std::string& projfiledir, const std::stri
             continue;
         }
         fs::path next = current / component;
-        if (matching && part != ".." && exists_entry(next)) {
-            next = current / native_path(stored_name(next)); // Windows finds it in any case
-        } else if (matching && part != "..") {
-            const std::string match = unique_case_match(current, part);
+        if (matching && part != "..") {
+            // An entry that exists keeps the folder's spelling (Windows finds it in any case);
+            // else the one entry that differs only in case is it.
+            const std::string match =
+                exists_entry(next) ? stored_name(next) : unique_case_match(current, part);
             if (match.empty()) {
                 matching = false; // the rest of the name is looked for as written
             } else {
